@@ -1,0 +1,48 @@
+#include "GlobeVar.h"
+
+#include <windows.h>
+
+#include <memory>
+
+std::string AppDir;
+
+namespace {
+
+struct LibraryFree {
+    void operator()(HMODULE module) const { FreeLibrary(module); }
+};
+using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFree>;
+
+using ServerEntry = HRESULT(WINAPI*)();
+
+}  // namespace
+
+std::string ExecutableDirectory()
+{
+    char path[MAX_PATH] = {};
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string full(path, n);
+    return full.substr(0, full.find_last_of("\\/") + 1);
+}
+
+std::string SystemDirectory()
+{
+    char buffer[128] = {};
+    UINT n = GetSystemDirectoryA(buffer, sizeof buffer);
+    return n < sizeof buffer ? std::string(buffer, n) : std::string();
+}
+
+bool RegisterComponentServer(const std::string& path, bool register_)
+{
+    Library library(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    if (!library) return false;
+    auto entry = reinterpret_cast<ServerEntry>(reinterpret_cast<void*>(
+        GetProcAddress(library.get(), register_ ? "DllRegisterServer" : "DllUnregisterServer")));
+    return entry && SUCCEEDED(entry());
+}
+
+bool FileExists(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}

@@ -1,0 +1,20 @@
+#pragma once
+// Process-wide values and the mixer component's server registration.
+#include <string>
+
+// The executable's directory, with a trailing backslash. Set at start.
+extern std::string AppDir;
+
+// The directory part of the running executable's full path, with a
+// trailing backslash.
+std::string ExecutableDirectory();
+
+// The Windows system directory (read into a 128-character buffer).
+std::string SystemDirectory();
+
+// Loads the server at `path` and calls its DllRegisterServer (or
+// DllUnregisterServer when `register_` is false). True only if the call
+// returned a success code.
+bool RegisterComponentServer(const std::string& path, bool register_);
+
+bool FileExists(const std::string& path);

@@ -1,0 +1,38 @@
+# Sourced: a private 32-bit Wine prefix with an ALSA null sound device, and an
+# X display (a private Xvfb when none is set).
+repo_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+export WINEARCH=win32
+export WINEDEBUG=-all
+export WINEPREFIX="${TARNBELL_WINEPREFIX:-$repo_dir/build/wineprefix}"
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Wine finds its sound through ALSA; the null PCM gives it one playback and
+# one capture device on machines without a sound card.
+export TARNBELL_WINEHOME="$repo_dir/build/winehome"
+mkdir -p "$TARNBELL_WINEHOME"
+if [ ! -f "$TARNBELL_WINEHOME/.asoundrc" ]; then
+  printf 'pcm.!default {\n  type null\n}\n' > "$TARNBELL_WINEHOME/.asoundrc"
+fi
+export HOME="$TARNBELL_WINEHOME"
+
+tarnbell_start_xvfb() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
+  local n
+  for n in 99 98 97 96 95; do
+    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
+      Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      export DISPLAY=:$n
+      local i
+      for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+    fi
+  done
+  echo "wine-env: could not start Xvfb" >&2
+  return 1
+}
+
+tarnbell_init_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine-env: creating Wine prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+}

@@ -1,0 +1,297 @@
+#include "volume/VolumeController.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A component with devices and lines, recording every property access.
+struct Line {
+    std::string name;
+    bool valid = true;
+    int32_t volume = 0;
+    bool mute = false;
+};
+
+class FakeMixer : public MixerProperties {
+public:
+    std::vector<bool> deviceValid{true};
+    std::map<int, std::vector<Line>> lines;
+    int16_t device = 0;
+    int16_t line = 0;
+    std::vector<std::string> log;
+
+    bool devOutputValid() override { return note("get devOutputValid"), deviceValid.at(device); }
+    bool srcOutputValid() override { return note("get srcOutputValid"), current().valid; }
+    void setTimerInterval(int16_t v) override { note("put TimerInterval " + std::to_string(v)); }
+    void setTimerEnabled(bool v) override { note(std::string("put TimerEnabled ") + (v ? "1" : "0")); }
+    int16_t devOutput() override { return note("get devOutput"), device; }
+    void setDevOutput(int16_t v) override { note("put devOutput " + std::to_string(v)), device = v; }
+    int16_t devOutputMax() override
+    {
+        return note("get devOutputMax"), static_cast<int16_t>(deviceValid.size() - 1);
+    }
+    void setSrcOutput(int16_t v) override { note("put srcOutput " + std::to_string(v)), line = v; }
+    int16_t srcOutputCount() override
+    {
+        return note("get srcOutputCount"), static_cast<int16_t>(lines[device].size());
+    }
+    std::string srcOutputName() override { return note("get srcOutputName"), current().name; }
+    int32_t srcVolume() override { return note("get srcVolume"), current().volume; }
+    void setSrcVolume(int32_t v) override { note("put srcVolume " + std::to_string(v)), current().volume = v; }
+    bool srcMute() override { return note("get srcMute"), current().mute; }
+    void setSrcMute(bool v) override { note(std::string("put srcMute ") + (v ? "1" : "0")), current().mute = v; }
+
+    // The component keeps a line selected even on a device without lines.
+    Line& current()
+    {
+        std::vector<Line>& own = lines[device];
+        return line < static_cast<int>(own.size()) ? own[line] : spare;
+    }
+    Line spare;
+
+private:
+    void note(const std::string& what) { log.push_back(what); }
+};
+
+// The window's controls, with the slider clamping as the real one does.
+class FakeControls : public VolumeControls {
+public:
+    std::vector<std::string> channels;
+    int selected = -1;
+    int position = 0;
+    bool muted = false;
+    std::string stepUp = "10%";
+    std::string stepDown = "10%";
+    int trayUpdates = 0;
+
+    void ClearChannels() override { channels.clear(), selected = -1; }
+    void AddChannel(const std::string& name) override { channels.push_back(name); }
+    void SelectChannel(int index) override { selected = index; }
+    int SelectedChannel() const override { return selected; }
+    int SliderPosition() const override { return position; }
+    void SetSliderPosition(int p) override { position = p; }
+    bool MuteChecked() const override { return muted; }
+    void SetMuteChecked(bool checked) override { muted = checked; }
+    std::string StepUpText() const override { return stepUp; }
+    std::string StepDownText() const override { return stepDown; }
+    void UpdateTrayIcon() override { ++trayUpdates; }
+};
+
+using Log = std::vector<std::string>;
+
+class VolumeControllerTest : public ::testing::Test {
+protected:
+    FakeMixer mixer;
+    FakeControls controls;
+    VolumeController controller{controls, &mixer};
+
+    void UseLines(std::vector<Line> lines) { mixer.lines[mixer.device] = std::move(lines); }
+    void ListLines()
+    {
+        controller.RefreshLineList();
+        mixer.log.clear();
+    }
+};
+
+TEST_F(VolumeControllerTest, DeviceSelectionSkipsUnusableDevicesFromTheCurrentOne)
+{
+    mixer.deviceValid = {true, false, false, true};
+    mixer.device = 1;
+    controller.SelectDevice();
+    EXPECT_EQ(mixer.log, (Log{"get devOutput", "get devOutputMax",
+                              "put devOutput 0", "get devOutputValid",
+                              "put devOutput 1", "get devOutputValid",
+                              "put devOutput 2", "get devOutputValid",
+                              "put devOutput 3", "get devOutputValid",
+                              "get devOutputMax", "put devOutput 3",
+                              "put TimerEnabled 1", "put TimerInterval 80", "get srcVolume"}));
+}
+
+TEST_F(VolumeControllerTest, DeviceSelectionOutcomes)
+{
+    struct Case {
+        std::vector<bool> valid;
+        int16_t start;
+        int16_t chosen;
+    };
+    const Case cases[] = {
+        {{true, true}, 1, 1},          // the component's choice is usable
+        {{false, true}, 0, 1},         // moves forward past an unusable one
+        {{true, false}, 1, 0},         // nothing usable from the current one on: back to 0
+        {{false, false, false}, 0, 0}, // nothing usable at all
+        {{true, false, true}, 0, 0},   // an unusable device after the choice does not matter
+    };
+    for (const Case& c : cases) {
+        FakeMixer m;
+        m.deviceValid = c.valid;
+        m.device = c.start;
+        FakeControls ctl;
+        VolumeController vc(ctl, &m);
+        vc.SelectDevice();
+        EXPECT_EQ(m.device, c.chosen) << "starting at " << c.start;
+    }
+}
+
+TEST_F(VolumeControllerTest, LineListKeepsComponentIndexesOfListedLines)
+{
+    UseLines({{"Master", true, 1000, false}, {"Capture", false}, {"Wave", true, 2000, true}});
+    controller.RefreshLineList();
+    EXPECT_EQ(controls.channels, (std::vector<std::string>{"Master", "Wave"}));
+    EXPECT_EQ(controller.LineIndexes(), (std::vector<int32_t>{0, 2}));
+    EXPECT_EQ(controls.selected, 0);
+    EXPECT_EQ(controls.position, 1000);
+    EXPECT_FALSE(controls.muted);
+    // The first line's volume is written back once, because the slider moved.
+    EXPECT_EQ(std::vector<std::string>(mixer.log.end() - 4, mixer.log.end()),
+              (Log{"put srcOutput 0", "get srcVolume", "put srcVolume 1000", "get srcMute"}));
+
+    controls.selected = 1;
+    mixer.log.clear();
+    controller.comboxSourceChange();
+    EXPECT_EQ(mixer.log, (Log{"put srcOutput 2", "get srcVolume", "put srcVolume 2000", "get srcMute",
+                              "put srcMute 1"}));
+    EXPECT_EQ(controls.position, 2000);
+    EXPECT_TRUE(controls.muted);
+    EXPECT_EQ(controls.trayUpdates, 1);
+}
+
+TEST_F(VolumeControllerTest, LineListWithNoLinesOrNoListedLines)
+{
+    controls.channels = {"old"};
+    controls.selected = 0;
+    controls.position = 500;
+    UseLines({});
+    controller.RefreshLineList();
+    EXPECT_EQ(controls.channels, (std::vector<std::string>{"old"}));  // untouched
+    EXPECT_EQ(mixer.log, (Log{"get srcOutputCount"}));
+
+    UseLines({{"Capture", false}, {"Line in", false}});
+    mixer.log.clear();
+    controller.RefreshLineList();
+    EXPECT_TRUE(controls.channels.empty());
+    EXPECT_EQ(controls.selected, -1);
+    EXPECT_EQ(controls.position, 500);
+    EXPECT_EQ(mixer.log.back(), "get srcOutputValid");  // nothing written
+}
+
+TEST_F(VolumeControllerTest, ChannelChangeWithoutSelectionDoesNothing)
+{
+    UseLines({{"Master", true, 1000}});
+    ListLines();
+    for (int bad : {-1, 1, 7}) {
+        controls.selected = bad;
+        controller.comboxSourceChange();
+    }
+    EXPECT_TRUE(mixer.log.empty());
+}
+
+TEST_F(VolumeControllerTest, HotkeyStepsMoveTheSliderAndWriteOnlyRealChanges)
+{
+    UseLines({{"Master", true, 0}});
+    ListLines();
+
+    controller.HotkeyAction(0, 0);  // up 10 %
+    EXPECT_EQ(controls.position, 6553);
+    EXPECT_EQ(VolumePercent(controls.position), 9);
+    for (int i = 0; i < 9; ++i) controller.HotkeyAction(0, 0);
+    EXPECT_EQ(controls.position, 65530);
+    controller.HotkeyAction(0, 0);
+    EXPECT_EQ(controls.position, 65535);
+    mixer.log.clear();
+    controller.HotkeyAction(0, 0);  // already at full: nothing written
+    EXPECT_TRUE(mixer.log.empty());
+
+    controls.position = 3000;
+    controller.SliderScrolled();
+    controller.HotkeyAction(1, 0);  // down 10 % clamps at 0
+    EXPECT_EQ(controls.position, 0);
+    EXPECT_EQ(mixer.log, (Log{"put srcVolume 3000", "put srcVolume 0"}));
+}
+
+TEST_F(VolumeControllerTest, StepSizesComeFromTheVisibleText)
+{
+    UseLines({{"Master", true, 0}});
+    ListLines();
+    controls.stepUp = "50%";
+    controls.stepDown = "3%";
+    controller.HotkeyAction(0, 0);
+    EXPECT_EQ(controls.position, 32767);
+    controller.HotkeyAction(5, 0);  // any non-zero WParam is "down"
+    EXPECT_EQ(controls.position, 32767 - 1966);
+
+    controls.stepUp = "10";  // "%" deleted: the "0" is dropped, 1 % remains
+    int before = controls.position;
+    controller.HotkeyAction(0, 0);
+    EXPECT_EQ(controls.position, before + 655);
+
+    for (const char* bad : {"", "%", "x%", "1 0%", "99999999999%"}) {
+        controls.stepUp = bad;
+        EXPECT_THROW(controller.HotkeyAction(0, 0), std::invalid_argument) << bad;
+    }
+    EXPECT_EQ(controls.position, before + 655);
+}
+
+TEST_F(VolumeControllerTest, HugeStepsClampInsteadOfOverflowing)
+{
+    controls.stepUp = "2000000000%";
+    controller.HotkeyAction(0, 0);
+    EXPECT_EQ(controls.position, MaxVolume);
+    controls.stepDown = "-2000000000%";  // a negative down step raises
+    controls.position = 0;
+    controller.HotkeyAction(1, 0);
+    EXPECT_EQ(controls.position, MaxVolume);
+}
+
+TEST_F(VolumeControllerTest, MuteActionTogglesThroughTheClickHandler)
+{
+    UseLines({{"Master", true, 100, false}});
+    ListLines();
+    controller.HotkeyAction(1, 1);  // LParam decides first: mute, not down
+    EXPECT_TRUE(controls.muted);
+    EXPECT_EQ(controls.position, 100);
+    controller.HotkeyAction(0, 1);
+    EXPECT_FALSE(controls.muted);
+    EXPECT_EQ(mixer.log, (Log{"put srcMute 1", "put srcMute 0"}));
+    EXPECT_EQ(controls.trayUpdates, 2);
+}
+
+TEST_F(VolumeControllerTest, UserChangesReachTheComponent)
+{
+    UseLines({{"Master", true, 100}});
+    ListLines();
+    controls.position = 40000;
+    controller.SliderScrolled();
+    controller.SliderScrolled();  // a scroll message that did not move it
+    controls.muted = true;
+    controller.cboxMuteClick();
+    EXPECT_EQ(mixer.log, (Log{"put srcVolume 40000", "put srcMute 1"}));
+}
+
+TEST(VolumeControllerWithoutComponent, ControlsStillWork)
+{
+    FakeControls controls;
+    VolumeController controller(controls, nullptr);
+    controller.SelectDevice();
+    controller.RefreshLineList();
+    controller.HotkeyAction(0, 0);
+    EXPECT_EQ(controls.position, 6553);
+    controller.HotkeyAction(0, 1);
+    EXPECT_TRUE(controls.muted);
+    EXPECT_EQ(controls.trayUpdates, 1);
+    EXPECT_TRUE(controls.channels.empty());
+}
+
+TEST(VolumePercent, TruncatesTowardsZero)
+{
+    EXPECT_EQ(VolumePercent(0), 0);
+    EXPECT_EQ(VolumePercent(32767), 49);
+    EXPECT_EQ(VolumePercent(65535), 100);
+    EXPECT_EQ(VolumePercent(6553), 9);
+}
+
+}  // namespace

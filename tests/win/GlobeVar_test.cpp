@@ -1,0 +1,71 @@
+#include "app/GlobeVar.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string ReadMark(const std::string& dll)
+{
+    std::ifstream in(dll + ".mark");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+std::string TestDll(const char* name)
+{
+    std::string path = ExecutableDirectory() + name;
+    DeleteFileA((path + ".mark").c_str());
+    return path;
+}
+
+TEST(RegisterComponentServer, ReportsWhatTheServerSays)
+{
+    std::string ok = TestDll("regtest_ok.dll");
+    EXPECT_TRUE(RegisterComponentServer(ok, true));
+    EXPECT_EQ(ReadMark(ok), "register");
+    EXPECT_TRUE(RegisterComponentServer(ok, false));  // S_FALSE is a success code
+    EXPECT_EQ(ReadMark(ok), "unregister");
+
+    std::string fail = TestDll("regtest_fail.dll");
+    EXPECT_FALSE(RegisterComponentServer(fail, true));
+    EXPECT_EQ(ReadMark(fail), "register");
+    EXPECT_FALSE(RegisterComponentServer(fail, false));  // no such export
+
+    std::string none = TestDll("regtest_none.dll");
+    EXPECT_FALSE(RegisterComponentServer(none, true));
+    EXPECT_EQ(ReadMark(none), "");
+
+    EXPECT_FALSE(RegisterComponentServer(ExecutableDirectory() + "no-such-server.dll", true));
+}
+
+TEST(RegisterComponentServer, UnloadsTheServerAfterwards)
+{
+    std::string ok = TestDll("regtest_ok.dll");
+    ASSERT_TRUE(RegisterComponentServer(ok, true));
+    EXPECT_EQ(GetModuleHandleA(ok.c_str()), nullptr);
+    std::string fail = TestDll("regtest_fail.dll");
+    ASSERT_FALSE(RegisterComponentServer(fail, true));
+    EXPECT_EQ(GetModuleHandleA(fail.c_str()), nullptr);
+}
+
+TEST(GlobeVar, Directories)
+{
+    std::string exeDir = ExecutableDirectory();
+    ASSERT_FALSE(exeDir.empty());
+    EXPECT_EQ(exeDir.back(), '\\');
+    EXPECT_TRUE(FileExists(exeDir + "win_tests.exe"));
+    EXPECT_FALSE(FileExists(exeDir));  // a directory is not a file
+
+    std::string system = SystemDirectory();
+    char expected[MAX_PATH] = {};
+    GetSystemDirectoryA(expected, MAX_PATH);
+    EXPECT_EQ(system, expected);
+    EXPECT_NE(system.back(), '\\');
+}
+
+}  // namespace

@@ -1,0 +1,45 @@
+#pragma once
+// The mixer component's properties that Tarnbell uses, as the volume
+// controller sees them. On Windows the implementation is the IDispatch
+// wrapper TAudioMixer (TarnMixerLib_TLB.h); tests use fakes.
+// Any access may throw (the component reports an error).
+#include <cstdint>
+#include <string>
+
+class MixerProperties {
+public:
+    virtual ~MixerProperties() = default;
+
+    virtual bool devOutputValid() = 0;
+    virtual bool srcOutputValid() = 0;
+    virtual void setTimerInterval(int16_t value) = 0;
+    virtual void setTimerEnabled(bool value) = 0;
+    virtual int16_t devOutput() = 0;
+    virtual void setDevOutput(int16_t value) = 0;
+    virtual int16_t devOutputMax() = 0;
+    virtual void setSrcOutput(int16_t value) = 0;
+    virtual int16_t srcOutputCount() = 0;
+    virtual std::string srcOutputName() = 0;
+    virtual int32_t srcVolume() = 0;
+    virtual void setSrcVolume(int32_t value) = 0;
+    virtual bool srcMute() = 0;
+    virtual void setSrcMute(bool value) = 0;
+};
+
+// The component's DISPIDs.
+namespace MixerDispid {
+constexpr long devOutputValid = 22;
+constexpr long srcOutputValid = 23;
+constexpr long TimerInterval = 26;
+constexpr long TimerEnabled = 27;
+constexpr long devOutput = 28;
+constexpr long devOutputMax = 29;
+constexpr long srcOutput = 34;
+constexpr long srcOutputCount = 35;
+constexpr long srcOutputName = 36;
+constexpr long srcVolume = 38;
+constexpr long srcMute = 39;
+}  // namespace MixerDispid
+
+// Full scale of the component's volume, which is also the slider's range.
+constexpr int32_t MaxVolume = 65535;

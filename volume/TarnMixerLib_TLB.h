@@ -1,0 +1,82 @@
+#pragma once
+// TAudioMixer: the program's typed view of the mixer component (TarnMixer.dll),
+// reached through IDispatch by DISPID.
+#include <windows.h>
+#include <objbase.h>
+#include <oaidl.h>
+#include <wrl/client.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "MixerProperties.h"
+
+// {E63081B5-5E90-43E2-A22D-83525CB1DC42}
+constexpr CLSID CLSID_TAudioMixer = {
+    0xE63081B5, 0x5E90, 0x43E2, {0xA2, 0x2D, 0x83, 0x52, 0x5C, 0xB1, 0xDC, 0x42}};
+
+// A failed creation or property access, with the component's own error text.
+class ComError : public std::runtime_error {
+public:
+    ComError(HRESULT hr, const std::string& text) : std::runtime_error(text), hr_(hr) {}
+    HRESULT hr() const { return hr_; }
+
+private:
+    HRESULT hr_;
+};
+
+class TAudioMixer final : public MixerProperties {
+public:
+    // Creates the component by its class id (in-process or local server).
+    TAudioMixer();
+    // Wraps an existing IDispatch (adds its own reference).
+    explicit TAudioMixer(IDispatch* dispatch);
+    ~TAudioMixer() override;
+    TAudioMixer(const TAudioMixer&) = delete;
+    TAudioMixer& operator=(const TAudioMixer&) = delete;
+
+    bool devOutputValid() override;
+    bool srcOutputValid() override;
+    void setTimerInterval(int16_t value) override;
+    void setTimerEnabled(bool value) override;
+    int16_t devOutput() override;
+    void setDevOutput(int16_t value) override;
+    int16_t devOutputMax() override;
+    void setSrcOutput(int16_t value) override;
+    int16_t srcOutputCount() override;
+    std::string srcOutputName() override;
+    int32_t srcVolume() override;
+    void setSrcVolume(int32_t value) override;
+    bool srcMute() override;
+    void setSrcMute(bool value) override;
+
+private:
+    class Variant;
+    void get(DISPID id, VARTYPE type, Variant& result);
+    void put(DISPID id, Variant& value);
+    bool getBool(DISPID id);
+    int16_t getShort(DISPID id);
+    void putBool(DISPID id, bool value);
+    void putShort(DISPID id, int16_t value);
+
+    Microsoft::WRL::ComPtr<IDispatch> dispatch_;
+};
+
+// Keeps COM initialised (single-threaded apartment) on this thread.
+class ComApartment {
+public:
+    ComApartment() : hr_(CoInitialize(nullptr)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(hr_)) CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT hr_;
+};
+
+// Text of a COM failure: the EXCEPINFO description when given, else the
+// system's message for the HRESULT.
+std::string ComErrorText(HRESULT hr, const EXCEPINFO* info = nullptr);

@@ -1,0 +1,71 @@
+#pragma once
+// The logic behind the main window's Channel list, volume slider and Mute
+// check box: picks the mixer device, lists its lines, carries user changes
+// to the component and turns hotkey actions into volume steps.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "MixerProperties.h"
+
+// The main window's controls as the controller sees them. Setters are raw:
+// they change the control and raise no change handler.
+class VolumeControls {
+public:
+    virtual ~VolumeControls() = default;
+
+    virtual void ClearChannels() = 0;
+    virtual void AddChannel(const std::string& name) = 0;
+    virtual void SelectChannel(int index) = 0;
+    virtual int SelectedChannel() const = 0;  // -1 when no entry is selected
+    virtual int SliderPosition() const = 0;
+    virtual void SetSliderPosition(int position) = 0;
+    virtual bool MuteChecked() const = 0;
+    virtual void SetMuteChecked(bool checked) = 0;
+    virtual std::string StepUpText() const = 0;
+    virtual std::string StepDownText() const = 0;
+    virtual void UpdateTrayIcon() = 0;
+};
+
+// Percent shown to the user for a slider position (truncated).
+int VolumePercent(int position);
+// Slider units of a step of `percent` %.
+int64_t StepUnits(int64_t percent);
+// The whole percent of a step list's visible text ("10%" -> 10): the last
+// character is dropped and the rest must be a decimal integer; throws
+// std::invalid_argument otherwise.
+int StepPercent(const std::string& text);
+
+class VolumeController {
+public:
+    // `mixer` may be null when the component could not be created: the
+    // controls then work on their own and reach no component.
+    VolumeController(VolumeControls& controls, MixerProperties* mixer);
+
+    void SelectDevice();
+    void RefreshLineList();
+
+    // Change handlers of the controls.
+    void comboxSourceChange();
+    void SliderScrolled();  // the user moved the slider; may be a no-op move
+    void tbPlaybackVolumeChange();
+    void cboxMuteClick();
+
+    // WM_HOTKEYACTION: lParam != 0 mute toggle, else wParam != 0 down, else up.
+    void HotkeyAction(uintptr_t wParam, intptr_t lParam);
+
+    int StepUpPercent() const;
+    int StepDownPercent() const;
+
+    const std::vector<int32_t>& LineIndexes() const { return lineIndexes_; }
+
+private:
+    void ShowLine(int listIndex);
+    void MoveSlider(int64_t position);
+    void SetMute(bool checked);
+
+    VolumeControls& controls_;
+    MixerProperties* mixer_;
+    std::vector<int32_t> lineIndexes_;
+    int handledPosition_ = 0;  // slider position the change handler last saw
+};
