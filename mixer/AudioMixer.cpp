@@ -1,0 +1,291 @@
+#include "AudioMixer.h"
+
+#include <new>
+
+#include "ComObject.h"
+#include "TarnMixerIds.h"
+#include "VolumeScale.h"
+
+namespace {
+
+namespace Id = TarnMixerDispid;
+
+struct Property {
+    DISPID id;
+    const wchar_t* name;
+    VARTYPE type;
+    bool readable;
+    bool writable;
+};
+
+constexpr Property Properties[] = {
+    {Id::devOutputValid, L"devOutputValid", VT_BOOL, true, false},
+    {Id::srcOutputValid, L"srcOutputValid", VT_BOOL, true, false},
+    {Id::TimerInterval, L"TimerInterval", VT_I2, false, true},
+    {Id::TimerEnabled, L"TimerEnabled", VT_BOOL, false, true},
+    {Id::devOutput, L"devOutput", VT_I2, true, true},
+    {Id::devOutputMax, L"devOutputMax", VT_I2, true, false},
+    {Id::srcOutput, L"srcOutput", VT_I2, false, true},
+    {Id::srcOutputCount, L"srcOutputCount", VT_I2, true, false},
+    {Id::srcOutputName, L"srcOutputName", VT_BSTR, true, false},
+    {Id::srcVolume, L"srcVolume", VT_I4, true, true},
+    {Id::srcMute, L"srcMute", VT_BOOL, true, true},
+    {Id::BackendName, L"BackendName", VT_BSTR, true, false},
+};
+
+const Property* FindProperty(DISPID id)
+{
+    for (const Property& p : Properties)
+        if (p.id == id) return &p;
+    return nullptr;
+}
+
+BSTR ToBstr(const std::string& text)
+{
+    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                           nullptr, 0);
+    BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(length));
+    if (result)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result, length);
+    return result;
+}
+
+void FillException(EXCEPINFO* info, HRESULT hr, const std::string& text)
+{
+    if (!info) return;
+    *info = EXCEPINFO{};
+    info->bstrSource = SysAllocString(L"TarnMixer");
+    info->bstrDescription = ToBstr(text);
+    info->scode = hr;
+}
+
+VARIANT Bool(bool value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BOOL;
+    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return v;
+}
+
+VARIANT Short(int value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I2;
+    V_I2(&v) = static_cast<SHORT>(value);
+    return v;
+}
+
+VARIANT Long(long value)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_I4;
+    V_I4(&v) = value;
+    return v;
+}
+
+VARIANT String(const std::wstring& text)
+{
+    VARIANT v;
+    VariantInit(&v);
+    V_VT(&v) = VT_BSTR;
+    V_BSTR(&v) = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    if (!V_BSTR(&v)) throw std::bad_alloc();
+    return v;
+}
+
+std::string RangeText(const char* what, long value, long last)
+{
+    const std::string index = std::to_string(value);
+    if (last < 0) return std::string("There is no ") + what + " " + index + ": there are none.";
+    return std::string("There is no ") + what + " " + index + ": they are 0 to " +
+           std::to_string(last) + ".";
+}
+
+class AudioMixer final : public ComObject<IDispatch> {
+public:
+    explicit AudioMixer(std::unique_ptr<MixerBackend> backend) : backend_(std::move(backend))
+    {
+        const int count = backend_->DeviceCount();
+        if (count > 0) {
+            const int preferred = backend_->DefaultDevice();
+            SelectDevice(preferred >= 0 && preferred < count ? preferred : 0);
+        }
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        if (!count) return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override
+    {
+        if (info) *info = nullptr;
+        return DISP_E_BADINDEX;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID,
+                                            DISPID* ids) override
+    {
+        if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+        if (!names || !ids) return E_POINTER;
+        if (count == 0) return S_OK;
+        // No property takes named arguments: only the member name can be known.
+        HRESULT hr = S_OK;
+        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        for (const Property& p : Properties)
+            if (names[0] && lstrcmpiW(names[0], p.name) == 0) ids[0] = p.id;
+        if (ids[0] == DISPID_UNKNOWN || count > 1) hr = DISP_E_UNKNOWNNAME;
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception,
+                                     UINT* argError) override
+    {
+        if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+        const Property* property = FindProperty(id);
+        if (!property) return DISP_E_MEMBERNOTFOUND;
+        if (!params) return E_INVALIDARG;
+        try {
+            if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))
+                return InvokePut(*property, *params, argError);
+            if (flags & DISPATCH_PROPERTYGET) return InvokeGet(*property, *params, result);
+            return DISP_E_MEMBERNOTFOUND;
+        } catch (const MixerError& e) {
+            FillException(exception, e.hr(), e.what());
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (const std::exception& e) {
+            FillException(exception, E_FAIL, e.what());
+        }
+        return DISP_E_EXCEPTION;
+    }
+
+private:
+    HRESULT InvokeGet(const Property& property, const DISPPARAMS& params, VARIANT* result)
+    {
+        if (!property.readable) return DISP_E_MEMBERNOTFOUND;
+        if (params.cArgs != 0) return DISP_E_BADPARAMCOUNT;
+        VARIANT value = Get(property.id);
+        if (result)
+            *result = value;
+        else
+            VariantClear(&value);
+        return S_OK;
+    }
+
+    HRESULT InvokePut(const Property& property, const DISPPARAMS& params, UINT* argError)
+    {
+        if (!property.writable) return DISP_E_MEMBERNOTFOUND;
+        if (params.cArgs != 1) return DISP_E_BADPARAMCOUNT;
+        if (params.cNamedArgs != 1 || params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+            return DISP_E_PARAMNOTOPTIONAL;
+        VARIANT value;
+        VariantInit(&value);
+        const HRESULT hr = VariantChangeType(&value, &params.rgvarg[0], 0, property.type);
+        if (FAILED(hr)) {
+            if (argError) *argError = 0;
+            return hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
+        }
+        Put(property.id, value);
+        return S_OK;
+    }
+
+    VARIANT Get(DISPID id)
+    {
+        switch (id) {
+        case Id::devOutputValid: return Bool(device_ && device_->Valid());
+        case Id::srcOutputValid: return Bool(LineCount() > 0 && device_->LineValid(line_));
+        case Id::devOutput: return Short(deviceIndex_);
+        case Id::devOutputMax: return Short(backend_->DeviceCount() - 1);
+        case Id::srcOutputCount: return Short(LineCount());
+        case Id::srcOutputName: return String(device_->LineName(SelectedLine()));
+        case Id::srcVolume: return Long(device_->Volume(SelectedLine()));
+        case Id::srcMute: return Bool(device_->Mute(SelectedLine()));
+        case Id::BackendName: return String(backend_->Name());
+        }
+        return VARIANT{};
+    }
+
+    void Put(DISPID id, const VARIANT& value)
+    {
+        switch (id) {
+        case Id::TimerInterval: timerInterval_ = V_I2(&value); break;
+        case Id::TimerEnabled: timerEnabled_ = V_BOOL(&value) != VARIANT_FALSE; break;
+        case Id::devOutput: SelectDevice(V_I2(&value)); break;
+        case Id::srcOutput: SelectLine(V_I2(&value)); break;
+        case Id::srcVolume: SetVolume(V_I4(&value)); break;
+        case Id::srcMute: device_->SetMute(SelectedLine(), V_BOOL(&value) != VARIANT_FALSE); break;
+        }
+    }
+
+    void SelectDevice(int index)
+    {
+        const int count = backend_->DeviceCount();
+        if (index < 0 || index >= count)
+            throw MixerError(DISP_E_BADINDEX, RangeText("device", index, count - 1));
+        device_ = backend_->OpenDevice(index);
+        deviceIndex_ = index;
+        line_ = 0;
+    }
+
+    void SelectLine(int index)
+    {
+        const int count = LineCount();
+        if (index < 0 || index >= count)
+            throw MixerError(DISP_E_BADINDEX, RangeText("line", index, count - 1));
+        line_ = index;
+    }
+
+    void SetVolume(long value)
+    {
+        if (value < 0 || value > FullVolume)
+            throw MixerError(E_INVALIDARG, "The volume " + std::to_string(value) +
+                                               " is outside 0 to 65535.");
+        device_->SetVolume(SelectedLine(), static_cast<uint16_t>(value));
+    }
+
+    int LineCount() const { return device_ ? device_->LineCount() : 0; }
+
+    int SelectedLine() const
+    {
+        if (!device_) throw MixerError(DISP_E_BADINDEX, "No device is selected.");
+        if (line_ >= LineCount())
+            throw MixerError(DISP_E_BADINDEX, "No line is selected: the device has no lines.");
+        return line_;
+    }
+
+    std::unique_ptr<MixerBackend> backend_;
+    std::unique_ptr<MixerDevice> device_;
+    int deviceIndex_ = -1;
+    int line_ = 0;
+    short timerInterval_ = 0;
+    bool timerEnabled_ = false;
+};
+
+}  // namespace
+
+HRESULT CreateAudioMixer(std::unique_ptr<MixerBackend> backend, REFIID riid, void** object)
+{
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (!backend) return E_INVALIDARG;
+    try {
+        auto mixer = std::make_unique<AudioMixer>(std::move(backend));
+        // The object holds its first reference; QueryInterface adds the
+        // caller's, Release drops the first (deleting it if QI failed).
+        AudioMixer* created = mixer.release();
+        const HRESULT hr = created->QueryInterface(riid, object);
+        created->Release();
+        return hr;
+    } catch (const MixerError& e) {
+        return e.hr();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}

@@ -1,0 +1,12 @@
+#pragma once
+// TAudioMixer: the component's object. Offers the mixer's properties through
+// IDispatch (by DISPID or name) on top of one MixerBackend.
+#include <oaidl.h>
+
+#include <memory>
+
+#include "MixerBackend.h"
+
+// Creates an object that owns `backend`; on success *object holds one
+// reference to the interface asked for.
+HRESULT CreateAudioMixer(std::unique_ptr<MixerBackend> backend, REFIID riid, void** object);

@@ -1,0 +1,57 @@
+#pragma once
+// The audio side of the mixer component, kept behind two small interfaces so
+// that the property logic runs against any of them: Core Audio endpoints, the
+// winmm mixer, or a fake in the tests.
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <exception>
+#include <string>
+
+// A failure the component reports to its caller: the HRESULT goes into
+// EXCEPINFO::scode, the text into its description.
+// (Not a std::runtime_error: that would link a second, copy-on-write string
+// implementation into the DLL.)
+class MixerError : public std::exception {
+public:
+    MixerError(HRESULT hr, std::string text) : hr_(hr), text_(std::move(text)) {}
+    HRESULT hr() const { return hr_; }
+    const char* what() const noexcept override { return text_.c_str(); }
+
+private:
+    HRESULT hr_;
+    std::string text_;
+};
+
+// One device with its lines, read when the device is selected. Line indexes
+// passed in are always within 0..LineCount()-1.
+class MixerDevice {
+public:
+    virtual ~MixerDevice() = default;
+    virtual bool Valid() const = 0;
+    virtual int LineCount() const = 0;
+    virtual bool LineValid(int line) const = 0;
+    virtual std::wstring LineName(int line) const = 0;
+    // Volume on the component's scale, 0..65535.
+    virtual uint16_t Volume(int line) = 0;
+    virtual void SetVolume(int line, uint16_t value) = 0;
+    virtual bool Mute(int line) = 0;
+    virtual void SetMute(int line, bool value) = 0;
+};
+
+class MixerBackend {
+public:
+    virtual ~MixerBackend() = default;
+    virtual const wchar_t* Name() const = 0;
+    virtual int DeviceCount() = 0;
+    // Index of the system's preferred output device (0 when it has none).
+    virtual int DefaultDevice() = 0;
+    // Never fails for a device that exists but cannot be used: such a device
+    // comes back with Valid() false. index is within 0..DeviceCount()-1.
+    virtual std::unique_ptr<MixerDevice> OpenDevice(int index) = 0;
+};
+
+// The backend this system can drive: Core Audio where it can set the
+// endpoint volume, else the winmm mixer.
+std::unique_ptr<MixerBackend> CreateMixerBackend();

@@ -1,0 +1,19 @@
+#pragma once
+// The component's registry entries: under a classes root (HKLM\Software\Classes
+// or HKCU\Software\Classes),
+//   CLSID\{E63081B5-...}                 (default) = "TAudioMixer"
+//   CLSID\{E63081B5-...}\InprocServer32  (default) = the DLL's full path
+//                                        ThreadingModel = "Apartment"
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+
+HRESULT RegisterClassIn(HKEY classesRoot, const std::wstring& dllPath);
+// Removes those two keys where they exist; a root without them is fine.
+HRESULT UnregisterClassIn(HKEY classesRoot);
+
+// Registers under the first root that may be written: a root that refuses
+// with access denied is skipped (and left as it was).
+HRESULT RegisterServer(const std::wstring& dllPath, std::initializer_list<HKEY> classesRoots);
+HRESULT UnregisterServer(std::initializer_list<HKEY> classesRoots);

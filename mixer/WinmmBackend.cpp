@@ -1,0 +1,206 @@
+#include "WinmmBackend.h"
+
+#include <mmsystem.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "VolumeScale.h"
+
+namespace {
+
+// From the driver kit's mmddk.h, which mingw does not ship: asks the wave
+// mapper for the preferred device.
+constexpr UINT PreferredDeviceQuery = 0x2000 + 21;  // DRVM_MAPPER_PREFERRED_GET
+
+void Check(MMRESULT result, const char* what)
+{
+    if (result != MMSYSERR_NOERROR)
+        throw MixerError(MmResultToHresult(result),
+                         std::string(what) + " (winmm error " + std::to_string(result) + ").");
+}
+
+struct Control {
+    bool present = false;
+    DWORD id = 0;
+    DWORD channels = 1;
+    DWORD minimum = 0;
+    DWORD maximum = 0;
+};
+
+struct Line {
+    std::wstring name;
+    Control volume;
+    Control mute;
+    VolumeMemo memo;
+};
+
+class WinmmDevice final : public MixerDevice {
+public:
+    explicit WinmmDevice(UINT id) : mixer_(reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(id)))
+    {
+        MIXERLINEW speakers{};
+        speakers.cbStruct = sizeof speakers;
+        speakers.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
+        if (GetLine(speakers, MIXER_GETLINEINFOF_COMPONENTTYPE) != MMSYSERR_NOERROR) return;
+        AddLine(speakers);
+        for (DWORD s = 0; s < speakers.cConnections; ++s) {
+            MIXERLINEW source{};
+            source.cbStruct = sizeof source;
+            source.dwDestination = speakers.dwDestination;
+            source.dwSource = s;
+            if (GetLine(source, MIXER_GETLINEINFOF_SOURCE) == MMSYSERR_NOERROR) AddLine(source);
+        }
+    }
+
+    bool Valid() const override { return !lines_.empty() && lines_.front().volume.present; }
+    int LineCount() const override { return static_cast<int>(lines_.size()); }
+    bool LineValid(int line) const override { return lines_[line].volume.present; }
+    std::wstring LineName(int line) const override { return lines_[line].name; }
+
+    uint16_t Volume(int line) override
+    {
+        Line& l = lines_[line];
+        const DWORD value = ReadVolume(VolumeControl(l));
+        return l.memo.Read(value, VolumeFromControl(value, l.volume.minimum, l.volume.maximum));
+    }
+
+    void SetVolume(int line, uint16_t value) override
+    {
+        Line& l = lines_[line];
+        const Control& c = VolumeControl(l);
+        std::vector<MIXERCONTROLDETAILS_UNSIGNED> channels(c.channels);
+        for (auto& channel : channels) channel.dwValue = VolumeToControl(value, c.minimum, c.maximum);
+        Check(Details(c, channels, false), "Setting the line volume failed");
+        const DWORD kept = ReadVolume(c);
+        l.memo.Wrote(value, kept, VolumeFromControl(kept, c.minimum, c.maximum),
+                     ControlStep(c.minimum, c.maximum));
+    }
+
+    bool Mute(int line) override
+    {
+        const Control& c = lines_[line].mute;
+        if (!c.present) return false;
+        std::vector<MIXERCONTROLDETAILS_BOOLEAN> channels(c.channels);
+        Check(Details(c, channels, true), "Reading the line's mute state failed");
+        return std::any_of(channels.begin(), channels.end(),
+                           [](const MIXERCONTROLDETAILS_BOOLEAN& b) { return b.fValue != 0; });
+    }
+
+    void SetMute(int line, bool value) override
+    {
+        const Control& c = lines_[line].mute;
+        if (!c.present) throw MixerError(E_NOTIMPL, "The selected line has no mute control.");
+        std::vector<MIXERCONTROLDETAILS_BOOLEAN> channels(c.channels);
+        for (auto& channel : channels) channel.fValue = value ? 1 : 0;
+        Check(Details(c, channels, false), "Setting the line's mute state failed");
+    }
+
+private:
+    MMRESULT GetLine(MIXERLINEW& line, DWORD how)
+    {
+        return mixerGetLineInfoW(mixer_, &line, MIXER_OBJECTF_MIXER | how);
+    }
+
+    Control FindControl(const MIXERLINEW& line, DWORD type)
+    {
+        MIXERCONTROLW control{};
+        control.cbStruct = sizeof control;
+        MIXERLINECONTROLSW query{};
+        query.cbStruct = sizeof query;
+        query.dwLineID = line.dwLineID;
+        query.dwControlType = type;
+        query.cControls = 1;
+        query.cbmxctrl = sizeof control;
+        query.pamxctrl = &control;
+        Control found;
+        if (mixerGetLineControlsW(mixer_, &query,
+                                  MIXER_OBJECTF_MIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE) !=
+            MMSYSERR_NOERROR)
+            return found;
+        found.present = true;
+        found.id = control.dwControlID;
+        const bool uniform = (control.fdwControl & MIXERCONTROL_CONTROLF_UNIFORM) != 0;
+        found.channels = (uniform || line.cChannels == 0) ? 1 : line.cChannels;
+        found.minimum = control.Bounds.dwMinimum;
+        found.maximum = control.Bounds.dwMaximum;
+        return found;
+    }
+
+    void AddLine(const MIXERLINEW& info)
+    {
+        Line line;
+        line.name = info.szName;
+        line.volume = FindControl(info, MIXERCONTROL_CONTROLTYPE_VOLUME);
+        line.mute = FindControl(info, MIXERCONTROL_CONTROLTYPE_MUTE);
+        lines_.push_back(line);
+    }
+
+    static const Control& VolumeControl(const Line& line)
+    {
+        if (!line.volume.present)
+            throw MixerError(E_NOTIMPL, "The selected line has no volume control.");
+        return line.volume;
+    }
+
+    template <class Value>
+    MMRESULT Details(const Control& c, std::vector<Value>& channels, bool read)
+    {
+        MIXERCONTROLDETAILS details{};
+        details.cbStruct = sizeof details;
+        details.dwControlID = c.id;
+        details.cChannels = c.channels;
+        details.cbDetails = sizeof(Value);
+        details.paDetails = channels.data();
+        return read ? mixerGetControlDetailsW(mixer_, &details,
+                                              MIXER_OBJECTF_MIXER | MIXER_GETCONTROLDETAILSF_VALUE)
+                    : mixerSetControlDetails(mixer_, &details,
+                                             MIXER_OBJECTF_MIXER | MIXER_SETCONTROLDETAILSF_VALUE);
+    }
+
+    // The line's volume as the loudest of its channels.
+    DWORD ReadVolume(const Control& c)
+    {
+        std::vector<MIXERCONTROLDETAILS_UNSIGNED> channels(c.channels);
+        Check(Details(c, channels, true), "Reading the line volume failed");
+        DWORD loudest = 0;
+        for (const auto& channel : channels) loudest = std::max(loudest, channel.dwValue);
+        return loudest;
+    }
+
+    HMIXEROBJ mixer_;
+    std::vector<Line> lines_;
+};
+
+}  // namespace
+
+HRESULT MmResultToHresult(UINT result)
+{
+    return MAKE_HRESULT(SEVERITY_ERROR, FACILITY_ITF, 0x200 + (result & 0xffff));
+}
+
+int WinmmBackend::DeviceCount()
+{
+    const UINT count = mixerGetNumDevs();
+    return static_cast<int>(count < 0x7fff ? count : 0x7fff);
+}
+
+int WinmmBackend::DefaultDevice()
+{
+    // The mixer that belongs to the preferred wave output device.
+    DWORD waveOut = 0, flags = 0;
+    if (waveOutMessage(reinterpret_cast<HWAVEOUT>(static_cast<UINT_PTR>(WAVE_MAPPER)),
+                       PreferredDeviceQuery, reinterpret_cast<DWORD_PTR>(&waveOut),
+                       reinterpret_cast<DWORD_PTR>(&flags)) != MMSYSERR_NOERROR)
+        waveOut = 0;
+    UINT mixer = 0;
+    if (mixerGetID(reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(waveOut)), &mixer,
+                   MIXER_OBJECTF_WAVEOUT) != MMSYSERR_NOERROR)
+        return 0;
+    return static_cast<int>(mixer) < DeviceCount() ? static_cast<int>(mixer) : 0;
+}
+
+std::unique_ptr<MixerDevice> WinmmBackend::OpenDevice(int index)
+{
+    return std::make_unique<WinmmDevice>(static_cast<UINT>(index));
+}
