@@ -1,0 +1,61 @@
+#pragma once
+// Tarnbell's settings file TB.ini: the item indexes of the main window's six
+// hotkey lists and two step lists, read at start and written after every
+// change. The logic here is free of Windows; the file itself is reached
+// through an IniStore (PrivateProfileStore on Windows).
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// One INI file, key by key.
+class IniStore {
+public:
+    virtual ~IniStore() = default;
+
+    // The value of the key, or fallback when the key is missing.
+    virtual std::string ReadString(const std::string& section, const std::string& key,
+                                   const std::string& fallback) = 0;
+    // Throws when the value cannot be written.
+    virtual void WriteString(const std::string& section, const std::string& key,
+                             const std::string& value) = 0;
+};
+
+// The selected item index of each list. -1 stands for a list with no
+// selection; it is saved as it is. A default-made value holds the defaults.
+struct SettingsChoices {
+    int PreVolumeUp = 0;    // "<None>"
+    int VolumeUp = 55;      // "Numpad +"
+    int PreVolumeDown = 0;  // "<None>"
+    int VolumeDown = 56;    // "Numpad -"
+    int PreMute = 0;        // "<None>"
+    int Mute = 57;          // "Numpad *"
+    int StepUp = 5;         // "10%"
+    int StepDown = 5;       // "10%"
+};
+
+bool operator==(const SettingsChoices& a, const SettingsChoices& b);
+bool operator!=(const SettingsChoices& a, const SettingsChoices& b);
+
+// A stored value as an integer: decimal with an optional sign, or hexadecimal
+// after "$" (the sign goes before it), or after "0x"/"0X" when more follows.
+// Blanks around the text are ignored. Nothing when the text does not convert
+// or the number does not fit into 32 bits.
+std::optional<int32_t> ParseSettingValue(const std::string& text);
+
+// Every choice from the file; a key that is missing, does not convert or
+// lies outside its list gives that list's default.
+SettingsChoices LoadSettings(IniStore& store);
+
+// The six hotkey lists back to their defaults; the steps stay.
+void DefaultHotkeys(SettingsChoices& choices);
+
+// Writes all eight keys, Hotkey section first.
+void SaveSettings(IniStore& store, const SettingsChoices& choices);
+
+// "TB.ini" in the program's folder; appDir ends with a backslash.
+std::string SettingsFileName(const std::string& appDir);
+
+// The start-up rule: an existing file is loaded; otherwise the hotkeys go
+// to their defaults and the file is written. The choices are changed in
+// place before the write, so they stay in effect when the write throws.
+void LoadOrCreateSettings(IniStore& store, bool fileExists, SettingsChoices& choices);

@@ -1,0 +1,172 @@
+// The settings file through the real private-profile functions, in a fresh
+// temporary folder per test.
+#include "settings/PrivateProfileStore.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+namespace {
+
+// A new empty folder under the temp path; removes the files it handed out.
+class TempFolder {
+public:
+    TempFolder()
+    {
+        char temp[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        for (unsigned n = GetTickCount();; ++n) {
+            Dir = std::string(temp) + "tbst" + std::to_string(GetCurrentProcessId()) + "_" +
+                  std::to_string(n) + "\\";
+            if (CreateDirectoryA(Dir.c_str(), nullptr)) break;
+        }
+    }
+    ~TempFolder()
+    {
+        for (const std::string& file : Files) DeleteFileA(file.c_str());
+        RemoveDirectoryA(Dir.c_str());
+    }
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    // The folder with its trailing backslash, as the program's folder is.
+    const std::string& Path() const { return Dir; }
+    void WillHold(const std::string& file) { Files.push_back(file); }
+
+private:
+    std::string Dir;
+    std::vector<std::string> Files;
+};
+
+// Holds a file open with no sharing, as another program may.
+class ExclusiveHold {
+public:
+    explicit ExclusiveHold(const std::string& file)
+        : Handle(CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                             FILE_ATTRIBUTE_NORMAL, nullptr))
+    {
+    }
+    ~ExclusiveHold()
+    {
+        if (Held()) CloseHandle(Handle);
+    }
+    ExclusiveHold(const ExclusiveHold&) = delete;
+    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+
+    bool Held() const { return Handle != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE Handle;
+};
+
+std::string ReadBytes(const std::string& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteBytes(const std::string& file, const std::string& bytes)
+{
+    std::ofstream out(file, std::ios::binary);
+    out << bytes;
+}
+
+TEST(PrivateProfileTest, FirstStartCreatesTheFileWithDefaults)
+{
+    TempFolder folder;
+    const std::string file = SettingsFileName(folder.Path());
+    folder.WillHold(file);
+    EXPECT_FALSE(FileExists(file));
+    EXPECT_FALSE(FileExists(folder.Path()));  // a folder is not the settings file
+
+    PrivateProfileStore store(file);
+    SettingsChoices choices;
+    choices.VolumeUp = 3;  // the hotkeys go to their defaults
+    LoadOrCreateSettings(store, FileExists(file), choices);
+
+    EXPECT_TRUE(FileExists(folder.Path() + "TB.ini"));
+    EXPECT_EQ(ReadBytes(file),
+              "[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\nVolumeDown=56\r\n"
+              "PreMute=0\r\nMute=57\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n");
+
+    SettingsChoices again;
+    again.StepUp = 0;
+    LoadOrCreateSettings(store, FileExists(file), again);
+    EXPECT_EQ(again, SettingsChoices{});
+}
+
+TEST(PrivateProfileTest, PartialFileLoadsDefaultsAndIsCompletedBySave)
+{
+    TempFolder folder;
+    const std::string file = SettingsFileName(folder.Path());
+    folder.WillHold(file);
+    // Blanks around a value are dropped by the system before we see it.
+    WriteBytes(file, "[Step]\r\nStepUp=0x3\r\nStepDown = 7 \r\n[Hotkey]\r\nVolumeUp=12\r\n"
+                     "Mute=abc\r\n");
+
+    PrivateProfileStore store(file);
+    SettingsChoices expected;
+    expected.VolumeUp = 12;
+    expected.StepUp = 3;
+    expected.StepDown = 7;
+    const SettingsChoices loaded = LoadSettings(store);
+    EXPECT_EQ(loaded, expected);
+
+    SaveSettings(store, loaded);
+    PrivateProfileStore reopened(file);
+    EXPECT_EQ(LoadSettings(reopened), expected);
+    for (const char* key : {"PreVolumeUp", "VolumeUp", "PreVolumeDown", "VolumeDown", "PreMute"}) {
+        EXPECT_NE(reopened.ReadString("Hotkey", key, "none"), "none") << key;
+    }
+    EXPECT_EQ(reopened.ReadString("Hotkey", "Mute", ""), "57");
+    EXPECT_EQ(reopened.ReadString("Step", "StepUp", ""), "3");
+}
+
+TEST(PrivateProfileTest, ReadsValuesLongerThanOneBuffer)
+{
+    TempFolder folder;
+    const std::string file = folder.Path() + "long.ini";
+    folder.WillHold(file);
+    const std::string value(3000, '7');
+    WriteBytes(file, "[Step]\r\nStepUp=" + value + "\r\n");
+
+    PrivateProfileStore store(file);
+    EXPECT_EQ(store.ReadString("Step", "StepUp", ""), value);
+    EXPECT_EQ(store.ReadString("Step", "StepDown", "fallback"), "fallback");
+    EXPECT_EQ(LoadSettings(store).StepUp, 5);
+}
+
+// The file may be held by another program, or its folder may be gone. (A
+// read-only attribute does not stop the write under Wine run as root: the
+// host's root ignores the missing write permission, so that case cannot be
+// shown here.)
+TEST(PrivateProfileTest, SaveThrowsWhenTheFileCannotBeWritten)
+{
+    TempFolder folder;
+    const std::string file = SettingsFileName(folder.Path());
+    folder.WillHold(file);
+    const std::string before = "[Step]\r\nStepUp=1\r\n";
+    WriteBytes(file, before);
+    {
+        ExclusiveHold hold(file);
+        ASSERT_TRUE(hold.Held());
+        PrivateProfileStore store(file);
+        EXPECT_THROW(SaveSettings(store, SettingsChoices{}), std::runtime_error);
+    }
+    EXPECT_EQ(ReadBytes(file), before);
+
+    PrivateProfileStore gone(folder.Path() + "missing\\TB.ini");
+    SettingsChoices choices;
+    choices.Mute = 4;
+    EXPECT_THROW(LoadOrCreateSettings(gone, false, choices), std::runtime_error);
+    EXPECT_EQ(choices.Mute, 57);
+    EXPECT_FALSE(FileExists(folder.Path() + "missing\\TB.ini"));
+}
+
+}  // namespace
