@@ -40,9 +40,3 @@ bool RegisterComponentServer(const std::string& path, bool register_)
         GetProcAddress(library.get(), register_ ? "DllRegisterServer" : "DllUnregisterServer")));
     return entry && SUCCEEDED(entry());
 }
-
-bool FileExists(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}

@@ -16,5 +16,3 @@ std::string SystemDirectory();
 // DllUnregisterServer when `register_` is false). True only if the call
 // returned a success code.
 bool RegisterComponentServer(const std::string& path, bool register_);
-
-bool FileExists(const std::string& path);

@@ -138,3 +138,8 @@ void VolumeController::SetMute(bool checked)
     controls_.SetMuteChecked(checked);
     cboxMuteClick();
 }
+
+std::string TrayTipText(int position, const std::string& channel)
+{
+    return std::to_string(VolumePercent(position)) + "%\r" + channel;
+}

@@ -69,3 +69,6 @@ private:
     std::vector<int32_t> lineIndexes_;
     int handledPosition_ = 0;  // slider position the change handler last saw
 };
+
+// The tray tooltip: the percent, "%", a carriage return, then the Channel.
+std::string TrayTipText(int position, const std::string& channel);

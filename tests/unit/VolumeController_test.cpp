@@ -295,3 +295,14 @@ TEST(VolumePercent, TruncatesTowardsZero)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TrayTipText, PercentThenChannel)
+{
+    EXPECT_EQ(TrayTipText(32767, "Master Volume"), "49%\rMaster Volume");
+    EXPECT_EQ(TrayTipText(65535, "Wave"), "100%\rWave");
+    EXPECT_EQ(TrayTipText(0, ""), "0%\r");
+}
+
+}  // namespace

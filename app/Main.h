@@ -1,0 +1,114 @@
+#pragma once
+// TfrmMain: the main window. It owns the mixer component, the volume, Channel,
+// hotkey and step controls, the tray icon and the hotkey detector.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <memory>
+#include <string>
+
+#include "app/WinUi.h"
+#include "settings/Settings.h"
+#include "volume/VolumeController.h"
+
+class TAudioMixer;
+class THotkeyDetector;
+class TfrmAbout;
+
+class TfrmMain final : public VolumeControls {
+public:
+    static constexpr const char* ClassName = "TfrmMain";
+
+    explicit TfrmMain(TfrmAbout& about);
+    ~TfrmMain() override;
+    TfrmMain(const TfrmMain&) = delete;
+    TfrmMain& operator=(const TfrmMain&) = delete;
+
+    // Creates the window hidden and runs its creation step.
+    HWND Create();
+    // The message loop's first show: after it the window is ready for hotkey
+    // actions, and it sends itself back to the notification area.
+    void ShowFirstTime();
+
+    // VolumeControls
+    void ClearChannels() override;
+    void AddChannel(const std::string& name) override;
+    void SelectChannel(int index) override;
+    int SelectedChannel() const override;
+    int SliderPosition() const override;
+    void SetSliderPosition(int position) override;
+    bool MuteChecked() const override;
+    void SetMuteChecked(bool checked) override;
+    std::string StepUpText() const override;
+    std::string StepDownText() const override;
+    void UpdateTrayIcon() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void Command(int id, int code);
+
+    void FormCreate();
+    void FormShow();
+    void FormActivate();
+    void FormClose();
+    void FormDestroy();
+    void btnHideClick();
+    void btnExitClick();
+    void btnHelpClick();
+    void btnAboutClick();
+    void comboxVolumeUpChange();
+    void cboxStepUpChange();
+    void cboxStepDownChange();
+    void comboxSourceChange();
+    void tbPlaybackVolumeChange();
+    void cboxMuteClick();
+    void HotkeyActionMessage(WPARAM wParam, LPARAM lParam);
+    void TrayNotifyMessage(LPARAM mouseMessage);
+    void ApplicationEvents1Exception();
+
+    void CreateControls();
+    void FillChoiceLists();
+    void LoadTrayImages();
+    void CreateMixer();
+    void BuildHotkeyBindings();
+    void LoadSettingsOrDefaults();
+    void SaveSettings();
+    SettingsChoices Choices() const;
+    void ShowChoices(const SettingsChoices& choices);
+    void AddTrayIconNow();
+    Icon TrayImage() const;
+    void HideToTray();
+    void ShowFromTray();
+    bool FromWithinProgram(HWND previous) const;
+    template <typename Handler> void Guarded(Handler handler);
+
+    TfrmAbout& frmAbout;
+    HWND Handle = nullptr;
+    Font font_;
+    Font plusFont_;
+    UINT taskbarCreated_ = 0;
+
+    struct ImageListFree {
+        void operator()(HIMAGELIST list) const { ImageList_Destroy(list); }
+    };
+    std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, ImageListFree> ImageList1;
+
+    HWND GroupBox1 = nullptr, tbPlayBackVolume = nullptr, cboxMute = nullptr;
+    HWND GroupBox2 = nullptr, comboxSource = nullptr;
+    HWND gbHotkey1 = nullptr, Label1 = nullptr, Label4 = nullptr, Label5 = nullptr;
+    HWND comboxVolumeUp = nullptr, comboxVolumeDown = nullptr, comboxMute = nullptr;
+    HWND lbVolumeUp = nullptr, lbVolumeDown = nullptr, lbMute = nullptr;
+    HWND comboxVolumeUp1 = nullptr, comboxVolumeDown1 = nullptr, comboxMute1 = nullptr;
+    HWND GroupBox3 = nullptr, Label2 = nullptr, Label3 = nullptr;
+    HWND cboxStepUp = nullptr, cboxStepDown = nullptr;
+    HWND btnHelp = nullptr, btnAbout = nullptr, btnHide = nullptr, btnExit = nullptr;
+
+    std::unique_ptr<TAudioMixer> Mixer;
+    std::shared_ptr<THotkeyDetector> Detector;
+    std::unique_ptr<VolumeController> Volume;
+
+    bool ExitRequested = false;
+    bool Ready = false;
+    bool FirstShowPending = true;
+};

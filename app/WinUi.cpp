@@ -1,0 +1,97 @@
+#include "WinUi.h"
+
+#include <commctrl.h>
+
+#include <vector>
+
+Font CreateUiFont(int height)
+{
+    return Font(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+}
+
+HWND CreateControl(HWND parent, int id, const char* className, const char* text, DWORD style,
+                   const Placement& at, HFONT font)
+{
+    HWND control = CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, at.Left, at.Top,
+                                   at.Width, at.Height, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                   GetModuleHandleA(nullptr), nullptr);
+    if (control && font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    return control;
+}
+
+SIZE TextSize(HWND control, HFONT font, const std::string& text)
+{
+    RECT bounds{0, 0, 0, 0};
+    HDC dc = GetDC(control);
+    HGDIOBJ old = SelectObject(dc, font);
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &bounds, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, old);
+    ReleaseDC(control, dc);
+    return {bounds.right, bounds.bottom};
+}
+
+std::string WindowText(HWND window)
+{
+    int length = GetWindowTextLengthA(window);
+    std::vector<char> text(length + 1, '\0');
+    GetWindowTextA(window, text.data(), length + 1);
+    return std::string(text.data());
+}
+
+namespace {
+
+LRESULT CALLBACK EditWithoutTyping(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                   DWORD_PTR)
+{
+    if (message == WM_CHAR) return 0;
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(edit, EditWithoutTyping, 0);
+    return DefSubclassProc(edit, message, wParam, lParam);
+}
+
+std::string ItemText(HWND comboBox, int index)
+{
+    LRESULT length = SendMessageA(comboBox, CB_GETLBTEXTLEN, index, 0);
+    if (length == CB_ERR) return {};
+    std::vector<char> text(length + 1, '\0');
+    SendMessageA(comboBox, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text.data()));
+    return std::string(text.data());
+}
+
+}  // namespace
+
+void SwallowTypedCharacters(HWND comboBox)
+{
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    if (GetComboBoxInfo(comboBox, &info) && info.hwndItem)
+        SetWindowSubclass(info.hwndItem, EditWithoutTyping, 0, 0);
+}
+
+void AddItem(HWND comboBox, const std::string& text)
+{
+    SendMessageA(comboBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+int ItemIndex(HWND comboBox)
+{
+    int index = static_cast<int>(SendMessageA(comboBox, CB_GETCURSEL, 0, 0));
+    if (index < 0) return -1;
+    // Windows keeps the old selection while the edit field shows other text.
+    return ItemText(comboBox, index) == WindowText(comboBox) ? index : -1;
+}
+
+void SetItemIndex(HWND comboBox, int index) { SendMessageA(comboBox, CB_SETCURSEL, index, 0); }
+
+void CenterOnScreen(HWND window)
+{
+    RECT frame;
+    GetWindowRect(window, &frame);
+    int width = frame.right - frame.left;
+    int height = frame.bottom - frame.top;
+    SetWindowPos(window, nullptr, CenteredOrigin(GetSystemMetrics(SM_CXSCREEN), width),
+                 CenteredOrigin(GetSystemMetrics(SM_CYSCREEN), height), 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

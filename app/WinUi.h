@@ -1,0 +1,45 @@
+#pragma once
+// Small Win32 helpers shared by the program's windows: owned GDI and user
+// handles, control creation, and the behaviour of the editable lists.
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+template <typename Handle, BOOL(WINAPI* Free)(Handle)>
+struct HandleFree {
+    void operator()(Handle h) const { Free(h); }
+};
+
+using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, HandleFree<HGDIOBJ, DeleteObject>>;
+using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, HandleFree<HGDIOBJ, DeleteObject>>;
+using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, HandleFree<HICON, DestroyIcon>>;
+
+// "MS Sans Serif" at a pixel height (negative: character height).
+Font CreateUiFont(int height);
+
+// Where a control sits inside its parent, in pixels.
+struct Placement {
+    int Left, Top, Width, Height;
+};
+
+HWND CreateControl(HWND parent, int id, const char* className, const char* text, DWORD style,
+                   const Placement& at, HFONT font);
+
+// The label's width and height for its text in its font.
+SIZE TextSize(HWND control, HFONT font, const std::string& text);
+
+std::string WindowText(HWND window);
+
+// An editable drop-down list whose typed characters are swallowed. Keys
+// that type nothing (Delete, Shift+Insert, the edit menu) still edit it.
+void SwallowTypedCharacters(HWND comboBox);
+void AddItem(HWND comboBox, const std::string& text);
+// The selected entry, or -1 when none is selected or its text was edited.
+int ItemIndex(HWND comboBox);
+void SetItemIndex(HWND comboBox, int index);
+
+// Places `window` (frame included) in the middle of the primary screen.
+void CenterOnScreen(HWND window);
+// Left or top that centres `size` within `screen`, truncated.
+inline int CenteredOrigin(int screen, int size) { return (screen - size) / 2; }

@@ -1,0 +1,39 @@
+#pragma once
+// TfrmAbout: the About window, a picture with a clickable web address and an
+// "Ok" button, shown modally from the main window.
+#include <windows.h>
+
+#include "app/WinUi.h"
+
+// The product's web page, shown in the About picture.
+constexpr const char* ProductWebAddress = "https://tarnbell.example.org/";
+
+class TfrmAbout {
+public:
+    static constexpr const char* ClassName = "TfrmAbout";
+
+    TfrmAbout() = default;
+    ~TfrmAbout();
+    TfrmAbout(const TfrmAbout&) = delete;
+    TfrmAbout& operator=(const TfrmAbout&) = delete;
+
+    // Creates the window hidden, owned by `owner`.
+    HWND Create(HWND owner);
+    // Shows the window and returns when it is closed.
+    void ShowModal(HWND owner);
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControls();
+    void btnOkClick();
+    void Label1Click();
+
+    HWND Handle = nullptr;
+    HWND imgAbout = nullptr;
+    HWND Label1 = nullptr;
+    HWND btnOk = nullptr;
+    Font font_;
+    Bitmap picture_;
+    bool closed_ = true;
+};

@@ -1,0 +1,6 @@
+#pragma once
+// Resource ids of Tarnbell.exe.
+#define IDI_TARNBELL 1
+#define IDI_TRAY_NORMAL 101
+#define IDI_TRAY_MUTED 102
+#define IDB_ABOUT 201
