@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(cmake make g++ googletest libbenchmark-dev
           g++-mingw-w64-i686 binutils-mingw-w64-i686
-          wine wine32:i386 xvfb xdotool x11-utils imagemagick fp-utils)
+          wine wine32:i386 xvfb xdotool x11-utils imagemagick fp-utils python3)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -14,15 +14,26 @@ if [ ! -f "$TARNBELL_WINEHOME/.asoundrc" ]; then
 fi
 export HOME="$TARNBELL_WINEHOME"
 
+# The project's Xvfb is shared by every run and started only once.
 tarnbell_start_xvfb() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local n
-  for n in 99 98 97 96 95; do
+  local state="$repo_dir/build/xvfb-display" n
+  if [ -f "$state" ] && xdpyinfo -display "$(cat "$state")" >/dev/null 2>&1; then
+    export DISPLAY="$(cat "$state")"
+    return 0
+  fi
+  for n in 99 98 97 96 95 94 93 92; do
     if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
       Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
       export DISPLAY=:$n
       local i
-      for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && return 0; sleep 0.1; done
+      for i in $(seq 50); do
+        if xdpyinfo >/dev/null 2>&1; then
+          mkdir -p "$repo_dir/build" && echo ":$n" > "$state"
+          return 0
+        fi
+        sleep 0.1
+      done
     fi
   done
   echo "wine-env: could not start Xvfb" >&2

@@ -2,7 +2,7 @@
 // keys with SendInput, clicks buttons, picks list entries, and reads the
 // window's controls with window messages. One command per run:
 //   tbdriver state                      the window and every control
-//   tbdriver press VK [ms]              press and release a key
+//   tbdriver press VK [ms] [count]      press and release a key, count times
 //   tbdriver down VK | up VK            one half of a key press
 //   tbdriver hold VK ms                 hold a key; print each slider move
 //   tbdriver click ID                   click a button (or the check box)
@@ -10,9 +10,11 @@
 //   tbdriver close                      the window's close box
 //   tbdriver tray MOUSEMESSAGE          a mouse message from the tray icon
 //   tbdriver wait-hidden | wait-shown   wait up to 10 s for that state
+//   tbdriver tray-icon                  1 if the shell knows the window's icon
 // VK is a decimal or 0x-hex virtual-key code; ID a control id from "state".
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -135,6 +137,16 @@ int WaitVisible(HWND main, bool visible)
     return 1;
 }
 
+// The shell accepts a change of an icon only while it has it.
+bool TrayIconKnown(HWND main)
+{
+    NOTIFYICONDATAA probe{};
+    probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    probe.hWnd = main;
+    probe.uID = 104;
+    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
 int Run(const std::vector<std::string>& args)
 {
     HWND main = MainWindow();
@@ -146,9 +158,13 @@ int Run(const std::vector<std::string>& args)
     auto number = [&](size_t i) { return std::strtoul(args.at(i).c_str(), nullptr, 0); };
     if (cmd == "state") return State(main);
     if (cmd == "press") {
-        Key(static_cast<WORD>(number(1)), true);
-        Sleep(args.size() > 2 ? number(2) : 60);
-        Key(static_cast<WORD>(number(1)), false);
+        DWORD hold = args.size() > 2 ? number(2) : 60;
+        for (unsigned long i = 0, n = args.size() > 3 ? number(3) : 1; i < n; ++i) {
+            Key(static_cast<WORD>(number(1)), true);
+            Sleep(hold);
+            Key(static_cast<WORD>(number(1)), false);
+            Sleep(hold);
+        }
         return 0;
     }
     if (cmd == "down" || cmd == "up") return Key(static_cast<WORD>(number(1)), cmd == "down"), 0;
@@ -162,6 +178,7 @@ int Run(const std::vector<std::string>& args)
     }
     if (cmd == "close") return PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
     if (cmd == "tray") return PostMessageA(main, WM_USER + 2, 104, number(1)) ? 0 : 1;
+    if (cmd == "tray-icon") return std::printf("%d\n", TrayIconKnown(main) ? 1 : 0), 0;
     if (cmd == "wait-hidden") return WaitVisible(main, false);
     if (cmd == "wait-shown") return WaitVisible(main, true);
     std::fprintf(stderr, "unknown command %s\n", cmd.c_str());
