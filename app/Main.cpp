@@ -54,7 +54,10 @@ Placement Inside(const Placement& group, int left, int top, int width, int heigh
 
 TfrmMain::TfrmMain(TfrmAbout& about) : frmAbout(about) {}
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    if (Handle) DestroyWindow(Handle);
+}
 
 HWND TfrmMain::Create()
 {
@@ -128,6 +131,10 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DESTROY:
         FormDestroy();
         PostQuitMessage(0);
+        return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
+        Handle = nullptr;
         return 0;
     case WM_HOTKEYACTION:
         HotkeyActionMessage(wParam, lParam);

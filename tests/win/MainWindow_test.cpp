@@ -1,0 +1,173 @@
+// The main window in process, with the real component beside the test
+// program: the first show, hiding, Exit, and the tray icon's return after
+// the shell restarts.
+#include "app/Main.h"
+
+#include <gtest/gtest.h>
+#include <shellapi.h>
+
+#include "app/GlobeVar.h"
+#include "app/Notifyicon.h"
+#include "app/formAbout.h"
+#include "hotkeys/HotkeyActions.h"
+#include "hotkeys/HotkeyBinding.h"
+#include "volume/TarnMixerLib_TLB.h"
+
+namespace {
+
+struct Found {
+    const char* className;
+    const char* text;
+    HWND control;
+};
+
+BOOL CALLBACK Match(HWND child, LPARAM param)
+{
+    auto* found = reinterpret_cast<Found*>(param);
+    char cls[64] = {};
+    GetClassNameA(child, cls, sizeof cls);
+    if (lstrcmpiA(cls, found->className) != 0) return TRUE;
+    if (found->text && WindowText(child) != found->text) return TRUE;
+    found->control = child;
+    return FALSE;
+}
+
+HWND Child(HWND window, const char* className, const char* text = nullptr)
+{
+    Found found{className, text, nullptr};
+    EnumChildWindows(window, Match, reinterpret_cast<LPARAM>(&found));
+    return found.control;
+}
+
+// Handles what is queued; true if the loop was told to end.
+bool Pump(int milliseconds = 300)
+{
+    bool quit = false;
+    DWORD end = GetTickCount() + milliseconds;
+    MSG message;
+    while (static_cast<int>(end - GetTickCount()) > 0) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) quit = true;
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(5);
+    }
+    return quit;
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+    ComApartment com;
+    TfrmAbout about;
+    TfrmMain main{about};
+    HWND window = nullptr;
+
+    void SetUp() override
+    {
+        DeleteFileA((ExecutableDirectory() + "TB.ini").c_str());
+        window = main.Create();
+        ASSERT_NE(window, nullptr);
+        about.Create(window);
+    }
+    void TearDown() override
+    {
+        DestroyWindow(window);
+        Pump(50);
+        DeleteFileA((ExecutableDirectory() + "TB.ini").c_str());
+        BuildHotkeyBindings({-1, -1}, {-1, -1}, {-1, -1}, VolumeUpHotkey, VolumeDownHotkey, MuteHotkey);
+    }
+
+    int Slider() { return static_cast<int>(SendMessageA(Child(window, TRACKBAR_CLASSA), TBM_GETPOS, 0, 0)); }
+    void Click(const char* text)
+    {
+        HWND button = Child(window, WC_BUTTONA, text);
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                     reinterpret_cast<LPARAM>(button));
+    }
+};
+
+TEST_F(MainWindowTest, StartsHiddenAndActsOnHotkeysOnlyAfterItsFirstShow)
+{
+    EXPECT_TRUE(TrayIconAdded);
+    EXPECT_EQ(VolumeUpHotkey.Key.load(), 0x6B);  // the bindings are built at creation
+    PostMessageA(window, WM_HOTKEYACTION, 1, 0);  // volume down, before the first show
+    Pump();
+    int before = Slider();
+    PostMessageA(window, WM_HOTKEYACTION, 1, 0);
+    Pump();
+    EXPECT_EQ(Slider(), before);
+
+    main.ShowFirstTime();
+    Pump();
+    EXPECT_FALSE(IsWindowVisible(window));  // back to the notification area at once
+
+    PostMessageA(window, WM_HOTKEYACTION, 1, 0);
+    Pump();
+    EXPECT_EQ(Slider(), before > 6553 ? before - 6553 : 0);
+    PostMessageA(window, WM_HOTKEYACTION, 0, 0);
+    Pump();
+    EXPECT_EQ(Slider(), (before > 6553 ? before - 6553 : 0) + 6553);
+
+    TAudioMixer component;  // the step reached the line the window selected
+    EXPECT_EQ(component.srcVolume(), Slider());
+}
+
+TEST_F(MainWindowTest, ClosingHidesAndOnlyExitEnds)
+{
+    main.ShowFirstTime();
+    Pump();
+    PostMessageA(window, WM_TRAYNOTIFY, TrayIconId, WM_LBUTTONUP);
+    Pump();
+    EXPECT_TRUE(IsWindowVisible(window));
+
+    SendMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(IsWindow(window));
+    EXPECT_FALSE(IsWindowVisible(window));
+    EXPECT_FALSE(Pump());
+
+    Click("Exit");
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(Pump(50));  // the message loop is told to end
+    EXPECT_FALSE(TrayIconAdded);
+    EXPECT_NE(GetFileAttributesA((ExecutableDirectory() + "TB.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(MainWindowTest, TrayIconComesBackWhenTheShellRestarts)
+{
+    NOTIFYICONDATAA icon{};
+    icon.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    icon.hWnd = window;
+    icon.uID = TrayIconId;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));  // the shell lost it
+    icon.uFlags = NIF_TIP;
+    ASSERT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &icon));
+
+    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &icon));
+}
+
+TEST(EditableList, TypedCharactersAreSwallowedAndEditsClearTheSelection)
+{
+    HWND list = CreateWindowExA(0, WC_COMBOBOXA, "", WS_POPUP | CBS_DROPDOWN, 0, 0, 100, 200, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_NE(list, nullptr);
+    SwallowTypedCharacters(list);
+    AddItem(list, "5%");
+    AddItem(list, "10%");
+    SetItemIndex(list, 1);
+    EXPECT_EQ(ItemIndex(list), 1);
+
+    COMBOBOXINFO info{};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetComboBoxInfo(list, &info));
+    SendMessageA(info.hwndItem, WM_CHAR, 'x', 0);
+    EXPECT_EQ(WindowText(list), "10%");
+    EXPECT_EQ(ItemIndex(list), 1);
+
+    SetWindowTextA(info.hwndItem, "10");  // as a Delete key or a paste leaves it
+    EXPECT_EQ(ItemIndex(list), -1);
+    DestroyWindow(list);
+}
+
+}  // namespace
