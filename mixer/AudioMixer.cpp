@@ -204,10 +204,14 @@ private:
         case Id::devOutput: return Short(deviceIndex_);
         case Id::devOutputMax: return Short(backend_->DeviceCount() - 1);
         case Id::srcOutputCount: return Short(LineCount());
-        case Id::srcOutputName: return String(device_->LineName(SelectedLine()));
-        case Id::srcVolume: return Long(device_->Volume(SelectedLine()));
-        case Id::srcMute: return Bool(device_->Mute(SelectedLine()));
         case Id::BackendName: return String(backend_->Name());
+        }
+        // The rest are the selected line's.
+        const LineRef selected = Selected();
+        switch (id) {
+        case Id::srcOutputName: return String(selected.device.LineName(selected.line));
+        case Id::srcVolume: return Long(selected.device.Volume(selected.line));
+        case Id::srcMute: return Bool(selected.device.Mute(selected.line));
         }
         return VARIANT{};
     }
@@ -220,7 +224,7 @@ private:
         case Id::devOutput: SelectDevice(V_I2(&value)); break;
         case Id::srcOutput: SelectLine(V_I2(&value)); break;
         case Id::srcVolume: SetVolume(V_I4(&value)); break;
-        case Id::srcMute: device_->SetMute(SelectedLine(), V_BOOL(&value) != VARIANT_FALSE); break;
+        case Id::srcMute: SetMute(V_BOOL(&value) != VARIANT_FALSE); break;
         }
     }
 
@@ -247,17 +251,30 @@ private:
         if (value < 0 || value > FullVolume)
             throw MixerError(E_INVALIDARG, "The volume " + std::to_string(value) +
                                                " is outside 0 to 65535.");
-        device_->SetVolume(SelectedLine(), static_cast<uint16_t>(value));
+        const LineRef selected = Selected();
+        selected.device.SetVolume(selected.line, static_cast<uint16_t>(value));
+    }
+
+    void SetMute(bool value)
+    {
+        const LineRef selected = Selected();
+        selected.device.SetMute(selected.line, value);
     }
 
     int LineCount() const { return device_ ? device_->LineCount() : 0; }
 
-    int SelectedLine() const
+    struct LineRef {
+        MixerDevice& device;
+        int line;
+    };
+
+    // The selected line, or an error when there is none.
+    LineRef Selected() const
     {
         if (!device_) throw MixerError(DISP_E_BADINDEX, "No device is selected.");
         if (line_ >= LineCount())
             throw MixerError(DISP_E_BADINDEX, "No line is selected: the device has no lines.");
-        return line_;
+        return {*device_, line_};
     }
 
     std::unique_ptr<MixerBackend> backend_;

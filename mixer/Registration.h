@@ -13,7 +13,9 @@ HRESULT RegisterClassIn(HKEY classesRoot, const std::wstring& dllPath);
 // Removes those two keys where they exist; a root without them is fine.
 HRESULT UnregisterClassIn(HKEY classesRoot);
 
-// Registers under the first root that may be written: a root that refuses
-// with access denied is skipped (and left as it was).
+// Registers under the first root that may be written: a null root (one that
+// could not be opened for writing) or one that refuses with access denied is
+// skipped.
 HRESULT RegisterServer(const std::wstring& dllPath, std::initializer_list<HKEY> classesRoots);
+// Unregisters from every root given (null ones skipped).
 HRESULT UnregisterServer(std::initializer_list<HKEY> classesRoots);
