@@ -4,6 +4,7 @@
 #include <objbase.h>
 #include <olectl.h>
 
+#include <new>
 #include <string>
 
 #include "AudioMixer.h"
@@ -39,8 +40,10 @@ public:
             return CreateAudioMixer(CreateMixerBackend(), riid, object);
         } catch (const MixerError& e) {
             return e.hr();
-        } catch (...) {
+        } catch (const std::bad_alloc&) {
             return E_OUTOFMEMORY;
+        } catch (...) {
+            return E_UNEXPECTED;  // nothing may leave a COM entry point
         }
     }
 
