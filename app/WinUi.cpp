@@ -43,14 +43,6 @@ std::string WindowText(HWND window)
 
 namespace {
 
-LRESULT CALLBACK EditWithoutTyping(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                   DWORD_PTR)
-{
-    if (message == WM_CHAR) return 0;
-    if (message == WM_NCDESTROY) RemoveWindowSubclass(edit, EditWithoutTyping, 0);
-    return DefSubclassProc(edit, message, wParam, lParam);
-}
-
 std::string ItemText(HWND comboBox, int index)
 {
     LRESULT length = SendMessageA(comboBox, CB_GETLBTEXTLEN, index, 0);
@@ -62,12 +54,20 @@ std::string ItemText(HWND comboBox, int index)
 
 }  // namespace
 
+LRESULT CALLBACK comboxSourceKeyPress(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                      DWORD_PTR)
+{
+    if (message == WM_CHAR) return 0;  // the typed character becomes none
+    if (message == WM_NCDESTROY) RemoveWindowSubclass(edit, comboxSourceKeyPress, 0);
+    return DefSubclassProc(edit, message, wParam, lParam);
+}
+
 void SwallowTypedCharacters(HWND comboBox)
 {
     COMBOBOXINFO info{};
     info.cbSize = sizeof info;
     if (GetComboBoxInfo(comboBox, &info) && info.hwndItem)
-        SetWindowSubclass(info.hwndItem, EditWithoutTyping, 0, 0);
+        SetWindowSubclass(info.hwndItem, comboxSourceKeyPress, 0, 0);
 }
 
 void AddItem(HWND comboBox, const std::string& text)

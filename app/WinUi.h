@@ -31,8 +31,12 @@ SIZE TextSize(HWND control, HFONT font, const std::string& text);
 
 std::string WindowText(HWND window);
 
-// An editable drop-down list whose typed characters are swallowed. Keys
-// that type nothing (Delete, Shift+Insert, the edit menu) still edit it.
+// The key-press handler shared by the main window's editable lists: every
+// typed character is dropped. Keys that type nothing (Delete, Shift+Insert,
+// the edit menu) still edit the text.
+LRESULT CALLBACK comboxSourceKeyPress(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                      DWORD_PTR data);
+// Gives an editable drop-down list's edit field that handler.
 void SwallowTypedCharacters(HWND comboBox);
 void AddItem(HWND comboBox, const std::string& text);
 // The selected entry, or -1 when none is selected or its text was edited.

@@ -16,9 +16,16 @@ cmake --build --preset win32 -j "$jobs"
 tarnbell_start_xvfb
 tarnbell_init_prefix
 
+log=build/test-output.log
+: > "$log"
 status=0
-ctest --preset native -j "$jobs" || status=1
-ctest --preset win32 || status=1
+ctest --preset native -j "$jobs" 2>&1 | tee -a "$log" || status=1
+ctest --preset win32 2>&1 | tee -a "$log" || status=1
 wineserver -k 2>/dev/null || true
-if [ $status -eq 0 ]; then echo "ALL TESTS PASSED"; else echo "SOME TESTS FAILED"; fi
+
+# One closing line with the counts of both runs.
+summary=$({ grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" || true; } |
+  sed -E 's/.* ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/' |
+  awk '{ failed += $1; total += $2 } END { printf "%d passed, %d failed", total - failed, failed }')
+echo "Tests: $summary"
 exit $status

@@ -28,7 +28,16 @@ DEFAULT_INI = ("[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\n"
 
 
 def wine(*args, timeout=60):
-    return subprocess.run(["wine", *map(str, args)], capture_output=True, text=True, timeout=timeout)
+    """Runs a Windows program to its end. Its output goes through files, not
+    pipes: Wine's background services, started by whichever program comes
+    first, inherit the handles and would keep a pipe open long after."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        done = subprocess.run(["wine", *map(str, args)], stdin=subprocess.DEVNULL, stdout=out, stderr=err,
+                              timeout=timeout)
+        out.seek(0)
+        err.seek(0)
+        return subprocess.CompletedProcess(done.args, done.returncode, out.read().decode(errors="replace"),
+                                           err.read().decode(errors="replace"))
 
 
 def unregister_component():
@@ -103,13 +112,23 @@ class Tarnbell:
         raise AssertionError(f"timed out waiting for {what}")
 
     def wait_ready(self):
-        """Started, shown once and gone back to the notification area."""
-        def ready():
+        """Started, shown once and gone back to the notification area. The
+        window is hidden before its first show too, so readiness is proven by
+        a mute hotkey that takes effect (and a second one that undoes it)."""
+        def started():
             result = wine(BIN / "tbdriver.exe", "state")
             return result.returncode == 0 and parse_state(result.stdout)[0]["visible"] == "0" \
                 and (self.folder / "TB.ini").exists()
-        self.wait_until(ready, "the program to start")
-        time.sleep(0.5)  # the first show has been handled: hotkeys are live
+        self.wait_until(started, "the program to start")
+        muted = self.muted()
+        deadline = time.time() + 30
+        while self.muted() == muted:
+            if time.time() > deadline:
+                raise AssertionError("the mute hotkey never took effect")
+            self.driver("press", VK_MULTIPLY)
+            time.sleep(0.3)
+        self.driver("press", VK_MULTIPLY)
+        self.wait_until(lambda: self.muted() == muted, "mute to be restored")
         return self
 
     def show_from_tray(self):
@@ -117,8 +136,12 @@ class Tarnbell:
         self.driver("wait-shown")
 
     def volume_to_zero(self):
-        self.driver("press", VK_SUBTRACT, 40, 11)
-        self.wait_until(lambda: self.slider() == 0, "the volume to reach 0")
+        for _ in range(30):
+            if self.slider() == 0:
+                time.sleep(0.2)
+                return
+            self.driver("press", VK_SUBTRACT, 60, 4)
+        raise AssertionError(f"the volume did not reach 0: {self.slider()}")
 
     def exit(self):
         self.click("Exit")
