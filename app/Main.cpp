@@ -62,15 +62,7 @@ TfrmMain::~TfrmMain()
 HWND TfrmMain::Create()
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_TARNBELL));
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = ClassName;
-    RegisterClassExA(&windowClass);
+    RegisterFormClass(ClassName, WindowProc, LoadIconA(instance, MAKEINTRESOURCEA(IDI_TARNBELL)));
 
     RECT frame{0, 0, ClientWidth, ClientHeight};
     AdjustWindowRectEx(&frame, WindowStyle, FALSE, WindowExStyle);
@@ -91,13 +83,9 @@ void TfrmMain::ShowFirstTime()
 
 LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<TfrmMain*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->Handle = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TfrmMain*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = FormOf<TfrmMain>(window, message, lParam);
     if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->Handle = window;
     try {
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {

@@ -15,6 +15,22 @@ using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, HandleFree<HGDIOBJ, D
 using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, HandleFree<HGDIOBJ, DeleteObject>>;
 using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, HandleFree<HICON, DestroyIcon>>;
 
+// Registers a window class of the program's forms (button-face background,
+// arrow cursor).
+void RegisterFormClass(const char* className, WNDPROC windowProc, HICON icon);
+
+// The object behind a form's window: handed to CreateWindowEx as its last
+// argument, kept in the window's user data from WM_NCCREATE on.
+template <typename Form>
+Form* FormOf(HWND window, UINT message, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+    }
+    return reinterpret_cast<Form*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
 // "MS Sans Serif" at a pixel height (negative: character height).
 Font CreateUiFont(int height);
 
