@@ -1,0 +1,525 @@
+"""End-to-end tests of the tray icon, the About window and Help: the real
+Tarnbell.exe under Wine and Xvfb, clicked with the real mouse through xdotool
+(Wine shows tray icons in its own "Wine System Tray" X window when there is no
+desktop tray), looked at with ImageMagick screenshots, and read back with
+tbdriver.exe.
+
+Each test runs its own copy under its own file name, and tbdriver is told that
+name (TBDRIVER_EXE), so a Tarnbell.exe of another run is never driven by
+mistake. Screenshots go to TARNBELL_ARTIFACTS; scripts/make-docs-pictures.sh
+turns them into the README's pictures.
+"""
+import os
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+from pathlib import Path
+
+import tarnbell_e2e as base
+
+HERE = Path(__file__).resolve().parent
+RES = HERE.parent.parent / "app" / "res"
+VK_ADD, VK_SUBTRACT, VK_MULTIPLY = base.VK_ADD, base.VK_SUBTRACT, base.VK_MULTIPLY
+STEP = base.STEP
+PRODUCT_ADDRESS = "https://tarnbell.example.org/"
+TRAY_TITLE = "Wine System Tray"
+
+
+def run(*args, timeout=60, env=None, check=True):
+    result = subprocess.run([str(a) for a in args], capture_output=True, text=True, timeout=timeout, env=env)
+    if check and result.returncode != 0:
+        raise AssertionError(f"{args}: {result.returncode} {result.stderr}")
+    return result.stdout
+
+
+def poll(condition, what, seconds=20, interval=0.2):
+    """The first true result of condition(); fails after `seconds`."""
+    deadline = time.time() + seconds
+    while True:
+        value = condition()
+        if value:
+            return value
+        if time.time() > deadline:
+            raise AssertionError(f"timed out waiting for {what}")
+        time.sleep(interval)
+
+
+# ---- screen -----------------------------------------------------------------
+
+def grab(x, y, width, height, path):
+    """A screenshot of part of the screen, saved as PNG; returns its RGB bytes."""
+    path.parent.mkdir(parents=True, exist_ok=True)
+    run("import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", "+repage", path)
+    return rgb(path)
+
+
+def rgb(image):
+    return subprocess.run(["convert", str(image), "-depth", "8", "rgb:-"], capture_output=True,
+                          check=True).stdout
+
+
+def differing_pixels(a, b, only=None):
+    """Pixels that differ by more than rounding; with `only` (one flag a
+    pixel), just the flagged ones."""
+    assert len(a) == len(b), "images of different sizes"
+    return sum(1 for n, i in enumerate(range(0, len(a), 3))
+               if (only is None or only[n]) and max(abs(x - y) for x, y in zip(a[i:i + 3], b[i:i + 3])) > 8)
+
+
+class Reference:
+    """One of the program's own tray images as the tray draws it on its
+    background colour, and which of its pixels are fully opaque. Wine's tray
+    draws a new image over the old one without clearing it, so only those
+    pixels are sure to show the new image alone."""
+
+    def __init__(self, name, background, folder):
+        out = folder / f"reference-{name}.png"
+        run("convert", RES / f"{name}.ico", "-background", "#%02x%02x%02x" % tuple(background), "-flatten", out)
+        self.pixels = rgb(out)
+        alpha = subprocess.run(["convert", str(RES / f"{name}.ico"), "-alpha", "extract", "-depth", "8", "gray:-"],
+                               capture_output=True, check=True).stdout
+        self.opaque = [a == 255 for a in alpha]
+
+
+def red_pixels(pixels, width, x0, y0, x1, y1):
+    count = 0
+    for y in range(y0, y1):
+        for x in range(x0, x1):
+            r, g, b = pixels[(y * width + x) * 3:(y * width + x) * 3 + 3]
+            count += r > 170 and g < 90 and b < 90
+    return count
+
+
+class Mouse:
+    """The real X pointer. A click is made only once Wine has seen the
+    pointer arrive, so that it cannot land where the pointer was before."""
+
+    def __init__(self, app):
+        self.app = app
+
+    def move(self, x, y):
+        run("xdotool", "mousemove", x, y)
+        poll(lambda: self.app.driver("cursor").split()[-1] == f"{x},{y}", f"the pointer at {x},{y}", 10)
+        time.sleep(0.2)
+
+    def click(self, x, y, button=1):
+        self.move(x, y)
+        run("xdotool", "click", button)
+
+    def away(self):
+        """Off every window of the test, so that a tooltip goes and a later
+        move onto the icon is a new hover."""
+        run("xdotool", "mousemove", 700, 700)
+        time.sleep(0.3)
+
+
+class Tray:
+    """The icons in Wine's tray window: square cells as high as the window,
+    each with its 16 x 16 image in the middle."""
+
+    @staticmethod
+    def geometry():
+        found = run("xdotool", "search", "--onlyvisible", "--name", TRAY_TITLE, check=False).split()
+        if not found:
+            return None
+        fields = dict(line.split("=", 1) for line in run("xdotool", "getwindowgeometry", "--shell",
+                                                          found[0]).split())
+        return tuple(int(fields[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+
+    @classmethod
+    def occupied_cells(cls, folder, name):
+        """Indexes of the cells that hold an icon, judged by pixels that are
+        not the tray's background."""
+        geometry = cls.geometry()
+        if geometry is None:
+            return set(), None
+        x, y, width, height = geometry
+        pixels = grab(x, y, width, height, folder / f"{name}.png")
+        background = pixels[0:3]
+        cells = set()
+        for index in range(width // height):
+            for row in range(height):
+                start = (row * width + index * height) * 3
+                if any(pixels[i:i + 3] != background for i in range(start, start + height * 3, 3)):
+                    cells.add(index)
+                    break
+        return cells, background
+
+    def __init__(self, index, background):
+        self.index = index
+        self.background = background
+
+    def icon_rect(self):
+        x, y, _, height = self.geometry()
+        border = (height - 16) // 2
+        return x + self.index * height + border, y + border, 16, 16
+
+    def centre(self):
+        x, y, w, h = self.icon_rect()
+        return x + w // 2, y + h // 2
+
+    def grab_icon(self, path):
+        return grab(*self.icon_rect(), path)
+
+
+# ---- the program ------------------------------------------------------------
+
+class TrayProgram(base.Tarnbell):
+    """A copy under a name of its own; the shell's "open" of a web address
+    ends in a stand-in xdg-open that notes the address in a file."""
+
+    def __init__(self, folder, exe_name):
+        super().__init__(folder, exe_name=exe_name)
+        self.opened = self.folder / "opened.txt"
+        fake = self.folder / "fakebin"
+        fake.mkdir(exist_ok=True)
+        (fake / "xdg-open").write_text(f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{self.opened}"\n')
+        (fake / "xdg-open").chmod(0o755)
+        self.env = dict(os.environ, TBDRIVER_EXE=exe_name, PATH=f"{fake}:{os.environ['PATH']}")
+        self.mouse = Mouse(self)
+
+    def start(self):
+        self.process = subprocess.Popen(["wine", str(self.exe)], cwd=self.folder, env=self.env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        return self
+
+    def driver(self, *args, check=True, timeout=60):
+        # Output through files: Wine's services, started by whichever
+        # program comes first, inherit handles and would hold a pipe open.
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            done = subprocess.run(["wine", str(base.BIN / "tbdriver.exe"), *map(str, args)],
+                                  stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout, env=self.env)
+            out.seek(0)
+            err.seek(0)
+            if check and done.returncode != 0:
+                raise AssertionError(f"tbdriver {args}: {done.returncode} {err.read().decode(errors='replace')}")
+            return out.read().decode(errors="replace")
+
+    def wait_ready(self):
+        """Started and gone to the tray. The window is hidden before its
+        first show too, so readiness is proven by a mute hotkey that takes
+        effect (and a second one that undoes it)."""
+        def started():
+            try:  # a window still busy with its creation does not answer
+                out = self.driver("state", check=False, timeout=20)
+            except subprocess.TimeoutExpired:
+                return False
+            window, _ = base.parse_state(out)
+            return window is not None and window["visible"] == "0" and (self.folder / "TB.ini").exists()
+        # the first program on a fresh Wine server waits for its services
+        poll(started, "the program to start", 120)
+        muted = self.muted()
+        self.toggle_mute(not muted, "the mute hotkey to take effect")
+        self.toggle_mute(muted, "mute to be restored")
+        return self
+
+    def toggle_mute(self, wanted, what):
+        deadline = time.time() + 30
+        while self.muted() != wanted:
+            if time.time() > deadline:
+                raise AssertionError(f"timed out waiting for {what}")
+            self.driver("press", VK_MULTIPLY, 100)
+            time.sleep(0.5)
+
+    def window(self):
+        return base.parse_state(self.driver("state"))[0]
+
+    def visible(self):
+        return self.window()["visible"] == "1"
+
+    def about(self):
+        return base.parse_state(self.driver("about"))
+
+    def own_windows(self):
+        """Visible top-level windows of this program, as (class, text)."""
+        rows = [base.parse_state(line.replace("toplevel", "window", 1))[0]
+                for line in self.driver("windows").splitlines() if line.startswith("toplevel")]
+        return [(r["class"], r["text"]) for r in rows if r["own"] == "1"], rows
+
+    def screen_point(self, window, control):
+        """The screen point in the middle of a control of a window."""
+        ox, oy = (int(n) for n in window["origin"].split(","))
+        left, top, width, height = control["rect"]
+        return ox + left + width // 2, oy + top + height // 2
+
+    def real_click_button(self, text):
+        _, controls = self.state()
+        button = next(c for c in controls if c["class"] == "Button" and c["text"] == text)
+        self.mouse.click(*self.screen_point(self.window(), button))
+
+    def assert_centred(self, test):
+        window = self.window()
+        left, top, width, height = window["rect"]
+        sw, sh = (int(n) for n in window["screen"].split(","))
+        test.assertEqual((left, top), ((sw - width) // 2, (sh - height) // 2), "centred on the screen")
+        return window
+
+    def kill(self):
+        """Ends the program through Exit, which takes its icon out of the
+        tray; kills it only if that fails."""
+        if not self.process or self.process.poll() is not None:
+            return
+        try:
+            self.click("Exit")
+            self.process.wait(timeout=30)
+        except Exception:
+            # The launcher may have handed the program to a process of its
+            # own; that one carries the copy's full path.
+            found = subprocess.run(["pgrep", "-f", str(self.exe)], capture_output=True, text=True).stdout
+            for pid in {int(p) for p in found.split()} | {self.process.pid}:
+                subprocess.run(["kill", "-9", str(pid)], check=False)
+            self.process.wait(timeout=30)
+        poll(lambda: subprocess.run(["pgrep", "-f", str(self.exe)], capture_output=True).returncode != 0,
+             "the program to end", 30)
+
+
+class TrayTest(unittest.TestCase):
+    def setUp(self):
+        self.folder = Path(tempfile.mkdtemp(prefix="tarnbell-tray-e2e-"))
+        self.app = None
+        base.ARTIFACTS.mkdir(parents=True, exist_ok=True)
+
+    def tearDown(self):
+        if self.app:
+            self.app.kill()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+    def launch(self, exe_name):
+        """Starts the program and finds its icon: the tray cell that holds an
+        icon now and did not before. Keeps the icon as first drawn in
+        self.fresh_icon."""
+        before, _ = Tray.occupied_cells(self.folder, "tray-before")
+        self.app = TrayProgram(self.folder, exe_name).start()
+
+        def new_icon():
+            after, background = Tray.occupied_cells(self.folder, "tray-after")
+            return (after - before, background) if after - before else None
+        # the first program on a fresh Wine server waits for its services
+        cells, background = poll(new_icon, "the icon to appear in the tray", 120)
+        self.assertEqual(len(cells), 1, f"one new icon in the tray, not {sorted(cells)}")
+        self.tray = Tray(cells.pop(), background)
+        self.mouse = self.app.mouse
+
+        def settled():
+            first = self.tray.grab_icon(self.folder / "fresh.png")
+            time.sleep(0.3)
+            return first if self.tray.grab_icon(self.folder / "fresh.png") == first else None
+        self.fresh_icon = poll(settled, "the icon to be drawn")
+        self.app.wait_ready()
+        return self.app
+
+    def click_icon(self, button):
+        self.mouse.click(*self.tray.centre(), button)
+
+    def artifact(self, name):
+        return base.ARTIFACTS / name
+
+
+class TrayClicks(TrayTest):
+    def test_left_and_right_release_show_the_window_centred(self):
+        app = self.launch("TbClicks.exe")
+        self.click_icon(1)
+        app.driver("wait-shown")
+        window = app.assert_centred(self)
+        ox, oy = (int(n) for n in window["origin"].split(","))
+        grab(ox, oy, 494, 314, self.artifact("main-window.png"))
+
+        # shown and moved away: a right click brings it back to the centre
+        app.driver("move", 20, 400)
+        self.assertEqual(app.window()["rect"][:2], (20, 400))
+        self.click_icon(3)
+        poll(lambda: app.window()["rect"][:2] != (20, 400), "the window to move back")
+        app.assert_centred(self)
+        time.sleep(1)  # a menu would have opened by now
+        own, everything = app.own_windows()
+        self.assertEqual(own, [("TfrmMain", "Tarnbell")], "the right button opens no menu or other window")
+        self.assertFalse([r for r in everything if r["class"] == "#32768"], "no menu anywhere")
+
+        # hidden and moved: a left click shows it centred
+        app.click("Background")
+        app.driver("wait-hidden")
+        app.driver("move", 600, 30)
+        self.click_icon(1)
+        app.driver("wait-shown")
+        app.assert_centred(self)
+        self.assertEqual(app.driver("focus").split()[1], 'foreground=TfrmMain/"Tarnbell"', "in front")
+
+        # the press alone does nothing; the release shows the window
+        app.click("Background")
+        app.driver("wait-hidden")
+        self.mouse.move(*self.tray.centre())
+        run("xdotool", "mousedown", 3)
+        time.sleep(1.5)
+        self.assertFalse(app.visible(), "shown by a button press")
+        run("xdotool", "mouseup", 3)
+        app.driver("wait-shown")
+        app.assert_centred(self)
+
+
+class TrayImage(TrayTest):
+    def save(self, pixels, name):
+        subprocess.run(["convert", "-size", "16x16", "-depth", "8", "rgb:-", str(self.artifact(name))],
+                       input=pixels, check=True)
+
+    def test_mute_switches_the_image_and_unmute_restores_it(self):
+        app = self.launch("TbImage.exe")
+        normal = Reference("tray_normal", self.tray.background, self.folder)
+        muted = Reference("tray_muted", self.tray.background, self.folder)
+        self.assertGreater(differing_pixels(normal.pixels, muted.pixels), 20, "the two images differ")
+        image = {False: normal, True: muted}
+
+        def shows(expected, name):
+            def match():
+                shot = self.tray.grab_icon(self.artifact(name))
+                return shot if differing_pixels(shot, expected.pixels, expected.opaque) == 0 else None
+            return poll(match, f"the tray to show {name}", 10)
+
+        # a new icon shows the image of the mute state, pixel for pixel
+        was_muted = app.muted()
+        self.assertEqual(differing_pixels(self.fresh_icon, image[was_muted].pixels), 0)
+        app.toggle_mute(not was_muted, "the mute hotkey to switch")
+        second = shows(image[not was_muted], "tray-second.png")
+        app.toggle_mute(was_muted, "the mute hotkey to switch back")
+        third = shows(image[was_muted], "tray-third.png")
+        self.assertGreater(differing_pixels(self.fresh_icon, second), 20)
+        self.assertEqual(differing_pixels(third, self.fresh_icon, image[was_muted].opaque), 0,
+                         "switching back restores the image")
+        # the muted image carries the red sign at its lower right
+        self.assertGreater(red_pixels(self.fresh_icon if was_muted else second, 16, 8, 8, 16, 16), 10)
+
+        # Pictures of both images as first drawn (a muted image drawn over
+        # the normal one covers it but for a few half-transparent pixels).
+        self.save(self.fresh_icon, "tray-muted.png" if was_muted else "tray-normal.png")
+        if not was_muted:
+            self.save(second, "tray-muted.png")
+            return
+        app.toggle_mute(False, "unmuting")
+        app.kill()
+        app = self.launch("TbImage.exe")
+        self.assertEqual(differing_pixels(self.fresh_icon, normal.pixels), 0)
+        self.save(self.fresh_icon, "tray-normal.png")
+        app.toggle_mute(True, "muting as it was")
+
+
+class TrayTooltip(TrayTest):
+    def hover_tooltip(self, expected, shot=None):
+        """Hovers over the icon until the tray's tooltip shows `expected`;
+        returns every text seen."""
+        seen = []
+        for _ in range(3):  # a tooltip goes away after a few seconds; hover anew
+            self.mouse.away()
+            x, y = self.tray.centre()
+            self.mouse.move(x - 1, y)
+            run("xdotool", "mousemove", x, y)
+            deadline = time.time() + 6
+            while time.time() < deadline:
+                texts = [line.split("text=", 1)[1].strip('"') for line in self.app.driver("tooltips").splitlines()]
+                seen += [t for t in texts if t not in seen]
+                if expected in texts:
+                    if shot:
+                        tx, ty, _, _ = self.tray.geometry()
+                        grab(max(tx - 3, 0), max(ty - 3, 0), 200, 80, shot)
+                    return seen
+                time.sleep(0.2)
+        raise AssertionError(f"tooltip {expected!r} not shown; seen {seen}")
+
+    def test_hover_shows_volume_and_channel_and_catches_up(self):
+        app = self.launch("TbTip.exe")
+        channel = app.control("ComboBox", left=329)["text"]
+        self.assertTrue(channel, "a Channel is selected")
+
+        app.volume_to_zero()
+        self.hover_tooltip(f"0%\\r{channel}")
+
+        # A volume change alone leaves the icon alone; moving the mouse over
+        # it brings the tooltip up to date. 5 steps of 10 % are 32765 of
+        # 65535: 49 %, truncated.
+        for step in range(1, 6):
+            app.driver("press", VK_ADD, 100)
+            poll(lambda: app.slider() == step * STEP, f"step {step} up")
+        seen = self.hover_tooltip(f"49%\\r{channel}", self.artifact("tray-tooltip.png"))
+        self.assertNotIn(f"50%\\r{channel}", seen)
+
+
+class AboutWindow(TrayTest):
+    def test_about_opens_on_top_links_and_returns_to_the_tray(self):
+        app = self.launch("TbAbout.exe")
+        self.click_icon(1)
+        app.driver("wait-shown")
+        app.real_click_button("About")
+        about, controls = poll(lambda: (lambda s: s if s[0]["visible"] == "1" else None)(app.about()),
+                               "the About window")
+        self.assertEqual(about["caption"], "About")
+        self.assertEqual(about["client"], "300,200")
+        left, top, width, height = about["rect"]
+        sw, sh = (int(n) for n in about["screen"].split(","))
+        self.assertEqual((left, top), ((sw - width) // 2, (sh - height) // 2), "centred")
+        self.assertEqual(app.window()["enabled"], "0", "the main window waits while About is open")
+
+        # On top of the main window: the screen shows the picture, except
+        # where the button lies over it.
+        ox, oy = (int(n) for n in about["origin"].split(","))
+        time.sleep(0.5)
+        shot = grab(ox, oy, 300, 200, self.artifact("about-window.png"))
+        picture = rgb(RES / "about.bmp")
+        ok = next(c for c in controls if c["text"] == "Ok")
+        bl, bt, bw, bh = ok["rect"]
+        outside_button = [i for i in range(300 * 200)
+                          if not (bl <= i % 300 < bl + bw and bt <= i // 300 < bt + bh)]
+        differ = sum(1 for i in outside_button if shot[i * 3:i * 3 + 3] != picture[i * 3:i * 3 + 3])
+        self.assertLess(differ, 300, "the About picture is what the screen shows")
+
+        # the address area asks the shell to open the product's web page
+        link = next(c for c in controls if c["class"] == "Static" and c["rect"] == (8, 110, 161, 17))
+        self.mouse.click(*app.screen_point(about, link))
+        poll(app.opened.exists, "the web page to be opened", 30)
+        self.assertEqual(app.opened.read_text().split(), [PRODUCT_ADDRESS])
+        self.assertEqual(app.about()[0]["visible"], "1", "About stays open")
+
+        # Ok closes it; the main window then goes back to the tray
+        self.mouse.click(*app.screen_point(about, ok))
+        poll(lambda: app.about()[0]["visible"] == "0", "About to close")
+        app.driver("wait-hidden")
+        window = app.window()
+        self.assertEqual(window["enabled"], "1")
+        self.assertIsNone(app.process.poll(), "still running")
+        self.click_icon(1)
+        app.driver("wait-shown")
+
+
+class Help(TrayTest):
+    def help_windows(self):
+        _, everything = self.app.own_windows()
+        return [r for r in everything if r["class"] == "HH Parent"]
+
+    def test_help_opens_the_help_file_and_without_it_nothing(self):
+        app = self.launch("TbHelp.exe")
+        self.click_icon(1)
+        app.driver("wait-shown")
+        self.assertEqual(self.help_windows(), [], "no help window yet")
+
+        shutil.copy(base.BIN / "tarnbell.chm", app.folder)
+        app.real_click_button("Help")
+        shown = poll(self.help_windows, "the help window", 40)
+        self.assertEqual([r["text"] for r in shown], ["Tarnbell Help"])
+        self.assertEqual(shown[0]["program"].lower(), "hh.exe")
+        app.driver("close-window", "HH Parent", "Tarnbell Help")
+        poll(lambda: not self.help_windows(), "the help window to close", 30)
+
+        (app.folder / "tarnbell.chm").unlink()
+        before, _ = app.own_windows()
+        app.real_click_button("Help")
+        time.sleep(4)
+        self.assertEqual(self.help_windows(), [])
+        after, everything = app.own_windows()
+        self.assertEqual(after, before, "nothing shown")
+        self.assertFalse([r for r in everything if r["class"] == "#32770" and r["program"] == "TbHelp.exe"],
+                         "no message box")
+        self.assertIsNone(app.process.poll(), "still running")
+        self.assertTrue(app.visible())
+
+
+if __name__ == "__main__":
+    unittest.main()
