@@ -21,20 +21,12 @@ TfrmAbout::~TfrmAbout()
 
 HWND TfrmAbout::Create(HWND owner)
 {
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof windowClass;
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    windowClass.lpszClassName = ClassName;
-    RegisterClassExA(&windowClass);
+    RegisterFormClass(ClassName, WindowProc, nullptr);
 
     RECT frame{0, 0, ClientWidth, ClientHeight};
     AdjustWindowRectEx(&frame, WindowStyle, FALSE, 0);
     CreateWindowExA(0, ClassName, "About", WindowStyle, 0, 0, frame.right - frame.left,
-                    frame.bottom - frame.top, owner, nullptr, instance, this);
+                    frame.bottom - frame.top, owner, nullptr, GetModuleHandleA(nullptr), this);
     if (Handle) CreateControls();
     return Handle;
 }
@@ -88,13 +80,9 @@ void TfrmAbout::ShowModal(HWND owner)
 
 LRESULT CALLBACK TfrmAbout::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        auto* self = static_cast<TfrmAbout*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        self->Handle = window;
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<TfrmAbout*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = FormOf<TfrmAbout>(window, message, lParam);
     if (!self) return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_NCCREATE) self->Handle = window;
     try {
         return self->HandleMessage(message, wParam, lParam);
     } catch (...) {
@@ -112,6 +100,10 @@ LRESULT TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CLOSE:
         btnOkClick();
+        return 0;
+    case WM_NCDESTROY:  // with its owner, the main window
+        SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
+        Handle = nullptr;
         return 0;
     case WM_SETCURSOR:
         if (reinterpret_cast<HWND>(wParam) == Label1) {
