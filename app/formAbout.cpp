@@ -53,11 +53,6 @@ void TfrmAbout::ShowModal(HWND owner)
     closed_ = false;
     EnableWindow(owner, FALSE);
     CenterOnScreen(Handle);
-    // The main window stays on top of everything; without the same band this
-    // window would open behind it, where its button cannot be reached.
-    bool ownerOnTop = (GetWindowLongA(owner, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
-    SetWindowPos(Handle, ownerOnTop ? HWND_TOPMOST : HWND_TOP, 0, 0, 0, 0,
-                 SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     ShowWindow(Handle, SW_SHOWNORMAL);
     SetForegroundWindow(Handle);
     MSG message;

@@ -21,14 +21,15 @@ import tarnbell_e2e as base
 
 HERE = Path(__file__).resolve().parent
 RES = HERE.parent.parent / "app" / "res"
-VK_ADD, VK_SUBTRACT, VK_MULTIPLY = base.VK_ADD, base.VK_SUBTRACT, base.VK_MULTIPLY
+VK_ADD, VK_MULTIPLY = base.VK_ADD, base.VK_MULTIPLY
 STEP = base.STEP
 PRODUCT_ADDRESS = "https://tarnbell.example.org/"
 TRAY_TITLE = "Wine System Tray"
 
 
-def run(*args, timeout=60, env=None, check=True):
-    result = subprocess.run([str(a) for a in args], capture_output=True, text=True, timeout=timeout, env=env)
+def run(*args, timeout=60, check=True):
+    """A Linux tool (xdotool, ImageMagick); its output."""
+    result = subprocess.run([str(a) for a in args], capture_output=True, text=True, timeout=timeout)
     if check and result.returncode != 0:
         raise AssertionError(f"{args}: {result.returncode} {result.stderr}")
     return result.stdout
