@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Regenerates the README's pictures in docs/ from an end-to-end run: the real
+# Tarnbell.exe under Wine and Xvfb, clicked with xdotool and photographed by
+# the tray and About tests. Xvfb has no window manager, so windows show no
+# title bars. The tray images are 16 x 16 pixels: shown four times as large.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$(pwd)
+
+cmake --preset win32 >/dev/null
+cmake --build --preset win32 --target Tarnbell TarnMixer tbdriver tarnbell_help
+. scripts/wine-env.sh
+tarnbell_start_xvfb
+tarnbell_init_prefix
+
+shots=$(mktemp -d)
+trap 'rm -rf "$shots"' EXIT
+(cd tests/e2e && TARNBELL_BIN="$repo/build/win32/bin" TARNBELL_ARTIFACTS="$shots" \
+  python3 -m unittest tarnbell_tray_e2e.TrayClicks tarnbell_tray_e2e.TrayImage \
+    tarnbell_tray_e2e.TrayTooltip tarnbell_tray_e2e.AboutWindow)
+
+mkdir -p docs
+cp "$shots/main-window.png" "$shots/about-window.png" "$shots/tray-tooltip.png" docs/
+for name in tray-normal tray-muted; do
+  convert "$shots/$name.png" -scale 400% "docs/$name.png"
+done
+# Stored without time stamps, so that an unchanged picture stays unchanged.
+for picture in docs/main-window.png docs/about-window.png docs/tray-tooltip.png docs/tray-normal.png \
+    docs/tray-muted.png; do
+  mogrify -strip -define png:exclude-chunks=date,time "$picture"
+done
+ls -l docs/*.png
