@@ -441,8 +441,10 @@ void TfrmMain::CreateControls()
 
     auto label = [&](const Placement& group, int id, const char* text, int left, int top, HFONT labelFont) {
         HWND control = CreateControl(Handle, id, WC_STATICA, text, SS_LEFT, Inside(group, left, top, 0, 0), labelFont);
+        // Sized to its text; smoothed glyphs may reach a pixel past the
+        // measured extent, so a little room is kept.
         SIZE size = TextSize(control, labelFont, text);
-        SetWindowPos(control, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(control, nullptr, 0, 0, size.cx + 2, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         return control;
     };
     auto list = [&](const Placement& group, int id, int left, int top, int width) {
