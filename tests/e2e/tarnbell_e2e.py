@@ -27,13 +27,13 @@ DEFAULT_INI = ("[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\n"
                "VolumeDown=56\r\nPreMute=0\r\nMute=57\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n")
 
 
-def wine(*args, timeout=60):
+def wine(*args, timeout=60, env=None):
     """Runs a Windows program to its end. Its output goes through files, not
     pipes: Wine's background services, started by whichever program comes
     first, inherit the handles and would keep a pipe open long after."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         done = subprocess.run(["wine", *map(str, args)], stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                              timeout=timeout)
+                              timeout=timeout, env=env)
         out.seek(0)
         err.seek(0)
         return subprocess.CompletedProcess(done.args, done.returncode, out.read().decode(errors="replace"),
@@ -78,7 +78,9 @@ class Tarnbell:
         return self
 
     def driver(self, *args, check=True, timeout=60):
-        result = wine(BIN / "tbdriver.exe", *args, timeout=timeout)
+        # Only this copy's window, even while a copy under another name runs.
+        env = dict(os.environ, TBDRIVER_EXE=self.exe.name)
+        result = wine(BIN / "tbdriver.exe", *args, timeout=timeout, env=env)
         if check and result.returncode != 0:
             raise AssertionError(f"tbdriver {args}: {result.returncode} {result.stderr}")
         return result.stdout
@@ -116,7 +118,7 @@ class Tarnbell:
         window is hidden before its first show too, so readiness is proven by
         a mute hotkey that takes effect (and a second one that undoes it)."""
         def started():
-            result = wine(BIN / "tbdriver.exe", "state")
+            result = wine(BIN / "tbdriver.exe", "state", env=dict(os.environ, TBDRIVER_EXE=self.exe.name))
             return result.returncode == 0 and parse_state(result.stdout)[0]["visible"] == "0" \
                 and (self.folder / "TB.ini").exists()
         self.wait_until(started, "the program to start")
@@ -148,9 +150,16 @@ class Tarnbell:
         self.process.wait(timeout=60)
 
     def kill(self):
-        if self.process and self.process.poll() is None:
+        """Ends a copy a test left running: through Exit, so that its tray
+        icon goes too (a killed program leaves a dead icon in Wine's tray);
+        by force only if that fails."""
+        if not self.process or self.process.poll() is not None:
+            return
+        try:
+            self.exit()
+        except Exception:
             self.process.kill()
-            subprocess.run(["pkill", "-f", self.exe.name], check=False)
+            subprocess.run(["pkill", "-9", "-f", str(self.exe)], check=False)
             self.process.wait(timeout=30)
 
     def ini(self):
