@@ -17,24 +17,26 @@ export HOME="$TARNBELL_WINEHOME"
 # The project's Xvfb is shared by every run and started only once.
 tarnbell_start_xvfb() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then return 0; fi
-  local state="$repo_dir/build/xvfb-display" n
+  local state="$repo_dir/build/xvfb-display"
   if [ -f "$state" ] && xdpyinfo -display "$(cat "$state")" >/dev/null 2>&1; then
     export DISPLAY="$(cat "$state")"
     return 0
   fi
-  for n in 99 98 97 96 95 94 93 92; do
-    if [ ! -e /tmp/.X11-unix/X$n ] && [ ! -e /tmp/.X$n-lock ]; then
-      Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      export DISPLAY=:$n
-      local i
-      for i in $(seq 50); do
-        if xdpyinfo >/dev/null 2>&1; then
-          mkdir -p "$repo_dir/build" && echo ":$n" > "$state"
-          return 0
-        fi
-        sleep 0.1
-      done
+  # Xvfb picks a free display number itself and writes it to its output.
+  mkdir -p "$repo_dir/build"
+  : > "$state.new"
+  Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp > "$state.new" 2>/dev/null &
+  local i
+  for i in $(seq 100); do
+    if [ -s "$state.new" ]; then
+      export DISPLAY=":$(tr -d '[:space:]' < "$state.new")"
+      if xdpyinfo >/dev/null 2>&1; then
+        echo "$DISPLAY" > "$state"
+        rm -f "$state.new"
+        return 0
+      fi
     fi
+    sleep 0.1
   done
   echo "wine-env: could not start Xvfb" >&2
   return 1
