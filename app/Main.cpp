@@ -2,8 +2,6 @@
 
 #include <shellapi.h>
 
-#include <array>
-
 #include "app/GlobeVar.h"
 #include "app/Notifyicon.h"
 #include "app/formAbout.h"
