@@ -1,7 +1,5 @@
 #include "Main.h"
 
-#include <shellapi.h>
-
 #include "app/GlobeVar.h"
 #include "app/Notifyicon.h"
 #include "app/formAbout.h"
@@ -273,7 +271,7 @@ bool TfrmMain::FromWithinProgram(HWND previous) const
 
 void TfrmMain::btnHelpClick()
 {
-    ShellExecuteA(Handle, "open", (AppDir + "tarnbell.chm").c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    OpenWithShell(Handle, AppDir + "tarnbell.chm");
 }
 
 void TfrmMain::btnAboutClick() { frmAbout.ShowModal(Handle); }

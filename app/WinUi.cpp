@@ -1,6 +1,7 @@
 #include "WinUi.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <vector>
 
@@ -97,6 +98,18 @@ int ItemIndex(HWND comboBox)
 }
 
 void SetItemIndex(HWND comboBox, int index) { SendMessageA(comboBox, CB_SETCURSEL, index, 0); }
+
+void OpenWithShell(HWND owner, const std::string& target)
+{
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_FLAG_NO_UI;
+    info.hwnd = owner;
+    info.lpVerb = "open";
+    info.lpFile = target.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    ShellExecuteExA(&info);
+}
 
 void CenterOnScreen(HWND window)
 {

@@ -59,6 +59,10 @@ void AddItem(HWND comboBox, const std::string& text);
 int ItemIndex(HWND comboBox);
 void SetItemIndex(HWND comboBox, int index);
 
+// Asks the shell to "open" a file or address, shown normally. Failures are
+// not reported: the shell shows no error box either.
+void OpenWithShell(HWND owner, const std::string& target);
+
 // Places `window` (frame included) in the middle of the primary screen.
 void CenterOnScreen(HWND window);
 // Left or top that centres `size` within `screen`, truncated.

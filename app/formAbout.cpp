@@ -1,7 +1,6 @@
 #include "formAbout.h"
 
 #include <commctrl.h>
-#include <shellapi.h>
 
 #include "app/resource.h"
 
@@ -120,5 +119,5 @@ void TfrmAbout::btnOkClick() { closed_ = true; }
 
 void TfrmAbout::Label1Click()
 {
-    ShellExecuteA(Handle, "open", ProductWebAddress, nullptr, nullptr, SW_SHOWNORMAL);
+    OpenWithShell(Handle, ProductWebAddress);
 }
