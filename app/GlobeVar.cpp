@@ -17,11 +17,16 @@ using ServerEntry = HRESULT(WINAPI*)();
 
 }  // namespace
 
-std::string ExecutableDirectory()
+std::string ExecutablePath()
 {
     char path[MAX_PATH] = {};
     DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, n);
+    return std::string(path, n);
+}
+
+std::string ExecutableDirectory()
+{
+    std::string full = ExecutablePath();
     return full.substr(0, full.find_last_of("\\/") + 1);
 }
 

@@ -5,8 +5,9 @@
 // The executable's directory, with a trailing backslash. Set at start.
 extern std::string AppDir;
 
-// The directory part of the running executable's full path, with a
-// trailing backslash.
+// The running executable's full path.
+std::string ExecutablePath();
+// Its directory, with a trailing backslash.
 std::string ExecutableDirectory();
 
 // The Windows system directory (read into a 128-character buffer).

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/GlobeVar.h"
 #include "app/Main.h"
 #include "app/formAbout.h"
 #include "volume/TarnMixerLib_TLB.h"
@@ -14,9 +15,7 @@ namespace {
 // The running executable's file name, without its directory.
 std::string ExecutableFileName()
 {
-    char path[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string full(path, n);
+    std::string full = ExecutablePath();
     return full.substr(full.find_last_of("\\/") + 1);
 }
 

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "hotkeys/HotkeyActions.h"
+
 namespace {
 
 // The component's line index property is 16 bits wide.
@@ -109,12 +111,17 @@ void VolumeController::cboxMuteClick()
 
 void VolumeController::HotkeyAction(uintptr_t wParam, intptr_t lParam)
 {
-    if (lParam != 0)
+    switch (ActionOf(wParam, lParam)) {
+    case HotkeyAction::MuteToggle:
         SetMute(!controls_.MuteChecked());
-    else if (wParam != 0)
+        break;
+    case HotkeyAction::VolumeDown:
         MoveSlider(int64_t{controls_.SliderPosition()} - StepUnits(StepDownPercent()));
-    else
+        break;
+    case HotkeyAction::VolumeUp:
         MoveSlider(int64_t{controls_.SliderPosition()} + StepUnits(StepUpPercent()));
+        break;
+    }
 }
 
 int VolumeController::StepUpPercent() const { return StepPercent(controls_.StepUpText()); }

@@ -51,7 +51,7 @@ public:
     void tbPlaybackVolumeChange();
     void cboxMuteClick();
 
-    // WM_HOTKEYACTION: lParam != 0 mute toggle, else wParam != 0 down, else up.
+    // WM_HOTKEYACTION, told apart as the detector posts it (ActionOf).
     void HotkeyAction(uintptr_t wParam, intptr_t lParam);
 
     int StepUpPercent() const;
