@@ -5,30 +5,39 @@
 #include <cstddef>
 #include <cstring>
 
-static_assert(sizeof(NotifyIconData88) == 88, "first-version NOTIFYICONDATAA is 88 bytes");
-static_assert(offsetof(NotifyIconData88, hWnd) == 4);
-static_assert(offsetof(NotifyIconData88, uID) == 8);
-static_assert(offsetof(NotifyIconData88, uFlags) == 12);
-static_assert(offsetof(NotifyIconData88, uCallbackMessage) == 16);
-static_assert(offsetof(NotifyIconData88, hIcon) == 20);
-static_assert(offsetof(NotifyIconData88, szTip) == 24);
-static_assert(offsetof(NotifyIconData88, szTip) == offsetof(NOTIFYICONDATAA, szTip),
-              "the shell reads the same leading fields");
+// The shell reads the same leading fields as in its own record, and the
+// record is exactly as long as the first shell version's.
+static_assert(offsetof(NotifyIconDataV1, szTip) == offsetof(NOTIFYICONDATAA, szTip));
+static_assert(sizeof(NotifyIconDataV1) == NOTIFYICONDATAA_V1_SIZE);
+#ifdef _WIN64
+static_assert(sizeof(NotifyIconDataV1) == 104, "handles are 8 bytes: 4 + 4 padding + 8 + 3 * 4 + 4 padding + 8 + 64");
+static_assert(offsetof(NotifyIconDataV1, hWnd) == 8);
+static_assert(offsetof(NotifyIconDataV1, hIcon) == 32);
+static_assert(offsetof(NotifyIconDataV1, szTip) == 40);
+#else
+static_assert(sizeof(NotifyIconDataV1) == 88, "first-version NOTIFYICONDATAA is 88 bytes");
+static_assert(offsetof(NotifyIconDataV1, hWnd) == 4);
+static_assert(offsetof(NotifyIconDataV1, uID) == 8);
+static_assert(offsetof(NotifyIconDataV1, uFlags) == 12);
+static_assert(offsetof(NotifyIconDataV1, uCallbackMessage) == 16);
+static_assert(offsetof(NotifyIconDataV1, hIcon) == 20);
+static_assert(offsetof(NotifyIconDataV1, szTip) == 24);
+#endif
 
 bool TrayIconAdded = false;
 
 namespace {
 
-void Send(DWORD message, NotifyIconData88& record)
+void Send(DWORD message, NotifyIconDataV1& record)
 {
     Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(&record));
 }
 
 }  // namespace
 
-NotifyIconData88 TrayIconRecord(HWND window, const std::string& tip, HICON icon)
+NotifyIconDataV1 TrayIconRecord(HWND window, const std::string& tip, HICON icon)
 {
-    NotifyIconData88 record{};
+    NotifyIconDataV1 record{};
     record.cbSize = sizeof record;
     record.hWnd = window;
     record.uID = TrayIconId;
@@ -43,7 +52,7 @@ NotifyIconData88 TrayIconRecord(HWND window, const std::string& tip, HICON icon)
 void AddTrayIcon(HWND window, const std::string& tip, HICON icon)
 {
     if (TrayIconAdded) return;
-    NotifyIconData88 record = TrayIconRecord(window, tip, icon);
+    NotifyIconDataV1 record = TrayIconRecord(window, tip, icon);
     Send(NIM_ADD, record);
     TrayIconAdded = true;
 }
@@ -51,14 +60,14 @@ void AddTrayIcon(HWND window, const std::string& tip, HICON icon)
 void ModifyTrayIcon(HWND window, const std::string& tip, HICON icon)
 {
     if (!TrayIconAdded) return;
-    NotifyIconData88 record = TrayIconRecord(window, tip, icon);
+    NotifyIconDataV1 record = TrayIconRecord(window, tip, icon);
     Send(NIM_MODIFY, record);
 }
 
 void DeleteTrayIcon(HWND window)
 {
     if (!TrayIconAdded) return;
-    NotifyIconData88 record = TrayIconRecord(window, "", nullptr);
+    NotifyIconDataV1 record = TrayIconRecord(window, "", nullptr);
     Send(NIM_DELETE, record);
     TrayIconAdded = false;
 }

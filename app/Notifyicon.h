@@ -15,9 +15,10 @@ void AddTrayIcon(HWND window, const std::string& tip, HICON icon);
 void ModifyTrayIcon(HWND window, const std::string& tip, HICON icon);
 void DeleteTrayIcon(HWND window);
 
-// The record as the first shell version knows it: 88 bytes, with none of
-// the fields later versions added, so that every shell accepts it.
-struct NotifyIconData88 {
+// The record as the first shell version knows it (88 bytes in the 32-bit
+// build, 104 with 64-bit handles), with none of the fields later versions
+// added, so that every shell accepts it.
+struct NotifyIconDataV1 {
     DWORD cbSize;
     HWND hWnd;
     UINT uID;
@@ -29,4 +30,4 @@ struct NotifyIconData88 {
 
 // Fills the record for `window`; the tip is cut to 63 characters so that it
 // always ends with its zero.
-NotifyIconData88 TrayIconRecord(HWND window, const std::string& tip, HICON icon);
+NotifyIconDataV1 TrayIconRecord(HWND window, const std::string& tip, HICON icon);

@@ -1,10 +1,46 @@
-# Sourced: a private 32-bit Wine prefix with an ALSA null sound device, and an
-# X display (a private Xvfb when none is set).
+# Sourced with the Windows build to run, win32 or win64 (default: the 32-bit
+# one where this machine can run it): a private Wine prefix for that build
+# with an ALSA null sound device, and an X display (a private Xvfb when none
+# is set).
 repo_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-export WINEARCH=win32
+
+# True if this kernel runs 32-bit programs: some kernels have no ia32
+# emulation, and their 32-bit Wine ends at once with "Exec format error".
+tarnbell_runs_32bit() {
+  [ -x /usr/lib/wine/wine ] && [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --help >/dev/null 2>&1
+}
+
+if [ -n "${1:-}" ]; then
+  TARNBELL_BUILD=$1
+elif [ -z "${TARNBELL_BUILD:-}" ]; then
+  if tarnbell_runs_32bit; then TARNBELL_BUILD=win32; else TARNBELL_BUILD=win64; fi
+fi
+export TARNBELL_BUILD
+case "$TARNBELL_BUILD" in
+  win32) tarnbell_loader=/usr/lib/wine/wine ;;
+  win64) tarnbell_loader=/usr/lib/wine/wine64 ;;
+  *) echo "wine-env: unknown build $TARNBELL_BUILD (win32 or win64)" >&2; return 1 ;;
+esac
+export WINEARCH=$TARNBELL_BUILD
 export WINEDEBUG=-all
-export WINEPREFIX="${TARNBELL_WINEPREFIX:-$repo_dir/build/wineprefix}"
+export WINEPREFIX="${TARNBELL_WINEPREFIX:-$repo_dir/build/wineprefix-$TARNBELL_BUILD}"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export WINELOADER=$tarnbell_loader
+# Debian's "wine" command always picks the 32-bit loader once it is
+# installed: a "wine" of this build's own comes first on the PATH, so that
+# scripts, tests and Wine's own tools (wineboot) all run the right one.
+tarnbell_winebin="$repo_dir/build/winebin-$TARNBELL_BUILD"
+if [ ! -x "$tarnbell_winebin/wine" ]; then
+  mkdir -p "$tarnbell_winebin"
+  printf '#!/bin/sh\nexec %s "$@"\n' "$tarnbell_loader" > "$tarnbell_winebin/wine"
+  chmod +x "$tarnbell_winebin/wine"
+  ln -sf wine "$tarnbell_winebin/wine-stable"
+fi
+case ":$PATH:" in
+  *":$tarnbell_winebin:"*) ;;
+  *) export PATH="$tarnbell_winebin:$PATH" ;;
+esac
+
 # Wine finds its sound through ALSA; the null PCM gives it one playback and
 # one capture device on machines without a sound card.
 export TARNBELL_WINEHOME="$repo_dir/build/winehome"
@@ -45,7 +81,15 @@ tarnbell_start_xvfb() {
 tarnbell_init_prefix() {
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine-env: creating Wine prefix $WINEPREFIX"
-    wineboot -i >/dev/null 2>&1 || true
+    wine wineboot -i >/dev/null 2>&1 || true
     wineserver -w
+  fi
+  # A prefix made by 64-bit Wine alone gets no fonts (its set-up cannot run
+  # the 32-bit half): without Wine's own "MS Sans Serif" every face becomes
+  # DejaVu Sans and the window's labels are cut.
+  local fonts="$WINEPREFIX/drive_c/windows/Fonts"
+  if [ -d /usr/share/wine/fonts ] && [ ! -f "$fonts/sserife.fon" ]; then
+    mkdir -p "$fonts"
+    cp -n /usr/share/wine/fonts/* "$fonts/"
   fi
 }

@@ -32,8 +32,8 @@ protected:
 
 TEST_F(TrayTest, RecordIsTheFirstShellVersion)
 {
-    NotifyIconData88 r = TrayIconRecord(window, "49%\rMaster Volume", icon);
-    EXPECT_EQ(r.cbSize, 88u);
+    NotifyIconDataV1 r = TrayIconRecord(window, "49%\rMaster Volume", icon);
+    EXPECT_EQ(r.cbSize, sizeof(void*) == 4 ? 88u : 104u);
     EXPECT_EQ(r.cbSize, NOTIFYICONDATAA_V1_SIZE);
     EXPECT_EQ(r.hWnd, window);
     EXPECT_EQ(r.uID, 104u);
@@ -46,7 +46,7 @@ TEST_F(TrayTest, RecordIsTheFirstShellVersion)
 TEST_F(TrayTest, LongTipsAreCutAndStillEndWithZero)
 {
     std::string longTip = "100%\r" + std::string(80, 'x');
-    NotifyIconData88 r = TrayIconRecord(window, longTip, icon);
+    NotifyIconDataV1 r = TrayIconRecord(window, longTip, icon);
     EXPECT_EQ(std::string(r.szTip), longTip.substr(0, 63));
     EXPECT_EQ(r.szTip[63], '\0');
     EXPECT_EQ(std::string(TrayIconRecord(window, std::string(63, 'y'), icon).szTip), std::string(63, 'y'));
