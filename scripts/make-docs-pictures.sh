@@ -2,20 +2,20 @@
 # Regenerates the README's pictures in docs/ from an end-to-end run: the real
 # Tarnbell.exe under Wine and Xvfb, clicked with xdotool and photographed by
 # the tray and About tests. Xvfb has no window manager, so windows show no
-# title bars. The tray images are 16 x 16 pixels: shown four times as large.
+# title bars; the build is the one this machine runs. The tray images are 16 x 16 pixels: shown four times as large.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repo=$(pwd)
 
-cmake --preset win32 >/dev/null
-cmake --build --preset win32 --target Tarnbell TarnMixer tbdriver tarnbell_help
 . scripts/wine-env.sh
+cmake --preset "$TARNBELL_BUILD" >/dev/null
+cmake --build --preset "$TARNBELL_BUILD" --target Tarnbell TarnMixer tbdriver tarnbell_help
 tarnbell_start_xvfb
 tarnbell_init_prefix
 
 shots=$(mktemp -d)
 trap 'rm -rf "$shots"' EXIT
-(cd tests/e2e && TARNBELL_BIN="$repo/build/win32/bin" TARNBELL_ARTIFACTS="$shots" \
+(cd tests/e2e && TARNBELL_BIN="$repo/build/$TARNBELL_BUILD/bin" TARNBELL_ARTIFACTS="$shots" \
   python3 -m unittest tarnbell_tray_e2e.TrayClicks tarnbell_tray_e2e.TrayImage \
     tarnbell_tray_e2e.TrayTooltip tarnbell_tray_e2e.AboutWindow)
 
