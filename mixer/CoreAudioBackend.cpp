@@ -105,8 +105,8 @@ std::vector<Output> ListOutputs(IMMDeviceEnumerator* enumerator)
 }
 
 // What the device keeps of one endpoint it has reached, by endpoint id. The
-// volume control is activated once and kept: some systems (Wine) keep the
-// mute state in the control object rather than in the endpoint. The default
+// volume control is activated once and kept: Wine 8 keeps the mute state in
+// the control object, so a fresh one would read it back as off. The default
 // line and an output's own line share this when they reach the same endpoint.
 struct EndpointControl {
     ComPtr<IAudioEndpointVolume> volume;
@@ -208,6 +208,8 @@ private:
         }
         Check(hr, failure);
     }
+
+    // The line's endpoint with its kept control; remembers its id for Use.
     EndpointControl& Reach(int line)
     {
         ComPtr<IMMDevice> device;
