@@ -1,7 +1,12 @@
 #include "CoreAudioBackend.h"
 
+#include <audioclient.h>
 #include <endpointvolume.h>
 #include <propsys.h>
+
+#include <algorithm>
+#include <map>
+#include <vector>
 
 #include "VolumeScale.h"
 
@@ -9,9 +14,19 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
+// The role line 0 follows. The Sound control panel's "Set Default" gives an
+// output the console and the multimedia role together, so on an ordinary
+// system both name the same endpoint; they part only where a tool assigns
+// them one by one. Console is the role of "interaction with the computer"
+// (system sounds, games), the one the user hears the system itself use, and
+// the one CoreAudioCanSetVolume probes, so the probe and the line agree.
+constexpr ERole DefaultOutputRole = eConsole;
+
 // The endpoint's friendly name ("Speakers (High Definition Audio)").
 const PROPERTYKEY FriendlyNameKey = {
     {0xa45c254e, 0xdf1c, 0x4efd, {0x80, 0x20, 0x67, 0xd1, 0x46, 0xa8, 0x50, 0xe0}}, 14};
+
+const char* const GoneText = "This output is no longer connected.";
 
 void Check(HRESULT hr, const char* what)
 {
@@ -53,72 +68,200 @@ uint16_t EndpointStep(IAudioEndpointVolume* volume)
     return static_cast<uint16_t>((FullVolume + count - 2) / (count - 1));
 }
 
-class EndpointDevice final : public MixerDevice {
+ComPtr<IMMDeviceCollection> ActiveEndpoints(IMMDeviceEnumerator* enumerator)
+{
+    ComPtr<IMMDeviceCollection> endpoints;
+    if (FAILED(enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, &endpoints)))
+        return nullptr;
+    return endpoints;
+}
+
+struct Output {
+    std::wstring id;
+    std::wstring name;
+    HRESULT nameResult;
+};
+
+// The active render endpoints by name: the system lists them in no promised
+// order, and the user should find the same list at every start.
+std::vector<Output> ListOutputs(IMMDeviceEnumerator* enumerator)
+{
+    std::vector<Output> outputs;
+    ComPtr<IMMDeviceCollection> endpoints = ActiveEndpoints(enumerator);
+    UINT count = 0;
+    if (!endpoints || FAILED(endpoints->GetCount(&count))) return outputs;
+    for (UINT i = 0; i < count && outputs.size() < 0x7ffe; ++i) {
+        ComPtr<IMMDevice> device;
+        if (FAILED(endpoints->Item(i, &device))) continue;
+        Output output{EndpointId(device.Get()), {}, S_OK};
+        output.nameResult = FriendlyName(device.Get(), output.name);
+        if (!output.id.empty()) outputs.push_back(std::move(output));
+    }
+    std::sort(outputs.begin(), outputs.end(), [](const Output& a, const Output& b) {
+        const int order = lstrcmpiW(a.name.c_str(), b.name.c_str());
+        return order != 0 ? order < 0 : a.id < b.id;
+    });
+    return outputs;
+}
+
+// What the device keeps of one endpoint it has reached, by endpoint id. The
+// volume control is activated once and kept: Wine 8 keeps the mute state in
+// the control object, so a fresh one would read it back as off. The default
+// line and an output's own line share this when they reach the same endpoint.
+struct EndpointControl {
+    ComPtr<IAudioEndpointVolume> volume;
+    VolumeMemo memo;
+};
+
+class OutputsDevice final : public MixerDevice {
 public:
-    explicit EndpointDevice(IMMDevice* device)
+    explicit OutputsDevice(ComPtr<IMMDeviceEnumerator> enumerator)
+        : enumerator_(std::move(enumerator)), outputs_(ListOutputs(enumerator_.Get()))
     {
-        if (!device) return;
-        nameResult_ = FriendlyName(device, name_);
-        float level = 0;
-        if (SUCCEEDED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                       reinterpret_cast<void**>(volume_.GetAddressOf()))) &&
-            SUCCEEDED(volume_->GetMasterVolumeLevelScalar(&level)))
-            step_ = EndpointStep(volume_.Get());
-        else
-            volume_.Reset();
     }
 
-    bool Valid() const override { return volume_ != nullptr; }
-    int LineCount() const override { return 1; }
-    bool LineValid(int) const override { return Valid(); }
-
-    std::wstring LineName(int) const override
+    // Usable while any output is there; a device opened with none has no lines.
+    bool Valid() const override
     {
-        Check(nameResult_, "Reading the endpoint's name failed.");
-        return name_;
+        ComPtr<IMMDeviceCollection> endpoints = ActiveEndpoints(enumerator_.Get());
+        UINT count = 0;
+        return endpoints && SUCCEEDED(endpoints->GetCount(&count)) && count > 0;
     }
 
-    uint16_t Volume(int) override
+    int LineCount() const override
     {
-        float level = 0;
-        Check(Endpoint()->GetMasterVolumeLevelScalar(&level), "Reading the endpoint volume failed.");
-        return memo_.Read(level, VolumeFromScalar(level));
+        return outputs_.empty() ? 0 : static_cast<int>(outputs_.size()) + 1;
     }
 
-    void SetVolume(int, uint16_t value) override
+    bool LineValid(int line) const override
     {
-        Check(Endpoint()->SetMasterVolumeLevelScalar(VolumeToScalar(value), nullptr),
-              "Setting the endpoint volume failed.");
-        float kept = 0;
-        Check(volume_->GetMasterVolumeLevelScalar(&kept), "Reading the endpoint volume failed.");
-        memo_.Wrote(value, kept, VolumeFromScalar(kept), step_);
+        ComPtr<IMMDevice> device;
+        ComPtr<IAudioEndpointVolume> volume;
+        const char* why = nullptr;
+        return SUCCEEDED(Find(line, device, why)) && SUCCEEDED(Activate(device.Get(), volume, why));
     }
 
-    bool Mute(int) override
+    std::wstring LineName(int line) const override
+    {
+        if (line == 0) return DefaultOutputName;
+        const Output& output = outputs_[line - 1];
+        Check(output.nameResult, "Reading the endpoint's name failed.");
+        return output.name;
+    }
+
+    uint16_t Volume(int line) override
+    {
+        uint16_t volume = 0;
+        Use(line, "Reading the endpoint volume failed.", [&](EndpointControl& endpoint) {
+            float level = 0;
+            const HRESULT hr = endpoint.volume->GetMasterVolumeLevelScalar(&level);
+            if (SUCCEEDED(hr)) volume = endpoint.memo.Read(level, VolumeFromScalar(level));
+            return hr;
+        });
+        return volume;
+    }
+
+    void SetVolume(int line, uint16_t value) override
+    {
+        const char* failure = "Setting the endpoint volume failed.";
+        Use(line, failure, [&](EndpointControl& endpoint) {
+            HRESULT hr = endpoint.volume->SetMasterVolumeLevelScalar(VolumeToScalar(value), nullptr);
+            float kept = 0;
+            if (SUCCEEDED(hr)) {
+                failure = "Reading the endpoint volume failed.";
+                hr = endpoint.volume->GetMasterVolumeLevelScalar(&kept);
+            }
+            if (SUCCEEDED(hr))
+                endpoint.memo.Wrote(value, kept, VolumeFromScalar(kept),
+                                    EndpointStep(endpoint.volume.Get()));
+            return hr;
+        });
+    }
+
+    bool Mute(int line) override
     {
         BOOL mute = FALSE;
-        Check(Endpoint()->GetMute(&mute), "Reading the endpoint's mute state failed.");
+        Use(line, "Reading the endpoint's mute state failed.",
+            [&](EndpointControl& endpoint) { return endpoint.volume->GetMute(&mute); });
         return mute != FALSE;
     }
 
-    void SetMute(int, bool value) override
+    void SetMute(int line, bool value) override
     {
-        Check(Endpoint()->SetMute(value ? TRUE : FALSE, nullptr),
-              "Setting the endpoint's mute state failed.");
+        Use(line, "Setting the endpoint's mute state failed.", [&](EndpointControl& endpoint) {
+            return endpoint.volume->SetMute(value ? TRUE : FALSE, nullptr);
+        });
     }
 
 private:
-    IAudioEndpointVolume* Endpoint() const
+    // Runs `operation` on the line's endpoint as it is now. A control kept
+    // from before the endpoint was unplugged and plugged in again answers
+    // AUDCLNT_E_DEVICE_INVALIDATED: the operation gets one fresh control.
+    // `failure` is read once the operation has run, which may change it.
+    template <class Operation>
+    void Use(int line, const char* const& failure, Operation operation)
     {
-        if (!volume_) throw MixerError(E_NOINTERFACE, "The endpoint has no usable volume control.");
-        return volume_.Get();
+        HRESULT hr = operation(Reach(line));
+        if (hr == AUDCLNT_E_DEVICE_INVALIDATED) {
+            endpoints_.erase(lastReached_);
+            hr = operation(Reach(line));
+        }
+        Check(hr, failure);
     }
 
-    ComPtr<IAudioEndpointVolume> volume_;
-    std::wstring name_;
-    HRESULT nameResult_ = E_POINTER;
-    uint16_t step_ = 1;
-    VolumeMemo memo_;
+    // The line's endpoint with its kept control; remembers its id for Use.
+    EndpointControl& Reach(int line)
+    {
+        ComPtr<IMMDevice> device;
+        const char* why = nullptr;
+        HRESULT hr = Find(line, device, why);
+        if (FAILED(hr)) {
+            if (line > 0) endpoints_.erase(outputs_[line - 1].id);
+            throw MixerError(hr, why);
+        }
+        lastReached_ = line > 0 ? outputs_[line - 1].id : EndpointId(device.Get());
+        EndpointControl& endpoint = endpoints_[lastReached_];
+        if (!endpoint.volume) {
+            hr = Activate(device.Get(), endpoint.volume, why);
+            if (FAILED(hr)) {
+                endpoints_.erase(lastReached_);
+                throw MixerError(hr, why);
+            }
+        }
+        return endpoint;
+    }
+
+    // The line's endpoint if it is there now, else the failure and `why`.
+    HRESULT Find(int line, ComPtr<IMMDevice>& device, const char*& why) const
+    {
+        if (line == 0) {
+            why = "There is no default output now.";
+            return enumerator_->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device);
+        }
+        why = GoneText;
+        const HRESULT hr = enumerator_->GetDevice(outputs_[line - 1].id.c_str(), &device);
+        if (FAILED(hr)) return hr;
+        DWORD state = 0;
+        if (FAILED(device->GetState(&state)) || state != DEVICE_STATE_ACTIVE)
+            return AUDCLNT_E_DEVICE_INVALIDATED;
+        return S_OK;
+    }
+
+    static HRESULT Activate(IMMDevice* device, ComPtr<IAudioEndpointVolume>& volume,
+                            const char*& why)
+    {
+        HRESULT hr = device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                      reinterpret_cast<void**>(volume.ReleaseAndGetAddressOf()));
+        if (SUCCEEDED(hr) && !volume) hr = E_POINTER;
+        if (FAILED(hr) && hr != AUDCLNT_E_DEVICE_INVALIDATED)
+            why = "The endpoint has no usable volume control.";
+        return hr;
+    }
+
+    ComPtr<IMMDeviceEnumerator> enumerator_;
+    std::vector<Output> outputs_;
+    std::map<std::wstring, EndpointControl> endpoints_;
+    std::wstring lastReached_;
 };
 
 }  // namespace
@@ -128,52 +271,17 @@ CoreAudioBackend::CoreAudioBackend(ComPtr<IMMDeviceEnumerator> enumerator)
 {
 }
 
-ComPtr<IMMDeviceCollection> CoreAudioBackend::Endpoints()
+std::unique_ptr<MixerDevice> CoreAudioBackend::OpenDevice(int)
 {
-    ComPtr<IMMDeviceCollection> endpoints;
-    Check(enumerator_->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, &endpoints),
-          "Listing the audio endpoints failed.");
-    return endpoints;
-}
-
-int CoreAudioBackend::DeviceCount()
-{
-    UINT count = 0;
-    Check(Endpoints()->GetCount(&count), "Counting the audio endpoints failed.");
-    return static_cast<int>(count < 0x7fff ? count : 0x7fff);
-}
-
-int CoreAudioBackend::DefaultDevice()
-{
-    ComPtr<IMMDevice> preferred;
-    if (FAILED(enumerator_->GetDefaultAudioEndpoint(eRender, eConsole, &preferred))) return 0;
-    const std::wstring wanted = EndpointId(preferred.Get());
-    ComPtr<IMMDeviceCollection> endpoints = Endpoints();
-    UINT count = 0;
-    endpoints->GetCount(&count);
-    for (UINT i = 0; i < count; ++i) {
-        ComPtr<IMMDevice> device;
-        if (SUCCEEDED(endpoints->Item(i, &device)) && EndpointId(device.Get()) == wanted)
-            return static_cast<int>(i);
-    }
-    return 0;
-}
-
-std::unique_ptr<MixerDevice> CoreAudioBackend::OpenDevice(int index)
-{
-    ComPtr<IMMDevice> device;
-    Check(Endpoints()->Item(static_cast<UINT>(index), &device), "The audio endpoint is gone.");
-    return std::make_unique<EndpointDevice>(device.Get());
+    return std::make_unique<OutputsDevice>(enumerator_);
 }
 
 bool CoreAudioCanSetVolume(IMMDeviceEnumerator* enumerator)
 {
     ComPtr<IMMDevice> device;
-    if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, eConsole, &device))) {
-        ComPtr<IMMDeviceCollection> endpoints;
-        if (FAILED(enumerator->EnumAudioEndpoints(eRender, DEVICE_STATE_ACTIVE, &endpoints)) ||
-            FAILED(endpoints->Item(0, &device)))
-            return false;
+    if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device))) {
+        ComPtr<IMMDeviceCollection> endpoints = ActiveEndpoints(enumerator);
+        if (!endpoints || FAILED(endpoints->Item(0, &device))) return false;
     }
     ComPtr<IAudioEndpointVolume> volume;
     float level = 0;

@@ -1,23 +1,28 @@
 #pragma once
-// Core Audio (Vista and later): every active render endpoint is a device,
-// and its master volume and mute form the device's one line.
+// Core Audio (Vista and later): one device whose lines are the outputs.
+// Line 0, "Default output", acts on whatever render endpoint the system uses
+// by default at the moment of each access; lines 1 and up are the render
+// endpoints active when the device was opened, by friendly name. An output
+// that goes away leaves its line failing with an error; one that comes is
+// listed the next time the device is opened.
 #include <mmdeviceapi.h>
 #include <wrl/client.h>
 
 #include "MixerBackend.h"
 
+constexpr const wchar_t* CoreAudioBackendName = L"Core Audio";
+constexpr const wchar_t* DefaultOutputName = L"Default output";
+
 class CoreAudioBackend final : public MixerBackend {
 public:
     explicit CoreAudioBackend(Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator);
 
-    const wchar_t* Name() const override { return L"Core Audio"; }
-    int DeviceCount() override;
-    int DefaultDevice() override;
+    const wchar_t* Name() const override { return CoreAudioBackendName; }
+    int DeviceCount() override { return 1; }
+    int DefaultDevice() override { return 0; }
     std::unique_ptr<MixerDevice> OpenDevice(int index) override;
 
 private:
-    Microsoft::WRL::ComPtr<IMMDeviceCollection> Endpoints();
-
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;
 };
 

@@ -1,5 +1,5 @@
-// The Core Audio backend against fake Core Audio objects, alone and behind
-// the component's IDispatch object.
+// The Core Audio backend against fake Core Audio objects, alone, behind the
+// component's IDispatch object, and as tarnmixer-list shows it.
 #include <gtest/gtest.h>
 
 #include "AudioMixer.h"
@@ -7,6 +7,7 @@
 #include "CoreAudioBackend.h"
 #include "CoreAudioFakes.h"
 #include "DispatchHelpers.h"
+#include "MixerListing.h"
 #include "TarnMixerIds.h"
 #include "VolumeScale.h"
 
@@ -14,6 +15,8 @@ using Microsoft::WRL::ComPtr;
 namespace Id = TarnMixerDispid;
 
 namespace {
+
+const HRESULT NotFound = HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
 
 FakeEndpoint Endpoint(const wchar_t* id, const wchar_t* name)
 {
@@ -23,174 +26,288 @@ FakeEndpoint Endpoint(const wchar_t* id, const wchar_t* name)
     return e;
 }
 
+// Listed by name they are lines 1 HDMI, 2 Speakers (the default), 3 USB.
 std::shared_ptr<FakeCoreAudio> ThreeEndpoints()
 {
     auto audio = std::make_shared<FakeCoreAudio>();
-    audio->endpoints = {Endpoint(L"{hdmi}", L"HDMI Output"), Endpoint(L"{usb}", L"USB Headset"),
-                        Endpoint(L"{spk}", L"Speakers (High Definition Audio)")};
-    audio->preferred = 2;
+    audio->endpoints = {Endpoint(L"{usb}", L"USB Headset"),
+                        Endpoint(L"{spk}", L"Speakers (High Definition Audio)"),
+                        Endpoint(L"{hdmi}", L"HDMI Output")};
+    audio->preferred = 1;
     return audio;
 }
+enum { Usb, Speakers, Hdmi };
+enum { DefaultLine, HdmiLine, SpeakersLine, UsbLine };
+
+template <class Action>
+MixerError ErrorOf(Action action)
+{
+    try {
+        action();
+    } catch (const MixerError& e) {
+        return e;
+    }
+    return MixerError(S_OK, "no error");
+}
+
+// Expects `action` to fail with a component error `code` saying `text`.
+#define EXPECT_MIXER_ERROR(code, text, action)          \
+    do {                                                \
+        const MixerError e = ErrorOf([&] { action; });  \
+        EXPECT_EQ(code, e.hr());                        \
+        EXPECT_STREQ(text, e.what());                   \
+    } while (0)
 
 class CoreAudioBackendTest : public ::testing::Test {
 protected:
     std::shared_ptr<FakeCoreAudio> audio_ = ThreeEndpoints();
     CoreAudioBackend backend_{MakeFakeEnumerator(audio_)};
+    std::unique_ptr<MixerDevice> device_ = backend_.OpenDevice(0);
 };
 
-TEST_F(CoreAudioBackendTest, DevicesAreTheActiveRenderEndpointsInOrder)
+TEST_F(CoreAudioBackendTest, OneDeviceListsTheDefaultThenEveryOutputByName)
 {
-    EXPECT_EQ(3, backend_.DeviceCount());
+    EXPECT_EQ(L"Core Audio", std::wstring(backend_.Name()));
+    EXPECT_EQ(1, backend_.DeviceCount());
+    EXPECT_EQ(0, backend_.DefaultDevice());
     EXPECT_EQ(eRender, audio_->flowAsked);
     EXPECT_EQ(static_cast<DWORD>(DEVICE_STATE_ACTIVE), audio_->stateAsked);
-    const wchar_t* names[] = {L"HDMI Output", L"USB Headset", L"Speakers (High Definition Audio)"};
-    for (int i = 0; i < 3; ++i) {
-        auto device = backend_.OpenDevice(i);
-        EXPECT_TRUE(device->Valid());
-        ASSERT_EQ(1, device->LineCount());
-        EXPECT_TRUE(device->LineValid(0));
-        EXPECT_EQ(names[i], device->LineName(0));
+    const std::vector<std::wstring> names = {L"Default output", L"HDMI Output",
+                                             L"Speakers (High Definition Audio)", L"USB Headset"};
+    EXPECT_TRUE(device_->Valid());
+    ASSERT_EQ(4, device_->LineCount());
+    for (int line = 0; line < 4; ++line) {
+        EXPECT_TRUE(device_->LineValid(line)) << line;
+        EXPECT_EQ(names[line], device_->LineName(line));
     }
-    EXPECT_EQ(L"Core Audio", std::wstring(backend_.Name()));
+    // The system listing them in another order changes nothing.
+    std::swap(audio_->endpoints[Usb], audio_->endpoints[Hdmi]);
+    auto again = backend_.OpenDevice(0);
+    for (int line = 0; line < 4; ++line) EXPECT_EQ(names[line], again->LineName(line));
 }
 
-TEST_F(CoreAudioBackendTest, StartsOnTheDefaultConsoleEndpoint)
+TEST_F(CoreAudioBackendTest, TheDefaultLineFollowsTheSystemDefaultAtEveryAccess)
 {
-    EXPECT_EQ(2, backend_.DefaultDevice());
-    audio_->preferred = 1;
-    EXPECT_EQ(1, backend_.DefaultDevice());
-    audio_->preferred = -1;
-    EXPECT_EQ(0, backend_.DefaultDevice());
+    device_->SetVolume(DefaultLine, 1000);
+    EXPECT_EQ(eConsole, audio_->roleAsked);
+    EXPECT_FLOAT_EQ(VolumeToScalar(1000), audio_->endpoints[Speakers].level);
+    audio_->preferred = Usb;  // a headset becomes the default
+    EXPECT_EQ(65535, device_->Volume(DefaultLine));
+    device_->SetVolume(DefaultLine, 2000);
+    device_->SetMute(DefaultLine, true);
+    EXPECT_FLOAT_EQ(VolumeToScalar(2000), audio_->endpoints[Usb].level);
+    EXPECT_TRUE(audio_->endpoints[Usb].mute);
+    EXPECT_FLOAT_EQ(VolumeToScalar(1000), audio_->endpoints[Speakers].level);
+    EXPECT_FALSE(audio_->endpoints[Speakers].mute);
+    EXPECT_EQ(2000, device_->Volume(DefaultLine));
+    audio_->preferred = Speakers;
+    EXPECT_EQ(1000, device_->Volume(DefaultLine));
+    EXPECT_FALSE(device_->Mute(DefaultLine));
+}
+
+TEST_F(CoreAudioBackendTest, APinnedLineLeavesTheDefaultAlone)
+{
+    audio_->endpoints[Hdmi].level = 0.5f;
+    EXPECT_EQ(32768, device_->Volume(HdmiLine));
+    device_->SetVolume(HdmiLine, 16384);
+    device_->SetMute(HdmiLine, true);
+    EXPECT_FLOAT_EQ(16384 / 65535.0f, audio_->endpoints[Hdmi].level);
+    EXPECT_TRUE(audio_->endpoints[Hdmi].mute);
+    EXPECT_EQ(1.0f, audio_->endpoints[Speakers].level);
+    EXPECT_FALSE(audio_->endpoints[Speakers].mute);
+    EXPECT_TRUE(audio_->endpoints[Speakers].levelsSet.empty());
+    EXPECT_TRUE(device_->Mute(HdmiLine));
+    EXPECT_FALSE(device_->Mute(DefaultLine));
+    audio_->endpoints[Hdmi].mute = FALSE;  // changed elsewhere
+    EXPECT_FALSE(device_->Mute(HdmiLine));
+}
+
+TEST_F(CoreAudioBackendTest, AnOutputThatGoesAwayFailsItsOwnLineOnly)
+{
+    const char* gone = "This output is no longer connected.";
+    audio_->endpoints[Usb].state = DEVICE_STATE_UNPLUGGED;
+    ASSERT_EQ(4, device_->LineCount());
+    EXPECT_FALSE(device_->LineValid(UsbLine));
+    EXPECT_EQ(L"USB Headset", device_->LineName(UsbLine));
+    EXPECT_MIXER_ERROR(AUDCLNT_E_DEVICE_INVALIDATED, gone, device_->Volume(UsbLine));
+    EXPECT_MIXER_ERROR(AUDCLNT_E_DEVICE_INVALIDATED, gone, device_->SetVolume(UsbLine, 5));
+    EXPECT_MIXER_ERROR(AUDCLNT_E_DEVICE_INVALIDATED, gone, device_->SetMute(UsbLine, true));
+    EXPECT_TRUE(audio_->endpoints[Usb].levelsSet.empty());
+    device_->SetVolume(HdmiLine, 100);
+    device_->SetVolume(DefaultLine, 200);
+    EXPECT_EQ(100, device_->Volume(HdmiLine));
+    EXPECT_EQ(200, device_->Volume(SpeakersLine));
+
+    // The default goes, and for a moment the system has none; then it
+    // picks another.
+    audio_->endpoints[Speakers].state = DEVICE_STATE_NOTPRESENT;
+    EXPECT_MIXER_ERROR(NotFound, "There is no default output now.", device_->Mute(DefaultLine));
+    EXPECT_MIXER_ERROR(AUDCLNT_E_DEVICE_INVALIDATED, gone, device_->Mute(SpeakersLine));
+    audio_->preferred = Hdmi;
+    EXPECT_EQ(100, device_->Volume(DefaultLine));
+
+    // Plugged in again, the headset's line works again, also where it went
+    // and came back between two accesses; a new output waits for the next
+    // start.
+    audio_->endpoints[Usb].state = DEVICE_STATE_ACTIVE;
+    audio_->endpoints[Usb].connections++;
+    device_->SetVolume(UsbLine, 300);
+    audio_->endpoints[Usb].connections++;
+    EXPECT_EQ(300, device_->Volume(UsbLine));
+    audio_->endpoints.push_back(Endpoint(L"{bt}", L"Bluetooth Speaker"));
+    EXPECT_EQ(4, device_->LineCount());
+    auto next = backend_.OpenDevice(0);
+    ASSERT_EQ(4, next->LineCount());  // without the speakers, still gone
+    EXPECT_EQ(L"Bluetooth Speaker", next->LineName(1));
+    EXPECT_EQ(L"HDMI Output", next->LineName(2));
+
+    for (FakeEndpoint& e : audio_->endpoints) e.state = DEVICE_STATE_NOTPRESENT;
+    EXPECT_FALSE(device_->Valid());
+    EXPECT_FALSE(device_->LineValid(DefaultLine));
 }
 
 TEST_F(CoreAudioBackendTest, AnEndpointWithoutUsableVolumeIsNotValid)
 {
-    audio_->endpoints[1].activateResult = E_NOINTERFACE;
-    auto device = backend_.OpenDevice(1);
-    EXPECT_FALSE(device->Valid());
-    EXPECT_EQ(1, device->LineCount());
-    EXPECT_FALSE(device->LineValid(0));
-    EXPECT_EQ(L"USB Headset", device->LineName(0));
-    try {
-        device->Volume(0);
-        ADD_FAILURE() << "no error";
-    } catch (const MixerError& e) {
-        EXPECT_EQ(E_NOINTERFACE, e.hr());
-    }
+    audio_->endpoints[Usb].activateResult = E_NOINTERFACE;
+    EXPECT_TRUE(device_->Valid());
+    EXPECT_FALSE(device_->LineValid(UsbLine));
+    EXPECT_EQ(L"USB Headset", device_->LineName(UsbLine));
+    EXPECT_MIXER_ERROR(E_NOINTERFACE, "The endpoint has no usable volume control.",
+                       device_->Volume(UsbLine));
 }
 
 TEST_F(CoreAudioBackendTest, AnUnreadableNameIsAnError)
 {
-    audio_->endpoints[0].nameResult = E_ACCESSDENIED;
+    audio_->endpoints[Hdmi].nameResult = E_ACCESSDENIED;
     auto device = backend_.OpenDevice(0);
-    try {
-        device->LineName(0);
-        ADD_FAILURE() << "no error";
-    } catch (const MixerError& e) {
-        EXPECT_EQ(E_ACCESSDENIED, e.hr());
-        EXPECT_STREQ("Reading the endpoint's name failed.", e.what());
-    }
-}
-
-TEST_F(CoreAudioBackendTest, VolumeAndMuteAreTheEndpointsMasterControls)
-{
-    auto device = backend_.OpenDevice(1);
-    audio_->endpoints[1].level = 0.5f;
-    EXPECT_EQ(32768, device->Volume(0));
-    device->SetVolume(0, 16384);
-    EXPECT_FLOAT_EQ(16384 / 65535.0f, audio_->endpoints[1].level);
-    EXPECT_FLOAT_EQ(1.0f, audio_->endpoints[0].level);
-    device->SetMute(0, true);
-    EXPECT_TRUE(audio_->endpoints[1].mute);
-    EXPECT_TRUE(device->Mute(0));
-    audio_->endpoints[1].mute = FALSE;
-    EXPECT_FALSE(device->Mute(0));
+    EXPECT_MIXER_ERROR(E_ACCESSDENIED, "Reading the endpoint's name failed.",
+                       device->LineName(1));  // sorted first, without a name
 }
 
 TEST_F(CoreAudioBackendTest, AnEndpointThatCannotSetItsVolumeReportsWhy)
 {
-    audio_->endpoints[2].setLevelResult = E_NOTIMPL;
-    auto device = backend_.OpenDevice(2);
-    try {
-        device->SetVolume(0, 100);
-        ADD_FAILURE() << "no error";
-    } catch (const MixerError& e) {
-        EXPECT_EQ(E_NOTIMPL, e.hr());
-        EXPECT_STREQ("Setting the endpoint volume failed.", e.what());
-    }
+    audio_->endpoints[Speakers].setLevelResult = E_NOTIMPL;
+    EXPECT_MIXER_ERROR(E_NOTIMPL, "Setting the endpoint volume failed.",
+                       device_->SetVolume(DefaultLine, 100));
 }
 
 TEST_F(CoreAudioBackendTest, ACoarseEndpointStillGivesTheWrittenVolumeBack)
 {
     // Keeps the level in 1/100 steps, as a device with 101 volume steps.
-    FakeEndpoint& e = audio_->endpoints[0];
+    FakeEndpoint& e = audio_->endpoints[Hdmi];
     e.quantum = 0.01f;
     e.stepCount = 101;
-    auto device = backend_.OpenDevice(0);
-    device->SetVolume(0, 12345);
+    device_->SetVolume(HdmiLine, 12345);
     EXPECT_NE(12345, VolumeFromScalar(e.level));
-    EXPECT_EQ(12345, device->Volume(0));
+    EXPECT_EQ(12345, device_->Volume(HdmiLine));
+    audio_->preferred = Hdmi;  // the same endpoint through the default line
+    EXPECT_EQ(12345, device_->Volume(DefaultLine));
     // Changed elsewhere: the endpoint's own value is shown.
     e.level = 0.25f;
-    EXPECT_EQ(16384, device->Volume(0));
+    EXPECT_EQ(16384, device_->Volume(HdmiLine));
 }
 
 TEST_F(CoreAudioBackendTest, AWriteTheEndpointIgnoresIsNotShownAsDone)
 {
-    FakeEndpoint& e = audio_->endpoints[0];
+    FakeEndpoint& e = audio_->endpoints[Hdmi];
     e.ignoresWrites = true;
     e.level = 0.0f;
-    auto device = backend_.OpenDevice(0);
-    device->SetVolume(0, 12345);
-    EXPECT_EQ(0, device->Volume(0));
+    device_->SetVolume(HdmiLine, 12345);
+    EXPECT_EQ(0, device_->Volume(HdmiLine));
+}
+
+ComPtr<IDispatch> ComponentOver(std::shared_ptr<FakeCoreAudio> audio)
+{
+    ComPtr<IDispatch> dispatch;
+    EXPECT_EQ(S_OK, CreateAudioMixer(std::make_unique<CoreAudioBackend>(MakeFakeEnumerator(audio)),
+                                     IID_IDispatch,
+                                     reinterpret_cast<void**>(dispatch.GetAddressOf())));
+    return dispatch;
 }
 
 TEST(CoreAudioThroughTheComponent, EveryVolumeWrittenReadsBackTheSame)
 {
     ComApartment apartment;
     auto audio = ThreeEndpoints();
-    ComPtr<IDispatch> dispatch;
-    ASSERT_EQ(S_OK, CreateAudioMixer(std::make_unique<CoreAudioBackend>(MakeFakeEnumerator(audio)),
-                                     IID_IDispatch,
-                                     reinterpret_cast<void**>(dispatch.GetAddressOf())));
+    ComPtr<IDispatch> dispatch = ComponentOver(audio);
     Dispatcher mixer(dispatch.Get());
-    EXPECT_EQ(2, mixer.GetLong(Id::devOutput));
-    EXPECT_EQ(L"Speakers (High Definition Audio)", mixer.GetString(Id::srcOutputName));
+    EXPECT_EQ(0, mixer.GetLong(Id::devOutput));
+    EXPECT_EQ(L"Default output", mixer.GetString(Id::srcOutputName));
     EXPECT_EQ(L"Core Audio", mixer.GetString(Id::BackendName));
     for (long v = 0; v <= 65535; ++v) {
         ASSERT_EQ(S_OK, mixer.PutLong(Id::srcVolume, v)) << v;
         ASSERT_EQ(v, mixer.GetLong(Id::srcVolume)) << v;
     }
-    EXPECT_EQ(1.0f, audio->endpoints[2].level);
-    EXPECT_EQ(0.0f, audio->endpoints[2].levelsSet.front());
+    EXPECT_EQ(1.0f, audio->endpoints[Speakers].level);
+    EXPECT_EQ(0.0f, audio->endpoints[Speakers].levelsSet.front());
 
-    audio->endpoints[2].setLevelResult = E_NOTIMPL;
+    audio->endpoints[Speakers].setLevelResult = E_NOTIMPL;
     CallResult r;
     mixer.PutLong(Id::srcVolume, 5, r);
     EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
     EXPECT_EQ(E_NOTIMPL, r.scode);
     EXPECT_EQ(L"TarnMixer", r.source);
     EXPECT_EQ(L"Setting the endpoint volume failed.", r.description);
+
+    // A pinned output unplugged: its line fails as a component error.
+    ASSERT_EQ(S_OK, mixer.PutLong(Id::srcOutput, UsbLine));
+    audio->endpoints[Usb].state = DEVICE_STATE_UNPLUGGED;
+    CallResult gone;
+    mixer.PutLong(Id::srcVolume, 5, gone);
+    EXPECT_EQ(DISP_E_EXCEPTION, gone.hr);
+    EXPECT_EQ(AUDCLNT_E_DEVICE_INVALIDATED, gone.scode);
+    EXPECT_EQ(L"This output is no longer connected.", gone.description);
+    EXPECT_FALSE(mixer.GetBool(Id::srcOutputValid));
+}
+
+TEST(CoreAudioThroughTheComponent, TarnmixerListShowsTheOutputs)
+{
+    ComApartment apartment;
+    auto audio = ThreeEndpoints();
+    audio->endpoints[Hdmi].mute = TRUE;
+    audio->endpoints[Usb].level = 0.5f;
+    audio->endpoints[Speakers].level = 0.25f;
+    const char* footnote =
+        "Line 0 follows the output Windows plays to by default, at every use;\n"
+        "each other line stays on its own output. An output connected later\n"
+        "is listed at the next start.\n";
+    EXPECT_EQ(std::string("Backend: Core Audio\n"
+                          "Devices: 1 (* = selected at start)\n"
+                          "* Device 0: valid\n"
+                          "    * Line 0: valid, \"Default output\", volume 16384, mute off\n"
+                          "      Line 1: valid, \"HDMI Output\", volume 65535, mute on\n"
+                          "      Line 2: valid, \"Speakers (High Definition Audio)\", volume 16384, mute off\n"
+                          "      Line 3: valid, \"USB Headset\", volume 32768, mute off\n") +
+                  footnote,
+              ListMixer(ComponentOver(audio).Get()));
+
+    // No output at all: the one device is not usable and has no lines.
+    EXPECT_EQ(std::string("Backend: Core Audio\n"
+                          "Devices: 1 (* = selected at start)\n"
+                          "* Device 0: not valid\n"
+                          "      (no lines)\n") +
+                  footnote,
+              ListMixer(ComponentOver(std::make_shared<FakeCoreAudio>()).Get()));
 }
 
 TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
 {
     auto audio = ThreeEndpoints();
-    audio->endpoints[2].level = 0.3f;
+    audio->endpoints[Speakers].level = 0.3f;
     EXPECT_EQ(L"Core Audio", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
     // The probe writes the default endpoint's own level back to it.
-    ASSERT_EQ(1u, audio->endpoints[2].levelsSet.size());
-    EXPECT_EQ(0.3f, audio->endpoints[2].levelsSet[0]);
-    EXPECT_EQ(0.3f, audio->endpoints[2].level);
+    ASSERT_EQ(1u, audio->endpoints[Speakers].levelsSet.size());
+    EXPECT_EQ(0.3f, audio->endpoints[Speakers].levelsSet[0]);
+    EXPECT_EQ(0.3f, audio->endpoints[Speakers].level);
 
-    audio->endpoints[2].setLevelResult = E_NOTIMPL;  // as Wine
+    audio->endpoints[Speakers].setLevelResult = E_NOTIMPL;  // as Wine
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
 
     // Without a default endpoint the first active one is probed.
     audio->preferred = -1;
     EXPECT_EQ(L"Core Audio", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
-    EXPECT_EQ(1u, audio->endpoints[0].levelsSet.size());
-    audio->endpoints[0].activateResult = E_NOINTERFACE;
+    EXPECT_EQ(1u, audio->endpoints[Usb].levelsSet.size());
+    audio->endpoints[Usb].activateResult = E_NOINTERFACE;
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
 
     // No endpoint at all, or no Core Audio.

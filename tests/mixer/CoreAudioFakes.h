@@ -1,7 +1,12 @@
 #pragma once
 // Stand-ins for the Core Audio objects the component reaches: an enumerator
 // with its collection of endpoints, each with a property store and an
-// endpoint volume. All of them read and write one FakeCoreAudio.
+// endpoint volume. All of them read and write one FakeCoreAudio, where a test
+// adds endpoints (push_back), removes them (state), and moves the default.
+// As on Windows, a removed endpoint stays known by its id with a state other
+// than active, and the objects handed out for it answer
+// AUDCLNT_E_DEVICE_INVALIDATED.
+#include <audioclient.h>
 #include <endpointvolume.h>
 #include <mmdeviceapi.h>
 #include <propsys.h>
@@ -16,6 +21,8 @@
 struct FakeEndpoint {
     std::wstring id;
     std::wstring name;
+    DWORD state = DEVICE_STATE_ACTIVE;  // DEVICE_STATE_NOTPRESENT: removed
+    int connections = 0;  // + 1 each time it comes back: older volume objects are invalid
     HRESULT nameResult = S_OK;
     HRESULT activateResult = S_OK;
     HRESULT setLevelResult = S_OK;  // E_NOTIMPL as on Wine
@@ -28,10 +35,11 @@ struct FakeEndpoint {
 };
 
 struct FakeCoreAudio {
-    std::vector<FakeEndpoint> endpoints;  // the active render endpoints
+    std::vector<FakeEndpoint> endpoints;  // the render endpoints the system knows
     int preferred = 0;                    // -1: no default endpoint
     EDataFlow flowAsked = eAll;
     DWORD stateAsked = 0;
+    ERole roleAsked = ERole_enum_count;
 };
 
 template <class Interface>
@@ -41,6 +49,7 @@ public:
 
 protected:
     FakeEndpoint& Endpoint() { return audio_->endpoints.at(index_); }
+    bool Gone() { return Endpoint().state != DEVICE_STATE_ACTIVE; }
     std::shared_ptr<FakeCoreAudio> audio_;
     int index_;
 };
@@ -55,9 +64,13 @@ HRESULT HandOut(std::shared_ptr<FakeCoreAudio> audio, int index, Interface** out
 
 class FakeEndpointVolume final : public FakeOf<IAudioEndpointVolume> {
 public:
-    using FakeOf::FakeOf;
+    FakeEndpointVolume(std::shared_ptr<FakeCoreAudio> audio, int index)
+        : FakeOf(std::move(audio), index), connection_(Endpoint().connections)
+    {
+    }
     HRESULT STDMETHODCALLTYPE SetMasterVolumeLevelScalar(float level, LPCGUID) override
     {
+        if (Invalid()) return AUDCLNT_E_DEVICE_INVALIDATED;
         FakeEndpoint& e = Endpoint();
         e.levelsSet.push_back(level);
         if (FAILED(e.setLevelResult)) return e.setLevelResult;
@@ -68,16 +81,19 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetMasterVolumeLevelScalar(float* level) override
     {
+        if (Invalid()) return AUDCLNT_E_DEVICE_INVALIDATED;
         *level = Endpoint().level;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetMute(BOOL mute, LPCGUID) override
     {
+        if (Invalid()) return AUDCLNT_E_DEVICE_INVALIDATED;
         Endpoint().mute = mute;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetMute(BOOL* mute) override
     {
+        if (Invalid()) return AUDCLNT_E_DEVICE_INVALIDATED;
         *mute = Endpoint().mute;
         return S_OK;
     }
@@ -102,6 +118,10 @@ public:
     HRESULT STDMETHODCALLTYPE VolumeStepDown(LPCGUID) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE QueryHardwareSupport(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetVolumeRange(float*, float*, float*) override { return E_NOTIMPL; }
+
+private:
+    bool Invalid() { return Gone() || Endpoint().connections != connection_; }
+    int connection_;
 };
 
 class FakePropertyStore final : public FakeOf<IPropertyStore> {
@@ -135,6 +155,7 @@ public:
     {
         *object = nullptr;
         if (!IsEqualIID(iid, __uuidof(IAudioEndpointVolume))) return E_NOINTERFACE;
+        if (Gone()) return AUDCLNT_E_DEVICE_INVALIDATED;
         if (FAILED(Endpoint().activateResult)) return Endpoint().activateResult;
         return HandOut<FakeEndpointVolume>(audio_, index_,
                                            reinterpret_cast<IAudioEndpointVolume**>(object));
@@ -152,27 +173,36 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetState(DWORD* state) override
     {
-        *state = DEVICE_STATE_ACTIVE;
+        *state = Endpoint().state;
         return S_OK;
     }
 };
 
-// index_ is the number of endpoints it lists: all, or none when the
-// enumerator was asked for something other than active render endpoints.
-class FakeCollection final : public FakeOf<IMMDeviceCollection> {
+// The endpoints that were active when it was made, in the system's order:
+// none when the enumerator was asked for something other than active render
+// endpoints.
+class FakeCollection final : public ComObject<IMMDeviceCollection> {
 public:
-    using FakeOf::FakeOf;
+    FakeCollection(std::shared_ptr<FakeCoreAudio> audio, bool activeRender) : audio_(std::move(audio))
+    {
+        for (size_t i = 0; activeRender && i < audio_->endpoints.size(); ++i)
+            if (audio_->endpoints[i].state == DEVICE_STATE_ACTIVE) listed_.push_back(static_cast<int>(i));
+    }
     HRESULT STDMETHODCALLTYPE GetCount(UINT* count) override
     {
-        *count = static_cast<UINT>(index_);
+        *count = static_cast<UINT>(listed_.size());
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Item(UINT i, IMMDevice** device) override
     {
         *device = nullptr;
-        if (i >= static_cast<UINT>(index_)) return E_INVALIDARG;
-        return HandOut<FakeMMDevice>(audio_, static_cast<int>(i), device);
+        if (i >= listed_.size()) return E_INVALIDARG;
+        return HandOut<FakeMMDevice>(audio_, listed_[i], device);
     }
+
+private:
+    std::shared_ptr<FakeCoreAudio> audio_;
+    std::vector<int> listed_;
 };
 
 class FakeEnumerator final : public FakeOf<IMMDeviceEnumerator> {
@@ -183,20 +213,30 @@ public:
     {
         audio_->flowAsked = flow;
         audio_->stateAsked = state;
-        const bool activeRender = flow == eRender && state == DEVICE_STATE_ACTIVE;
-        return HandOut<FakeCollection>(
-            audio_, activeRender ? static_cast<int>(audio_->endpoints.size()) : 0, devices);
+        *devices = new FakeCollection(audio_, flow == eRender && state == DEVICE_STATE_ACTIVE);
+        return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow flow, ERole,
+    HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow flow, ERole role,
                                                       IMMDevice** device) override
     {
         *device = nullptr;
-        if (flow != eRender || audio_->preferred < 0 ||
-            audio_->preferred >= static_cast<int>(audio_->endpoints.size()))
+        audio_->roleAsked = role;
+        const int preferred = audio_->preferred;
+        if (flow != eRender || preferred < 0 ||
+            preferred >= static_cast<int>(audio_->endpoints.size()) ||
+            audio_->endpoints[preferred].state != DEVICE_STATE_ACTIVE)
             return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
-        return HandOut<FakeMMDevice>(audio_, audio_->preferred, device);
+        return HandOut<FakeMMDevice>(audio_, preferred, device);
     }
-    HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR, IMMDevice**) override { return E_NOTIMPL; }
+    // Any endpoint the system knows, removed or not; its state tells which.
+    HRESULT STDMETHODCALLTYPE GetDevice(LPCWSTR id, IMMDevice** device) override
+    {
+        *device = nullptr;
+        for (size_t i = 0; i < audio_->endpoints.size(); ++i)
+            if (id && audio_->endpoints[i].id == id)
+                return HandOut<FakeMMDevice>(audio_, static_cast<int>(i), device);
+        return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
+    }
     HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
 };

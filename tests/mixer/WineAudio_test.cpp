@@ -93,26 +93,34 @@ protected:
     ComPtr<IMMDeviceEnumerator> enumerator_;
 };
 
-TEST_F(WineCoreAudio, EnumeratesTheEndpointWithItsNameAndMute)
+// Wine's one endpoint is listed after the default line, and both lines
+// reach it.
+TEST_F(WineCoreAudio, ListsTheDefaultAndTheEndpointWithItsNameAndMute)
 {
     CoreAudioBackend backend(enumerator_);
     ASSERT_EQ(1, backend.DeviceCount());
     EXPECT_EQ(0, backend.DefaultDevice());
     auto device = backend.OpenDevice(0);
     EXPECT_TRUE(device->Valid());
-    ASSERT_EQ(1, device->LineCount());
-    EXPECT_EQ(L"Out: default", device->LineName(0));
+    ASSERT_EQ(2, device->LineCount());
+    EXPECT_EQ(L"Default output", device->LineName(0));
+    EXPECT_EQ(L"Out: default", device->LineName(1));
+    EXPECT_TRUE(device->LineValid(0));
+    EXPECT_TRUE(device->LineValid(1));
     device->SetMute(0, true);
     EXPECT_TRUE(device->Mute(0));
-    device->SetMute(0, false);
+    EXPECT_TRUE(device->Mute(1));
+    device->SetMute(1, false);
     EXPECT_FALSE(device->Mute(0));
     EXPECT_EQ(65535, device->Volume(0));
+    EXPECT_EQ(65535, device->Volume(1));
 }
 
 TEST_F(WineCoreAudio, CannotSetTheVolumeSoWinmmIsChosen)
 {
     CoreAudioBackend backend(enumerator_);
     EXPECT_EQ(E_NOTIMPL, FailureOf([&] { backend.OpenDevice(0)->SetVolume(0, 1000); }));
+    EXPECT_EQ(E_NOTIMPL, FailureOf([&] { backend.OpenDevice(0)->SetVolume(1, 1000); }));
     EXPECT_FALSE(CoreAudioCanSetVolume(enumerator_.Get()));
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(enumerator_)->Name()));
     EXPECT_EQ(L"winmm", std::wstring(CreateMixerBackend()->Name()));
