@@ -94,7 +94,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
-        Command(LOWORD(wParam), HIWORD(wParam));
+        Command(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
         return 0;
     case WM_HSCROLL:
         if (reinterpret_cast<HWND>(lParam) == tbPlayBackVolume) tbPlaybackVolumeChange();
@@ -111,6 +111,14 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_CLOSE:
         FormClose();
+        return 0;
+    case WM_QUERYENDSESSION:
+        // Windows ends the session without the destruction step: what the
+        // user chose is kept now.
+        Guarded([this] { SaveSettings(); });
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam) Guarded([this] { SaveSettings(); });
         return 0;
     case WM_DESTROY:
         FormDestroy();
@@ -140,22 +148,23 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(Handle, message, wParam, lParam);
 }
 
-void TfrmMain::Command(int id, int code)
+void TfrmMain::Command(int id, int code, HWND control)
 {
-    bool listChanged = code == CBN_SELCHANGE || code == CBN_EDITCHANGE;
+    // Only the window's own lists, so that no other control is marked.
+    auto listChanged = [&] { return control == GetDlgItem(Handle, id) && ListChanged(control, code); };
     switch (id) {
     case idVolumeUp: case idVolumeDown: case idMuteKeyModifier:
     case idVolumeUp1: case idVolumeDown1: case idMute1:
-        if (listChanged) Guarded([this] { comboxVolumeUpChange(); });
+        if (listChanged()) Guarded([this] { comboxVolumeUpChange(); });
         break;
     case idStepUp:
-        if (listChanged) Guarded([this] { cboxStepUpChange(); });
+        if (listChanged()) Guarded([this] { cboxStepUpChange(); });
         break;
     case idStepDown:
-        if (listChanged) Guarded([this] { cboxStepDownChange(); });
+        if (listChanged()) Guarded([this] { cboxStepDownChange(); });
         break;
     case idSource:
-        if (listChanged) Guarded([this] { comboxSourceChange(); });
+        if (listChanged()) Guarded([this] { comboxSourceChange(); });
         break;
     case idMute:
         if (code == BN_CLICKED) Guarded([this] { cboxMuteClick(); });
@@ -198,6 +207,7 @@ void TfrmMain::FormCreate()
         Volume->RefreshLineList();
     });
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
+    AllowMessageFromLowerPrivilege(Handle, taskbarCreated_);
     Guarded([this] { AddTrayIconNow(); });
 }
 
@@ -226,6 +236,10 @@ void TfrmMain::FormDestroy()
 void TfrmMain::FormShow()
 {
     if (!FirstShowPending) return;
+    // Hotkeys pressed before the first show have no effect, also those whose
+    // actions still wait in the queue.
+    MSG early{};
+    while (PeekMessageA(&early, Handle, WM_HOTKEYACTION, WM_HOTKEYACTION, PM_REMOVE)) {}
     Ready = true;
     FirstShowPending = false;
     PostMessageA(Handle, WM_FIRSTACTIVATE, 0, 0);
@@ -382,9 +396,9 @@ void TfrmMain::SetMuteChecked(bool checked)
     SendMessageA(cboxMute, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-std::string TfrmMain::StepUpText() const { return WindowText(cboxStepUp); }
+std::string TfrmMain::StepUpText() const { return ListText(cboxStepUp); }
 
-std::string TfrmMain::StepDownText() const { return WindowText(cboxStepDown); }
+std::string TfrmMain::StepDownText() const { return ListText(cboxStepDown); }
 
 // ---- tray icon -----------------------------------------------------------
 
@@ -396,13 +410,13 @@ Icon TfrmMain::TrayImage() const
 void TfrmMain::UpdateTrayIcon()
 {
     Icon icon = TrayImage();
-    ModifyTrayIcon(Handle, TrayTipText(SliderPosition(), WindowText(comboxSource)), icon.get());
+    ModifyTrayIcon(Handle, TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
 }
 
 void TfrmMain::AddTrayIconNow()
 {
     Icon icon = TrayImage();
-    AddTrayIcon(Handle, TrayTipText(SliderPosition(), WindowText(comboxSource)), icon.get());
+    AddTrayIcon(Handle, TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
 }
 
 void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)

@@ -46,7 +46,7 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void Command(int id, int code);
+    void Command(int id, int code, HWND control);
 
     void FormCreate();
     void FormShow();

@@ -29,7 +29,7 @@ bool AnotherInstanceRuns()
 
 int RunMessageLoop(HWND mainWindow)
 {
-    MSG message;
+    MSG message{};  // a failed GetMessage leaves it as it was
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         // Tab and arrow keys move between the window's controls; the
         // program's own messages go straight to the window.

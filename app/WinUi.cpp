@@ -89,12 +89,38 @@ void AddItem(HWND comboBox, const std::string& text)
     SendMessageA(comboBox, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+// A list's user data marks a pick not yet followed by an edit of its text.
+namespace {
+
+bool Picked(HWND comboBox) { return GetWindowLongPtrA(comboBox, GWLP_USERDATA) != 0; }
+
+void SetPicked(HWND comboBox, bool picked) { SetWindowLongPtrA(comboBox, GWLP_USERDATA, picked ? 1 : 0); }
+
+int SelectedEntry(HWND comboBox) { return static_cast<int>(SendMessageA(comboBox, CB_GETCURSEL, 0, 0)); }
+
+}  // namespace
+
+bool ListChanged(HWND comboBox, int code)
+{
+    if (code != CBN_SELCHANGE && code != CBN_EDITCHANGE) return false;
+    SetPicked(comboBox, code == CBN_SELCHANGE);
+    return true;
+}
+
 int ItemIndex(HWND comboBox)
 {
-    int index = static_cast<int>(SendMessageA(comboBox, CB_GETCURSEL, 0, 0));
+    int index = SelectedEntry(comboBox);
     if (index < 0) return -1;
-    // Windows keeps the old selection while the edit field shows other text.
-    return ItemText(comboBox, index) == WindowText(comboBox) ? index : -1;
+    // Right after a pick the edit field still shows the old entry; after an
+    // edit, Windows may keep the old selection while the field shows other
+    // text.
+    return Picked(comboBox) || ItemText(comboBox, index) == WindowText(comboBox) ? index : -1;
+}
+
+std::string ListText(HWND comboBox)
+{
+    int index = SelectedEntry(comboBox);
+    return Picked(comboBox) && index >= 0 ? ItemText(comboBox, index) : WindowText(comboBox);
 }
 
 void SetItemIndex(HWND comboBox, int index) { SendMessageA(comboBox, CB_SETCURSEL, index, 0); }
@@ -120,4 +146,20 @@ void CenterOnScreen(HWND window)
     SetWindowPos(window, nullptr, CenteredOrigin(GetSystemMetrics(SM_CXSCREEN), width),
                  CenteredOrigin(GetSystemMetrics(SM_CYSCREEN), height), 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void AllowMessageFromLowerPrivilege(HWND window, UINT message)
+{
+    // Looked up at run time: Windows XP has no message filter, and Vista
+    // has only the filter of the whole process.
+    using WindowFilter = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+    using ProcessFilter = BOOL(WINAPI*)(UINT, DWORD);
+    HMODULE user32 = GetModuleHandleA("user32.dll");
+    constexpr DWORD Allow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD of the process filter
+    if (auto filter = reinterpret_cast<WindowFilter>(
+            reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx"))))
+        filter(window, message, Allow, nullptr);
+    else if (auto processFilter = reinterpret_cast<ProcessFilter>(
+                 reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter"))))
+        processFilter(message, Allow);
 }

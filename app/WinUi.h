@@ -55,13 +55,26 @@ LRESULT CALLBACK comboxSourceKeyPress(HWND edit, UINT message, WPARAM wParam, LP
 // Gives an editable drop-down list's edit field that handler.
 void SwallowTypedCharacters(HWND comboBox);
 void AddItem(HWND comboBox, const std::string& text);
-// The selected entry, or -1 when none is selected or its text was edited.
+// Notes a list's change notification: a pick (CBN_SELCHANGE) or an edit of
+// its text (CBN_EDITCHANGE). True for those two: the list's change event.
+// A list tells of a pick before it copies the entry into its edit field;
+// what is noted here lets ItemIndex and ListText read the pick at once.
+bool ListChanged(HWND comboBox, int code);
+// The selected entry, or -1 when none is selected or its text was edited
+// since the last pick.
 int ItemIndex(HWND comboBox);
+// The text the list shows, or is about to show after a pick.
+std::string ListText(HWND comboBox);
 void SetItemIndex(HWND comboBox, int index);
 
 // Asks the shell to "open" a file or address, shown normally. Failures are
 // not reported: the shell shows no error box either.
 void OpenWithShell(HWND owner, const std::string& target);
+
+// Lets `message` reach `window` from programs of lower integrity (the shell,
+// when this program runs elevated). Does nothing where Windows has no such
+// filter.
+void AllowMessageFromLowerPrivilege(HWND window, UINT message);
 
 // Places `window` (frame included) in the middle of the primary screen.
 void CenterOnScreen(HWND window);

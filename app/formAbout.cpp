@@ -54,7 +54,7 @@ void TfrmAbout::ShowModal(HWND owner)
     CenterOnScreen(Handle);
     ShowWindow(Handle, SW_SHOWNORMAL);
     SetForegroundWindow(Handle);
-    MSG message;
+    MSG message{};  // a failed GetMessage leaves it as it was
     while (!closed_) {
         BOOL got = GetMessageA(&message, nullptr, 0, 0);
         if (got <= 0) {

@@ -18,47 +18,13 @@ import unittest
 from pathlib import Path
 
 import tarnbell_e2e as base
+from tarnbell_e2e import Tray, grab, poll, rgb, run
 
 HERE = Path(__file__).resolve().parent
 RES = HERE.parent.parent / "app" / "res"
 VK_ADD, VK_MULTIPLY = base.VK_ADD, base.VK_MULTIPLY
 STEP = base.STEP
 PRODUCT_ADDRESS = "https://tarnbell.example.org/"
-TRAY_TITLE = "Wine System Tray"
-
-
-def run(*args, timeout=60, check=True):
-    """A Linux tool (xdotool, ImageMagick); its output."""
-    result = subprocess.run([str(a) for a in args], capture_output=True, text=True, timeout=timeout)
-    if check and result.returncode != 0:
-        raise AssertionError(f"{args}: {result.returncode} {result.stderr}")
-    return result.stdout
-
-
-def poll(condition, what, seconds=20, interval=0.2):
-    """The first true result of condition(); fails after `seconds`."""
-    deadline = time.time() + seconds
-    while True:
-        value = condition()
-        if value:
-            return value
-        if time.time() > deadline:
-            raise AssertionError(f"timed out waiting for {what}")
-        time.sleep(interval)
-
-
-# ---- screen -----------------------------------------------------------------
-
-def grab(x, y, width, height, path):
-    """A screenshot of part of the screen, saved as PNG; returns its RGB bytes."""
-    path.parent.mkdir(parents=True, exist_ok=True)
-    run("import", "-window", "root", "-crop", f"{width}x{height}+{x}+{y}", "+repage", path)
-    return rgb(path)
-
-
-def rgb(image):
-    return subprocess.run(["convert", str(image), "-depth", "8", "rgb:-"], capture_output=True,
-                          check=True).stdout
 
 
 def differing_pixels(a, b, only=None):
@@ -116,55 +82,6 @@ class Mouse:
         time.sleep(0.3)
 
 
-class Tray:
-    """The icons in Wine's tray window: square cells as high as the window,
-    each with its 16 x 16 image in the middle."""
-
-    @staticmethod
-    def geometry():
-        found = run("xdotool", "search", "--onlyvisible", "--name", TRAY_TITLE, check=False).split()
-        if not found:
-            return None
-        fields = dict(line.split("=", 1) for line in run("xdotool", "getwindowgeometry", "--shell",
-                                                          found[0]).split())
-        return tuple(int(fields[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
-
-    @classmethod
-    def occupied_cells(cls, folder, name):
-        """Indexes of the cells that hold an icon, judged by pixels that are
-        not the tray's background."""
-        geometry = cls.geometry()
-        if geometry is None:
-            return set(), None
-        x, y, width, height = geometry
-        pixels = grab(x, y, width, height, folder / f"{name}.png")
-        background = pixels[0:3]
-        cells = set()
-        for index in range(width // height):
-            for row in range(height):
-                start = (row * width + index * height) * 3
-                if any(pixels[i:i + 3] != background for i in range(start, start + height * 3, 3)):
-                    cells.add(index)
-                    break
-        return cells, background
-
-    def __init__(self, index, background):
-        self.index = index
-        self.background = background
-
-    def icon_rect(self):
-        x, y, _, height = self.geometry()
-        border = (height - 16) // 2
-        return x + self.index * height + border, y + border, 16, 16
-
-    def centre(self):
-        x, y, w, h = self.icon_rect()
-        return x + w // 2, y + h // 2
-
-    def grab_icon(self, path):
-        return grab(*self.icon_rect(), path)
-
-
 # ---- the program ------------------------------------------------------------
 
 class TrayProgram(base.Tarnbell):
@@ -178,57 +95,11 @@ class TrayProgram(base.Tarnbell):
         fake.mkdir(exist_ok=True)
         (fake / "xdg-open").write_text(f'#!/bin/sh\nprintf "%s\\n" "$*" >> "{self.opened}"\n')
         (fake / "xdg-open").chmod(0o755)
-        self.env = dict(os.environ, TBDRIVER_EXE=exe_name, PATH=f"{fake}:{os.environ['PATH']}")
+        self.env["PATH"] = f"{fake}:{os.environ['PATH']}"
         self.mouse = Mouse(self)
-
-    def start(self):
-        self.process = subprocess.Popen(["wine", str(self.exe)], cwd=self.folder, env=self.env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        return self
-
-    def driver(self, *args, check=True, timeout=60):
-        # Output through files: Wine's services, started by whichever
-        # program comes first, inherit handles and would hold a pipe open.
-        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
-            done = subprocess.run(["wine", str(base.BIN / "tbdriver.exe"), *map(str, args)],
-                                  stdin=subprocess.DEVNULL, stdout=out, stderr=err, timeout=timeout, env=self.env)
-            out.seek(0)
-            err.seek(0)
-            if check and done.returncode != 0:
-                raise AssertionError(f"tbdriver {args}: {done.returncode} {err.read().decode(errors='replace')}")
-            return out.read().decode(errors="replace")
-
-    def wait_ready(self):
-        """Started and gone to the tray. The window is hidden before its
-        first show too, so readiness is proven by a mute hotkey that takes
-        effect (and a second one that undoes it)."""
-        def started():
-            try:  # a window still busy with its creation does not answer
-                out = self.driver("state", check=False, timeout=20)
-            except subprocess.TimeoutExpired:
-                return False
-            window, _ = base.parse_state(out)
-            return window is not None and window["visible"] == "0" and (self.folder / "TB.ini").exists()
-        # the first program on a fresh Wine server waits for its services
-        poll(started, "the program to start", 120)
-        muted = self.muted()
-        self.toggle_mute(not muted, "the mute hotkey to take effect")
-        self.toggle_mute(muted, "mute to be restored")
-        return self
-
-    def toggle_mute(self, wanted, what):
-        deadline = time.time() + 30
-        while self.muted() != wanted:
-            if time.time() > deadline:
-                raise AssertionError(f"timed out waiting for {what}")
-            self.driver("press", VK_MULTIPLY, 100)
-            time.sleep(0.5)
 
     def window(self):
         return base.parse_state(self.driver("state"))[0]
-
-    def visible(self):
-        return self.window()["visible"] == "1"
 
     def about(self):
         return base.parse_state(self.driver("about"))
@@ -245,11 +116,6 @@ class TrayProgram(base.Tarnbell):
         left, top, width, height = control["rect"]
         return ox + left + width // 2, oy + top + height // 2
 
-    def real_click_button(self, text):
-        _, controls = self.state()
-        button = next(c for c in controls if c["class"] == "Button" and c["text"] == text)
-        self.mouse.click(*self.screen_point(self.window(), button))
-
     def assert_centred(self, test):
         window = self.window()
         left, top, width, height = window["rect"]
@@ -263,8 +129,7 @@ class TrayProgram(base.Tarnbell):
         if not self.process or self.process.poll() is not None:
             return
         try:
-            self.click("Exit")
-            self.process.wait(timeout=30)
+            self.exit()
         except Exception:
             # The launcher may have handed the program to a process of its
             # own; that one carries the copy's full path.
@@ -291,16 +156,8 @@ class TrayTest(unittest.TestCase):
         """Starts the program and finds its icon: the tray cell that holds an
         icon now and did not before. Keeps the icon as first drawn in
         self.fresh_icon."""
-        before, _ = Tray.occupied_cells(self.folder, "tray-before")
         self.app = TrayProgram(self.folder, exe_name).start()
-
-        def new_icon():
-            after, background = Tray.occupied_cells(self.folder, "tray-after")
-            return (after - before, background) if after - before else None
-        # the first program on a fresh Wine server waits for its services
-        cells, background = poll(new_icon, "the icon to appear in the tray", 120)
-        self.assertEqual(len(cells), 1, f"one new icon in the tray, not {sorted(cells)}")
-        self.tray = Tray(cells.pop(), background)
+        self.tray = self.app.find_icon()
         self.mouse = self.app.mouse
 
         def settled():
@@ -443,7 +300,7 @@ class AboutWindow(TrayTest):
         app = self.launch("TbAbout.exe")
         self.click_icon(1)
         app.driver("wait-shown")
-        app.real_click_button("About")
+        app.click("About")
         about, controls = poll(lambda: (lambda s: s if s[0]["visible"] == "1" else None)(app.about()),
                                "the About window")
         self.assertEqual(about["caption"], "About")
@@ -496,7 +353,7 @@ class Help(TrayTest):
         self.assertEqual(self.help_windows(), [], "no help window yet")
 
         shutil.copy(base.BIN / "tarnbell.chm", app.folder)
-        app.real_click_button("Help")
+        app.click("Help")
         shown = poll(self.help_windows, "the help window", 40)
         self.assertEqual([r["text"] for r in shown], ["Tarnbell Help"])
         self.assertEqual(shown[0]["program"].lower(), "hh.exe")
@@ -505,7 +362,7 @@ class Help(TrayTest):
 
         (app.folder / "tarnbell.chm").unlink()
         before, _ = app.own_windows()
-        app.real_click_button("Help")
+        app.click("Help")
         time.sleep(4)
         self.assertEqual(self.help_windows(), [])
         after, everything = app.own_windows()

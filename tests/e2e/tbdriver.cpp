@@ -1,28 +1,35 @@
-// tbdriver: drives a running Tarnbell from outside, as a user would: presses
-// keys with SendInput, clicks buttons, picks list entries, and reads the
-// window's controls with window messages. One command per run:
+// tbdriver: drives a running Tarnbell from outside, as a user would: keys
+// and mouse through SendInput, and reads the window's controls with window
+// messages. Commands (several may be chained with "--", run in order until
+// one fails):
 //   tbdriver state                      the window and every control
-//   tbdriver press VK [ms] [count]      press and release a key, count times
+//   tbdriver press KEYS [ms] [count]    press and release keys, count times;
+//                                       KEYS is VK or VK+VK+... (a chord)
 //   tbdriver down VK | up VK            one half of a key press
 //   tbdriver hold VK ms                 hold a key; print each slider move
-//   tbdriver click ID                   click a button (or the check box)
-//   tbdriver select ID INDEX            pick entry INDEX of a list
-//   tbdriver close                      the window's close box
-//   tbdriver tray MOUSEMESSAGE          a mouse message from the tray icon
-//   tbdriver wait-hidden | wait-shown   wait up to 10 s for that state
+//   tbdriver mouse X Y                  move the mouse pointer (screen pixels)
+//   tbdriver click X Y [right]          click there (left button by default)
+//   tbdriver drag X1 Y1 X2 Y2           press the left button, move, release
+//   tbdriver click-control ID [right]   click the middle of a control
+//   tbdriver pick ID INDEX              open a list with its arrow, scroll it
+//                                       with the wheel and click entry INDEX
+//   tbdriver wait-hidden [ms]           wait (10 s by default) until hidden
+//   tbdriver wait-shown [ms]            or until shown
 //   tbdriver tray-icon                  1 if the shell knows the window's icon
 //   tbdriver about                      the About window and its controls
 //   tbdriver windows                    every visible top-level window
 //   tbdriver tooltips                   the text of every visible tooltip
 //   tbdriver move X Y                   move the window, keeping its size
+//                                       (there is no window manager to drag)
 //   tbdriver focus                      the foreground window, and the active
 //                                       and focused windows of the program
 //   tbdriver cursor                     where the system sees the mouse
-//   tbdriver close-window CLASS TITLE   ask any program's window to close
+//   tbdriver close-window CLASS TITLE   ask another program's window to close
 // VK is a decimal or 0x-hex virtual-key code; ID a control id from "state".
-// With TBDRIVER_EXE set (a file name such as Tarnbell.exe), only the window
-// of a program running under that name is driven, so that copies under
-// other names can run at the same time.
+// Keys are held 100 ms by default: Wine answers GetAsyncKeyState from a cache
+// that may be 50 ms old. With TBDRIVER_EXE set (a file name such as
+// Tarnbell.exe), only the window of a program running under that name is
+// driven, so that copies under other names can run at the same time.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -174,6 +181,154 @@ void Key(WORD vk, bool down)
     SendInput(1, &input, sizeof input);
 }
 
+// "0x11+0x74": the keys of a chord, pressed in this order.
+std::vector<WORD> Chord(const std::string& text)
+{
+    std::vector<WORD> keys;
+    for (size_t start = 0; start <= text.size();) {
+        size_t end = text.find('+', start);
+        if (end == std::string::npos) end = text.size();
+        keys.push_back(static_cast<WORD>(std::strtoul(text.substr(start, end - start).c_str(), nullptr, 0)));
+        start = end + 1;
+    }
+    return keys;
+}
+
+void Press(const std::vector<WORD>& keys, DWORD hold)
+{
+    for (WORD vk : keys) Key(vk, true);
+    Sleep(hold);
+    for (auto vk = keys.rbegin(); vk != keys.rend(); ++vk) Key(*vk, false);
+    Sleep(hold);
+}
+
+// ---- mouse ------------------------------------------------------------------
+
+// Absolute mouse coordinates run from 0 to 65535 across the primary screen;
+// rounded up so that they map back to the same pixel.
+LONG Normalized(int pixel, int size) { return static_cast<LONG>((pixel * 65536LL + size - 1) / size); }
+
+void MouseInput(DWORD flags, POINT at, DWORD data = 0)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = Normalized(at.x, GetSystemMetrics(SM_CXSCREEN));
+    input.mi.dy = Normalized(at.y, GetSystemMetrics(SM_CYSCREEN));
+    input.mi.mouseData = data;
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+    SendInput(1, &input, sizeof input);
+}
+
+// Moves the pointer and waits until the system sees it there, so that a
+// click cannot land where the pointer was before.
+bool MoveMouse(POINT to)
+{
+    MouseInput(0, to);
+    for (int i = 0; i < 200; ++i) {
+        POINT now{};
+        GetCursorPos(&now);
+        if (now.x == to.x && now.y == to.y) {
+            Sleep(50);  // the window under it handles the move
+            return true;
+        }
+        Sleep(10);
+    }
+    std::fprintf(stderr, "the pointer did not reach %ld,%ld\n", to.x, to.y);
+    return false;
+}
+
+bool Click(POINT at, bool right = false)
+{
+    if (!MoveMouse(at)) return false;
+    MouseInput(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN, at);
+    Sleep(60);
+    MouseInput(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP, at);
+    Sleep(100);
+    return true;
+}
+
+bool Drag(POINT from, POINT to)
+{
+    if (!MoveMouse(from)) return false;
+    MouseInput(MOUSEEVENTF_LEFTDOWN, from);
+    Sleep(100);
+    constexpr int Steps = 10;
+    for (int i = 1; i <= Steps; ++i) {
+        MouseInput(0, {from.x + (to.x - from.x) * i / Steps, from.y + (to.y - from.y) * i / Steps});
+        Sleep(30);
+    }
+    MoveMouse(to);
+    MouseInput(MOUSEEVENTF_LEFTUP, to);
+    Sleep(100);
+    return true;
+}
+
+POINT Middle(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+
+RECT ScreenRect(HWND window)
+{
+    RECT r{};
+    GetWindowRect(window, &r);
+    return r;
+}
+
+// ---- drop-down lists ----------------------------------------------------------
+
+BOOL CALLBACK FindDropped(HWND window, LPARAM param)
+{
+    auto* query = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
+    if (!IsWindowVisible(window) || ClassOf(window) != "ComboLBox" || ProcessOf(window) != query->first) return TRUE;
+    query->second = window;
+    return FALSE;
+}
+
+// The opened list of a drop-down list of the program, if one is open.
+HWND DroppedList(HWND main)
+{
+    std::pair<DWORD, HWND> query{ProcessOf(main), nullptr};
+    EnumWindows(FindDropped, reinterpret_cast<LPARAM>(&query));
+    return query.second;
+}
+
+HWND WaitDropped(HWND main, bool open)
+{
+    for (int i = 0; i < 200; ++i) {
+        HWND dropped = DroppedList(main);
+        if ((dropped != nullptr) == open) return dropped ? dropped : main;
+        Sleep(25);
+    }
+    return nullptr;
+}
+
+// Opens a list with a click on its arrow button, rolls the wheel over it
+// until the entry shows, and clicks the entry.
+int Pick(HWND main, HWND list, int index)
+{
+    RECT box = ScreenRect(list);
+    int arrow = GetSystemMetrics(SM_CXVSCROLL) / 2 + 1;
+    if (!Click({box.right - arrow, (box.top + box.bottom) / 2})) return 1;
+    HWND dropped = WaitDropped(main, true);
+    if (!dropped) return std::fprintf(stderr, "the list did not open\n"), 1;
+    for (int roll = 0; roll < 40; ++roll) {
+        RECT client{};
+        GetClientRect(dropped, &client);
+        MapWindowPoints(dropped, HWND_DESKTOP, reinterpret_cast<POINT*>(&client), 2);
+        int top = static_cast<int>(SendMessageA(dropped, LB_GETTOPINDEX, 0, 0));
+        int height = static_cast<int>(SendMessageA(dropped, LB_GETITEMHEIGHT, 0, 0));
+        int shown = height > 0 ? (client.bottom - client.top) / height : 0;
+        if (index >= top && index < top + shown) {
+            int y = client.top + (index - top) * height + height / 2;
+            if (!Click({(client.left + client.right) / 2, y})) return 1;
+            if (!WaitDropped(main, false)) return std::fprintf(stderr, "the list did not close\n"), 1;
+            return 0;
+        }
+        MoveMouse(Middle(client));
+        MouseInput(MOUSEEVENTF_WHEEL, Middle(client), static_cast<DWORD>(index < top ? WHEEL_DELTA : -WHEEL_DELTA));
+        Sleep(100);
+    }
+    return std::fprintf(stderr, "entry %d never showed\n", index), 1;
+}
+
 HWND Control(HWND main, const char* id) { return GetDlgItem(main, std::atoi(id)); }
 
 BOOL CALLBACK FindSlider(HWND child, LPARAM out)
@@ -209,9 +364,9 @@ int Hold(HWND main, WORD vk, DWORD ms)
     return 0;
 }
 
-int WaitVisible(HWND main, bool visible)
+int WaitVisible(HWND main, bool visible, unsigned long ms)
 {
-    for (int i = 0; i < 200; ++i) {
+    for (unsigned long waited = 0; waited <= ms; waited += 50) {
         if ((IsWindowVisible(main) != FALSE) == visible) return 0;
         Sleep(50);
     }
@@ -272,30 +427,27 @@ int Run(const std::vector<std::string>& args)
         std::fprintf(stderr, "no Tarnbell window\n");
         return 2;
     }
-    const std::string& cmd = args[0];
+    const std::string& cmd = args.at(0);
     auto number = [&](size_t i) { return std::strtoul(args.at(i).c_str(), nullptr, 0); };
+    auto point = [&](size_t i) { return POINT{std::atoi(args.at(i).c_str()), std::atoi(args.at(i + 1).c_str())}; };
+    auto right = [&](size_t i) { return args.size() > i && args[i] == "right"; };
     if (cmd == "state") return State(main);
     if (cmd == "press") {
-        DWORD hold = args.size() > 2 ? number(2) : 60;
-        for (unsigned long i = 0, n = args.size() > 3 ? number(3) : 1; i < n; ++i) {
-            Key(static_cast<WORD>(number(1)), true);
-            Sleep(hold);
-            Key(static_cast<WORD>(number(1)), false);
-            Sleep(hold);
-        }
+        DWORD hold = args.size() > 2 ? number(2) : 100;
+        for (unsigned long i = 0, n = args.size() > 3 ? number(3) : 1; i < n; ++i) Press(Chord(args.at(1)), hold);
         return 0;
     }
     if (cmd == "down" || cmd == "up") return Key(static_cast<WORD>(number(1)), cmd == "down"), 0;
     if (cmd == "hold") return Hold(main, static_cast<WORD>(number(1)), number(2));
-    if (cmd == "click") return PostMessageA(Control(main, args.at(1).c_str()), BM_CLICK, 0, 0) ? 0 : 1;
-    if (cmd == "select") {
-        HWND list = Control(main, args.at(1).c_str());
-        SendMessageA(list, CB_SETCURSEL, number(2), 0);
-        SendMessageA(main, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
-        return 0;
+    if (cmd == "mouse") return MoveMouse(point(1)) ? 0 : 1;
+    if (cmd == "click") return Click(point(1), right(3)) ? 0 : 1;
+    if (cmd == "drag") return Drag(point(1), point(3)) ? 0 : 1;
+    if (cmd == "click-control" || cmd == "pick") {
+        HWND control = Control(main, args.at(1).c_str());
+        if (!control) return std::fprintf(stderr, "no control %s\n", args[1].c_str()), 1;
+        if (cmd == "pick") return Pick(main, control, static_cast<int>(number(2)));
+        return Click(Middle(ScreenRect(control)), right(2)) ? 0 : 1;
     }
-    if (cmd == "close") return PostMessageA(main, WM_SYSCOMMAND, SC_CLOSE, 0) ? 0 : 1;
-    if (cmd == "tray") return PostMessageA(main, WM_USER + 2, 104, number(1)) ? 0 : 1;
     if (cmd == "tray-icon") return std::printf("%d\n", TrayIconKnown(main) ? 1 : 0), 0;
     if (cmd == "about") {
         HWND about = FindTopLevel("TfrmAbout", ProcessOf(main), "");
@@ -311,7 +463,7 @@ int Run(const std::vector<std::string>& args)
     }
     if (cmd == "close-window") {
         HWND window = FindWindowA(args.at(1).c_str(), args.at(2).c_str());
-        return window && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
+        return window && ProcessOf(window) != ProcessOf(main) && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
     }
     if (cmd == "tooltips") return EnumWindows(PrintTooltip, 0), 0;
     if (cmd == "move")
@@ -319,8 +471,8 @@ int Run(const std::vector<std::string>& args)
                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
                    ? 0
                    : 1;
-    if (cmd == "wait-hidden") return WaitVisible(main, false);
-    if (cmd == "wait-shown") return WaitVisible(main, true);
+    if (cmd == "wait-hidden" || cmd == "wait-shown")
+        return WaitVisible(main, cmd == "wait-shown", args.size() > 1 ? number(1) : 10000);
     std::fprintf(stderr, "unknown command %s\n", cmd.c_str());
     return 2;
 }
@@ -330,10 +482,19 @@ int Run(const std::vector<std::string>& args)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: tbdriver COMMAND [ARGS]\n");
+        std::fprintf(stderr, "usage: tbdriver COMMAND [ARGS] [-- COMMAND [ARGS]]...\n");
         return 2;
     }
-    int result = Run(std::vector<std::string>(argv + 1, argv + argc));
-    std::fflush(stdout);
+    int result = 0;
+    std::vector<std::string> command;
+    for (int i = 1; i <= argc && result == 0; ++i) {
+        if (i < argc && std::string(argv[i]) != "--") {
+            command.emplace_back(argv[i]);
+            continue;
+        }
+        if (!command.empty()) result = Run(command);
+        command.clear();
+        std::fflush(stdout);
+    }
     return result;
 }

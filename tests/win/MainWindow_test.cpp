@@ -98,9 +98,11 @@ TEST_F(MainWindowTest, StartsHiddenAndActsOnHotkeysOnlyAfterItsFirstShow)
     Pump();
     EXPECT_EQ(Slider(), before);
 
+    PostMessageA(window, WM_HOTKEYACTION, 1, 0);  // still waiting when the window shows
     main.ShowFirstTime();
     Pump();
     EXPECT_FALSE(IsWindowVisible(window));  // back to the notification area at once
+    EXPECT_EQ(Slider(), before);
 
     PostMessageA(window, WM_HOTKEYACTION, 1, 0);
     Pump();
@@ -145,6 +147,59 @@ TEST_F(MainWindowTest, TrayIconComesBackWhenTheShellRestarts)
 
     SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &icon));
+}
+
+std::string SettingsText()
+{
+    std::string text;
+    HANDLE file = CreateFileA((ExecutableDirectory() + "TB.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return text;
+    char buffer[512];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+    CloseHandle(file);
+    return text;
+}
+
+HWND EditOf(HWND comboBox) { return FindWindowExA(comboBox, nullptr, "Edit", nullptr); }
+
+void Key(HWND target, WPARAM key)
+{
+    SendMessageA(target, WM_KEYDOWN, key, 1);
+    SendMessageA(target, WM_KEYUP, key, 0xC0000001);
+}
+
+// A list tells of a pick before its edit field shows the entry: the pick
+// still counts at once. An edit of the text leaves no entry chosen.
+TEST_F(MainWindowTest, KeysInAListTakeEffectAtOnce)
+{
+    HWND upKey = Child(window, WC_COMBOBOXA, "Numpad +");
+    ASSERT_NE(upKey, nullptr);
+    Key(EditOf(upKey), VK_DOWN);  // to "Numpad -"
+    EXPECT_EQ(VolumeUpHotkey.Key.load(), 0x6D);
+    EXPECT_NE(SettingsText().find("VolumeUp=56\r\n"), std::string::npos) << SettingsText();
+
+    HWND stepUp = Child(window, WC_COMBOBOXA, "10%");
+    Key(EditOf(stepUp), VK_UP);  // to "5%"
+    EXPECT_NE(SettingsText().find("StepUp=4\r\n"), std::string::npos) << SettingsText();
+
+    Key(EditOf(upKey), VK_DELETE);
+    EXPECT_EQ(VolumeUpHotkey.Key.load(), 0);
+    EXPECT_NE(SettingsText().find("VolumeUp=-1\r\n"), std::string::npos) << SettingsText();
+}
+
+TEST_F(MainWindowTest, EndOfTheSessionSavesTheSettings)
+{
+    HWND muteKey = Child(window, WC_COMBOBOXA, "Numpad *");
+    SendMessageA(muteKey, CB_SETCURSEL, 58, 0);  // set by the program: no change event, no save
+    ASSERT_NE(SettingsText().find("Mute=57\r\n"), std::string::npos);
+    EXPECT_TRUE(SendMessageA(window, WM_QUERYENDSESSION, 0, 0));
+    EXPECT_NE(SettingsText().find("Mute=58\r\n"), std::string::npos) << SettingsText();
+
+    SendMessageA(muteKey, CB_SETCURSEL, 0, 0);
+    SendMessageA(window, WM_ENDSESSION, TRUE, 0);
+    EXPECT_NE(SettingsText().find("Mute=0\r\n"), std::string::npos) << SettingsText();
 }
 
 TEST(EditableList, TypedCharactersAreSwallowedAndEditsClearTheSelection)
