@@ -131,9 +131,11 @@ void DefaultHotkeys(SettingsChoices& choices)
 
 void SaveSettings(IniStore& store, const SettingsChoices& choices)
 {
+    std::vector<IniValue> values;
     for (const SettingField& field : SettingFields) {
-        store.WriteString(field.Section, field.Key, std::to_string(choices.*field.Member));
+        values.push_back({field.Section, field.Key, std::to_string(choices.*field.Member)});
     }
+    store.WriteAll(values);
 }
 
 std::string SettingsFileName(const std::string& appDir) { return appDir + "TB.ini"; }
