@@ -16,7 +16,6 @@ struct SettingField {
 
 constexpr int ModifierListSize = 7;
 constexpr int KeyListSize = 59;
-constexpr int StepListSize = 9;
 
 constexpr SettingField SettingFields[] = {
     {"Hotkey", "PreVolumeUp", ModifierListSize, &SettingsChoices::PreVolumeUp},

@@ -35,6 +35,9 @@ public:
     }
 };
 
+// Entries in each step list ("1%" .. "50%").
+constexpr int StepListSize = 9;
+
 // The selected item index of each list. -1 stands for a list with no
 // selection; it is saved as it is. A default-made value holds the defaults.
 struct SettingsChoices {
