@@ -35,7 +35,10 @@ void Fail(const std::string& what, const std::string& fileName)
 }
 
 // Starts the copy from the current file; with no file yet, from nothing (a
-// copy left by an interrupted save is dropped).
+// copy left by an interrupted save is dropped). CopyFileA keeps the file's
+// write time: Wine's profile functions keep the copy from the last save in
+// memory and trust it while that time is unchanged, which holds only while
+// the file is still what that save wrote.
 void StartCopy(const std::string& fileName, const std::string& copyName)
 {
     if (CopyFileA(fileName.c_str(), copyName.c_str(), FALSE)) return;

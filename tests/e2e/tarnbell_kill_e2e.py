@@ -6,7 +6,7 @@ Each try starts the real program, brings its window up with a real click on
 its tray icon (xdotool), clicks into the "Volume up" key list and walks it
 with the arrow keys, so that every step is a pick that saves the file. The
 folder is watched; after a random number of changes to it, the program is
-killed after a random delay of up to a few milliseconds, so the kills land
+killed after a random delay of up to 15 ms, so the kills land
 inside saves and between them.
 
 Run through ctest (win64 build); TARNBELL_KILL_TRIES changes the number of
@@ -15,12 +15,12 @@ tries.
 import os
 import random
 import re
+import shutil
 import signal
 import subprocess
 import tempfile
 import time
 import unittest
-import shutil
 from pathlib import Path
 
 from tarnbell_e2e import ARTIFACTS, Tarnbell, parse_state
@@ -43,11 +43,6 @@ def xdotool(*args):
 
 def visible(name):
     return xdotool("search", "--onlyvisible", "--name", name).split()
-
-
-def geometry(window):
-    fields = dict(line.split("=", 1) for line in xdotool("getwindowgeometry", "--shell", window).split())
-    return tuple(int(fields[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
 
 
 def wait_for(condition, what, seconds):
@@ -114,8 +109,9 @@ class KillWhileSaving(unittest.TestCase):
         xdotool("keyup", "Up", "keyup", "Down")
 
     def remove_dead_icons(self):
-        """A killed program's icon stays in the tray until the pointer
-        passes over it and the tray finds its window gone (some 2 s later)."""
+        """A killed program's icon leaves Wine's tray by itself a moment
+        after the kill; the pointer passing over an icon makes the tray look
+        again at whether its window is gone."""
         deadline = time.time() + 90
         while icons := tray_icons(self.folder):
             if time.time() > deadline:
