@@ -12,7 +12,7 @@ out=build/fuzz
 fuzzer=$out/settings_fuzz
 sources=(tests/fuzz/Settings_fuzz.cpp settings/Settings.cpp volume/VolumeController.cpp
          hotkeys/HotkeyBinding.cpp)
-runs=${TARNBELL_FUZZ_RUNS:-120000}
+runs=${TARNBELL_FUZZ_RUNS:-150000}
 seed=${TARNBELL_FUZZ_SEED:-1}
 
 mkdir -p "$out"
