@@ -40,6 +40,40 @@ const Property* FindProperty(DISPID id)
     return nullptr;
 }
 
+// COM's rules for the arguments, checked before anything is read through
+// them: any caller may break them, and a fault here would take its process
+// down.
+HRESULT CheckParams(const DISPPARAMS& params)
+{
+    if (params.cNamedArgs > params.cArgs) return DISP_E_BADPARAMCOUNT;
+    if (params.cArgs > 0 && !params.rgvarg) return E_POINTER;
+    if (params.cNamedArgs > 0 && !params.rgdispidNamedArgs) return E_POINTER;
+    return S_OK;
+}
+
+// A by-reference argument must point somewhere, and a VARIANT it points to
+// may not refer on to another VARIANT.
+HRESULT CheckArgument(const VARIANT& argument)
+{
+    if (!(V_VT(&argument) & VT_BYREF)) return S_OK;
+    if (!V_BYREF(&argument)) return E_POINTER;
+    if (V_VT(&argument) != (VT_VARIANT | VT_BYREF)) return S_OK;
+    const VARIANT& target = *V_VARIANTREF(&argument);
+    if (V_VT(&target) == (VT_VARIANT | VT_BYREF)) return DISP_E_TYPEMISMATCH;
+    return CheckArgument(target);
+}
+
+// A put's one argument, named DISPID_PROPERTYPUT, as the property's type.
+HRESULT PutArgument(const DISPPARAMS& params, VARTYPE type, VARIANT& value)
+{
+    if (params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) return DISP_E_PARAMNOTFOUND;
+    const HRESULT checked = CheckArgument(params.rgvarg[0]);
+    if (FAILED(checked)) return checked;
+    const HRESULT hr = VariantChangeType(&value, &params.rgvarg[0], 0, type);
+    if (FAILED(hr)) return hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
+    return S_OK;
+}
+
 BSTR ToBstr(const std::string& text)
 {
     const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
@@ -150,7 +184,9 @@ public:
         if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         const Property* property = FindProperty(id);
         if (!property) return DISP_E_MEMBERNOTFOUND;
-        if (!params) return E_INVALIDARG;
+        if (!params) return E_POINTER;
+        const HRESULT checked = CheckParams(*params);
+        if (FAILED(checked)) return checked;
         try {
             if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))
                 return InvokePut(*property, *params, argError);
@@ -183,14 +219,13 @@ private:
     {
         if (!property.writable) return DISP_E_MEMBERNOTFOUND;
         if (params.cArgs != 1) return DISP_E_BADPARAMCOUNT;
-        if (params.cNamedArgs != 1 || params.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
-            return DISP_E_PARAMNOTOPTIONAL;
+        if (params.cNamedArgs != 1) return DISP_E_PARAMNOTOPTIONAL;
         VARIANT value;
         VariantInit(&value);
-        const HRESULT hr = VariantChangeType(&value, &params.rgvarg[0], 0, property.type);
+        const HRESULT hr = PutArgument(params, property.type, value);
         if (FAILED(hr)) {
             if (argError) *argError = 0;
-            return hr == DISP_E_OVERFLOW ? DISP_E_OVERFLOW : DISP_E_TYPEMISMATCH;
+            return hr;
         }
         Put(property.id, value);
         return S_OK;

@@ -1,10 +1,68 @@
 #include "settings/PrivateProfileStore.h"
 
+#include <memory>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include <windows.h>
+
+namespace {
+
+// The copy a save is written into. Removed again unless it took the file's
+// place; CopyFileA carries a read-only attribute over, so that goes first.
+class SaveCopy {
+public:
+    explicit SaveCopy(std::string fileName) : Name(std::move(fileName)) {}
+    ~SaveCopy()
+    {
+        if (Kept) return;
+        SetFileAttributesA(Name.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(Name.c_str());
+    }
+    SaveCopy(const SaveCopy&) = delete;
+    SaveCopy& operator=(const SaveCopy&) = delete;
+
+    const std::string Name;
+    bool Kept = false;
+};
+
+void Fail(const std::string& what, const std::string& fileName)
+{
+    throw std::runtime_error("cannot " + what + " " + fileName + " (error " +
+                             std::to_string(GetLastError()) + ")");
+}
+
+// Starts the copy from the current file; with no file yet, from nothing (a
+// copy left by an interrupted save is dropped). CopyFileA keeps the file's
+// write time: Wine's profile functions keep the copy from the last save in
+// memory and trust it while that time is unchanged, which holds only while
+// the file is still what that save wrote.
+void StartCopy(const std::string& fileName, const std::string& copyName)
+{
+    if (CopyFileA(fileName.c_str(), copyName.c_str(), FALSE)) return;
+    if (GetLastError() != ERROR_FILE_NOT_FOUND) Fail("copy", fileName);
+    if (!DeleteFileA(copyName.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+        Fail("remove", copyName);
+}
+
+struct CloseFile {
+    void operator()(HANDLE file) const { CloseHandle(file); }
+};
+using FileHandle = std::unique_ptr<void, CloseFile>;
+
+// The copy's bytes reach the disk before it replaces the file.
+void FlushToDisk(const std::string& fileName)
+{
+    const HANDLE opened = CreateFileA(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (opened == INVALID_HANDLE_VALUE) Fail("open", fileName);
+    const FileHandle file(opened);
+    if (!FlushFileBuffers(file.get())) Fail("flush", fileName);
+}
+
+}  // namespace
 
 PrivateProfileStore::PrivateProfileStore(std::string fileName) : FileName(std::move(fileName)) {}
 
@@ -29,6 +87,19 @@ void PrivateProfileStore::WriteString(const std::string& section, const std::str
     if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), FileName.c_str())) {
         throw std::runtime_error("cannot write " + key + " to " + FileName);
     }
+}
+
+void PrivateProfileStore::WriteAll(const std::vector<IniValue>& values)
+{
+    SaveCopy copy(FileName + ".tmp");
+    StartCopy(FileName, copy.Name);
+    PrivateProfileStore copyStore(copy.Name);
+    for (const IniValue& v : values) copyStore.WriteString(v.Section, v.Key, v.Value);
+    FlushToDisk(copy.Name);
+    if (!MoveFileExA(copy.Name.c_str(), FileName.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        Fail("replace", FileName);
+    copy.Kept = true;
 }
 
 bool FileExists(const std::string& fileName)

@@ -1,10 +1,14 @@
 #pragma once
 // The settings file on Windows, through the system's private-profile
 // functions. They open, read or write, and close the file on every call, so
-// nothing is cached here and each save reaches the disk at once.
+// nothing is cached here and each save reaches the disk at once. A save of
+// several keys goes into a copy of the file beside it, which then takes the
+// file's place in one step: a crash or power cut while saving leaves the old
+// file or the new one, never a half-written one.
 #include "settings/Settings.h"
 
 #include <string>
+#include <vector>
 
 class PrivateProfileStore : public IniStore {
 public:
@@ -16,6 +20,9 @@ public:
     // Throws std::runtime_error when the file cannot be written.
     void WriteString(const std::string& section, const std::string& key,
                      const std::string& value) override;
+    // All or nothing; keeps the file's other sections and comments. Throws
+    // std::runtime_error, leaving the file as it was and no copy behind.
+    void WriteAll(const std::vector<IniValue>& values) override;
 
 private:
     std::string FileName;

@@ -16,7 +16,6 @@ struct SettingField {
 
 constexpr int ModifierListSize = 7;
 constexpr int KeyListSize = 59;
-constexpr int StepListSize = 9;
 
 constexpr SettingField SettingFields[] = {
     {"Hotkey", "PreVolumeUp", ModifierListSize, &SettingsChoices::PreVolumeUp},
@@ -131,9 +130,11 @@ void DefaultHotkeys(SettingsChoices& choices)
 
 void SaveSettings(IniStore& store, const SettingsChoices& choices)
 {
+    std::vector<IniValue> values;
     for (const SettingField& field : SettingFields) {
-        store.WriteString(field.Section, field.Key, std::to_string(choices.*field.Member));
+        values.push_back({field.Section, field.Key, std::to_string(choices.*field.Member)});
     }
+    store.WriteAll(values);
 }
 
 std::string SettingsFileName(const std::string& appDir) { return appDir + "TB.ini"; }

@@ -6,6 +6,14 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+// One key's value as it is written.
+struct IniValue {
+    std::string Section;
+    std::string Key;
+    std::string Value;
+};
 
 // One INI file, key by key.
 class IniStore {
@@ -18,7 +26,17 @@ public:
     // Throws when the value cannot be written.
     virtual void WriteString(const std::string& section, const std::string& key,
                              const std::string& value) = 0;
+    // Writes several keys as one change. A store over a file overrides this
+    // so that the file holds either all of them or none; here they are
+    // written one by one.
+    virtual void WriteAll(const std::vector<IniValue>& values)
+    {
+        for (const IniValue& v : values) WriteString(v.Section, v.Key, v.Value);
+    }
 };
+
+// Entries in each step list ("1%" .. "50%").
+constexpr int StepListSize = 9;
 
 // The selected item index of each list. -1 stands for a list with no
 // selection; it is saved as it is. A default-made value holds the defaults.
@@ -49,7 +67,7 @@ SettingsChoices LoadSettings(IniStore& store);
 // The six hotkey lists back to their defaults; the steps stay.
 void DefaultHotkeys(SettingsChoices& choices);
 
-// Writes all eight keys, Hotkey section first.
+// Writes all eight keys as one change, Hotkey section first.
 void SaveSettings(IniStore& store, const SettingsChoices& choices);
 
 // "TB.ini" in the program's folder; appDir ends with a backslash.

@@ -21,14 +21,15 @@ int64_t StepUnits(int64_t percent) { return percent * MaxVolume / 100; }
 
 int StepPercent(const std::string& text)
 {
-    if (text.empty()) throw std::invalid_argument("empty step");
-    std::string number = text.substr(0, text.size() - 1);
-    const char* begin = number.c_str();
-    char* end = nullptr;
+    // An optional sign and decimal digits, nothing else: strtol alone would
+    // also skip leading blanks of every kind.
+    const std::string number = text.empty() ? text : text.substr(0, text.size() - 1);
+    const std::size_t digits = !number.empty() && (number[0] == '+' || number[0] == '-') ? 1 : 0;
+    const bool wellFormed = digits < number.size() &&
+                            number.find_first_not_of("0123456789", digits) == std::string::npos;
     errno = 0;
-    long value = std::strtol(begin, &end, 10);
-    bool digitsOnly = !number.empty() && number.find_first_of(" \t\r\n") == std::string::npos;
-    if (!digitsOnly || end == begin || *end != '\0' || errno == ERANGE || value < INT_MIN || value > INT_MAX)
+    const long long value = wellFormed ? std::strtoll(number.c_str(), nullptr, 10) : 0;
+    if (!wellFormed || errno == ERANGE || value < INT_MIN || value > INT_MAX)
         throw std::invalid_argument("'" + text + "' is not a step");
     return static_cast<int>(value);
 }

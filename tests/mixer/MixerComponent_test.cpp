@@ -1,10 +1,12 @@
 // The built TarnMixer.dll as the program meets it under Wine: registered by
 // the program's RegisterComponentServer, created and driven through its
-// TAudioMixer wrapper; and tarnmixer-list.exe's view of it.
+// TAudioMixer wrapper; raw IDispatch calls that break COM's rules, as any
+// script or program may make them; and tarnmixer-list.exe's view of it.
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "TarnMixerIds.h"
 #include "app/GlobeVar.h"
 #include "volume/TarnMixerLib_TLB.h"
 
@@ -135,6 +137,73 @@ TEST_F(MixerComponentTest, RefusedWritesRaiseTheComponentsText)
     mixer.setDevOutput(1);  // the capture mixer: no lines to act on
     ComError none = ErrorOf([&] { mixer.srcVolume(); });
     EXPECT_STREQ("No line is selected: the device has no lines.", none.what());
+}
+
+// Missing pointers, counts that do not match and arguments that point
+// nowhere get an error code and change nothing; the object stays usable.
+TEST_F(MixerComponentTest, CallsThatBreakTheRulesGetErrorCodes)
+{
+    Microsoft::WRL::ComPtr<IDispatch> dispatch;
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_TAudioMixer, nullptr, CLSCTX_INPROC_SERVER,
+                                     IID_PPV_ARGS(&dispatch)));
+    TAudioMixer mixer(dispatch.Get());
+    mixer.setSrcVolume(1234);
+
+    LONG* nowhere = nullptr;
+    VARIANT value, nullRef, refToNull, refToRef;
+    V_VT(&value) = VT_I4;
+    V_I4(&value) = 777;
+    V_VT(&nullRef) = VT_I4 | VT_BYREF;
+    V_I4REF(&nullRef) = nowhere;
+    V_VT(&refToNull) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&refToNull) = &nullRef;
+    V_VT(&refToRef) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&refToRef) = &refToNull;
+    DISPID named = DISPID_PROPERTYPUT, otherName = 5;
+    const struct {
+        const char* what;
+        WORD flags;
+        DISPPARAMS params;
+        HRESULT expected;
+    } calls[] = {
+        {"put, no name list", DISPATCH_PROPERTYPUT, {&value, nullptr, 1, 1}, E_POINTER},
+        {"put, no argument list", DISPATCH_PROPERTYPUT, {nullptr, &named, 1, 1}, E_POINTER},
+        {"get, no argument list", DISPATCH_PROPERTYGET, {nullptr, nullptr, 1, 0}, E_POINTER},
+        {"get, more names than arguments", DISPATCH_PROPERTYGET, {nullptr, nullptr, 0, 1},
+         DISP_E_BADPARAMCOUNT},
+        {"put, more names than arguments", DISPATCH_PROPERTYPUT, {&value, &named, 1, 2},
+         DISP_E_BADPARAMCOUNT},
+        {"put, argument of another name", DISPATCH_PROPERTYPUT, {&value, &otherName, 1, 1},
+         DISP_E_PARAMNOTFOUND},
+        {"put, reference to nothing", DISPATCH_PROPERTYPUT, {&nullRef, &named, 1, 1}, E_POINTER},
+        {"put, through a VARIANT to nothing", DISPATCH_PROPERTYPUT, {&refToNull, &named, 1, 1},
+         E_POINTER},
+        {"put, reference to a reference", DISPATCH_PROPERTYPUT, {&refToRef, &named, 1, 1},
+         DISP_E_TYPEMISMATCH},
+    };
+    for (auto call : calls) {
+        VARIANT result;
+        VariantInit(&result);
+        UINT argError = 0;
+        EXPECT_EQ(call.expected, dispatch->Invoke(TarnMixerDispid::srcVolume, IID_NULL, 0,
+                                                  call.flags, &call.params, &result, nullptr,
+                                                  &argError))
+            << call.what;
+        VariantClear(&result);
+    }
+    for (WORD flags : {DISPATCH_PROPERTYGET, DISPATCH_PROPERTYPUT})
+        EXPECT_EQ(E_POINTER, dispatch->Invoke(TarnMixerDispid::srcVolume, IID_NULL, 0, flags,
+                                              nullptr, nullptr, nullptr, nullptr));
+
+    LPOLESTR noName = nullptr;
+    DISPID id = 0;
+    EXPECT_EQ(E_POINTER, dispatch->GetIDsOfNames(IID_NULL, nullptr, 1, 0, &id));
+    EXPECT_EQ(E_POINTER, dispatch->GetIDsOfNames(IID_NULL, &noName, 1, 0, nullptr));
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, dispatch->GetIDsOfNames(IID_NULL, &noName, 1, 0, &id));
+    EXPECT_EQ(E_POINTER, dispatch->GetTypeInfoCount(nullptr));
+    EXPECT_EQ(E_POINTER, dispatch->QueryInterface(IID_IDispatch, nullptr));
+
+    EXPECT_EQ(1234, mixer.srcVolume());
 }
 
 TEST_F(MixerComponentTest, ListToolShowsWhatTheComponentSees)

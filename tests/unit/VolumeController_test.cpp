@@ -229,7 +229,8 @@ TEST_F(VolumeControllerTest, StepSizesComeFromTheVisibleText)
     controller.HotkeyAction(0, 0);
     EXPECT_EQ(controls.position, before + 655);
 
-    for (const char* bad : {"", "%", "x%", "1 0%", "99999999999%"}) {
+    for (const char* bad : {"", "%", "x%", "1 0%", "99999999999%", "\v5%", "\f-3%", " 5%", "+%",
+                            "-+5%", "0x5%"}) {
         controls.stepUp = bad;
         EXPECT_THROW(controller.HotkeyAction(0, 0), std::invalid_argument) << bad;
     }

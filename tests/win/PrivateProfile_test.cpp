@@ -44,11 +44,12 @@ private:
     std::vector<std::string> Files;
 };
 
-// Holds a file open with no sharing, as another program may.
+// Holds a file open as another program may: with no sharing at all, or
+// letting others read and write it but not delete or replace it.
 class ExclusiveHold {
 public:
-    explicit ExclusiveHold(const std::string& file)
-        : Handle(CreateFileA(file.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+    explicit ExclusiveHold(const std::string& file, DWORD share = 0)
+        : Handle(CreateFileA(file.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                              FILE_ATTRIBUTE_NORMAL, nullptr))
     {
     }
@@ -82,8 +83,11 @@ TEST(PrivateProfileTest, FirstStartCreatesTheFileWithDefaults)
     TempFolder folder;
     const std::string file = SettingsFileName(folder.Path());
     folder.WillHold(file);
+    folder.WillHold(file + ".tmp");
     EXPECT_FALSE(FileExists(file));
     EXPECT_FALSE(FileExists(folder.Path()));  // a folder is not the settings file
+    // What an earlier run left when it was killed while saving.
+    WriteBytes(file + ".tmp", "[Hotkey]\r\nVolumeUp=3\r\n[Stale]\r\nx=1\r\n");
 
     PrivateProfileStore store(file);
     SettingsChoices choices;
@@ -94,6 +98,7 @@ TEST(PrivateProfileTest, FirstStartCreatesTheFileWithDefaults)
     EXPECT_EQ(ReadBytes(file),
               "[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\nVolumeDown=56\r\n"
               "PreMute=0\r\nMute=57\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n");
+    EXPECT_FALSE(FileExists(file + ".tmp"));
 
     SettingsChoices again;
     again.StepUp = 0;
@@ -128,6 +133,32 @@ TEST(PrivateProfileTest, PartialFileLoadsDefaultsAndIsCompletedBySave)
     EXPECT_EQ(reopened.ReadString("Step", "StepUp", ""), "3");
 }
 
+// A save replaces the whole file, yet everything it does not own stays as
+// it was: comments, other sections and keys, their order. (Wine's profile
+// writer drops blank lines, with or without the copy.)
+TEST(PrivateProfileTest, SaveKeepsTheRestOfTheFile)
+{
+    TempFolder folder;
+    const std::string file = SettingsFileName(folder.Path());
+    folder.WillHold(file);
+    folder.WillHold(file + ".tmp");
+    WriteBytes(file, "; Tarnbell\r\n[Other]\r\nName=kept\r\n[Hotkey]\r\nVolumeUp=12\r\n"
+                     "; mine\r\nExtra=1\r\n[Step]\r\nStepDown=2\r\n[Tail]\r\nz=\r\n");
+
+    PrivateProfileStore store(file);
+    SettingsChoices choices;
+    choices.VolumeUp = 7;
+    choices.StepDown = 8;
+    SaveSettings(store, choices);
+
+    EXPECT_EQ(ReadBytes(file),
+              "; Tarnbell\r\n[Other]\r\nName=kept\r\n[Hotkey]\r\nVolumeUp=7\r\n"
+              "; mine\r\nExtra=1\r\nPreVolumeUp=0\r\nPreVolumeDown=0\r\nVolumeDown=56\r\n"
+              "PreMute=0\r\nMute=57\r\n[Step]\r\nStepDown=8\r\nStepUp=5\r\n[Tail]\r\nz=\r\n");
+    EXPECT_FALSE(FileExists(file + ".tmp"));
+    EXPECT_EQ(LoadSettings(store), choices);
+}
+
 TEST(PrivateProfileTest, ReadsValuesLongerThanOneBuffer)
 {
     TempFolder folder;
@@ -151,15 +182,21 @@ TEST(PrivateProfileTest, SaveThrowsWhenTheFileCannotBeWritten)
     TempFolder folder;
     const std::string file = SettingsFileName(folder.Path());
     folder.WillHold(file);
+    folder.WillHold(file + ".tmp");
     const std::string before = "[Step]\r\nStepUp=1\r\n";
     WriteBytes(file, before);
-    {
-        ExclusiveHold hold(file);
-        ASSERT_TRUE(hold.Held());
-        PrivateProfileStore store(file);
-        EXPECT_THROW(SaveSettings(store, SettingsChoices{}), std::runtime_error);
+    // Unreadable, so not even the copy can be made; then readable but not
+    // replaceable, so the finished copy cannot take the file's place.
+    for (DWORD share : {DWORD{0}, DWORD{FILE_SHARE_READ | FILE_SHARE_WRITE}}) {
+        {
+            ExclusiveHold hold(file, share);
+            ASSERT_TRUE(hold.Held());
+            PrivateProfileStore store(file);
+            EXPECT_THROW(SaveSettings(store, SettingsChoices{}), std::runtime_error) << share;
+        }
+        EXPECT_EQ(ReadBytes(file), before) << share;
+        EXPECT_FALSE(FileExists(file + ".tmp")) << share;
     }
-    EXPECT_EQ(ReadBytes(file), before);
 
     PrivateProfileStore gone(folder.Path() + "missing\\TB.ini");
     SettingsChoices choices;
