@@ -77,25 +77,19 @@ median_all() { grep -E '^[0-9.]+$' "$1" | sort -n | awk '{ v[NR] = $1 } END {
 start_tarnbell=$(median_all "$out/start-tarnbell.txt")
 start_empty=$(median_all "$out/start-empty.txt")
 
-# The Unix process of a program started here: its command line names it.
-unix_pid() {  # EXE
-  local i pid
-  for i in $(seq 100); do
-    pid=$(pgrep -n -f "$run/$1|\\\\$1" 2>/dev/null)
-    [ -n "$pid" ] && { echo "$pid"; return; }
-    sleep 0.1
-  done
+# Starts a program of the run folder; the loader replaces the shell, so the
+# job's process id is the program's own Unix process.
+launch() {  # EXE
+  (cd "$run" && exec wine "$1") &
+  launched=$!
 }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 private_kb() { awk '/^Private_(Clean|Dirty):/ { s += $2 } END { print s }' "/proc/$1/smaps_rollup"; }
 
 step "idle CPU over ${idle_seconds} s and private memory"
-(cd "$run" && wine Tarnbell.exe) &
-(cd "$run" && wine minimal_poller.exe) &
-(cd "$run" && wine empty_window.exe) &
-pid_tarnbell=$(unix_pid Tarnbell.exe)
-pid_poller=$(unix_pid minimal_poller.exe)
-pid_empty=$(unix_pid empty_window.exe)
+launch Tarnbell.exe; pid_tarnbell=$launched
+launch minimal_poller.exe; pid_poller=$launched
+launch empty_window.exe; pid_empty=$launched
 sleep 5  # settled: in the tray, and past the first paint
 t0=$(date +%s.%N); a0=$(cpu_ticks "$pid_tarnbell"); b0=$(cpu_ticks "$pid_poller")
 sleep "$idle_seconds"
@@ -110,8 +104,7 @@ kill "$pid_poller" "$pid_empty" 2>/dev/null
 step "hotkey to slider, $presses presses each"
 driver latency TfrmMain "$presses" 1 > "$out/latency-tarnbell.txt"
 kill "$pid_tarnbell" 2>/dev/null
-(cd "$run" && wine hotkey_slider.exe) &
-pid_slider=$(unix_pid hotkey_slider.exe)
+launch hotkey_slider.exe; pid_slider=$launched
 sleep 2
 driver latency BenchHotkeySlider "$presses" 1 > "$out/latency-reference.txt"
 kill "$pid_slider" 2>/dev/null
