@@ -2,6 +2,11 @@
 
 #include <commctrl.h>
 
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "app/Inflate.h"
 #include "app/resource.h"
 
 namespace {
@@ -11,7 +16,48 @@ constexpr int ClientHeight = 200;
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 enum ControlId { idPicture = 100, idLink, idOk = IDOK };
 
+// Far more than any picture of ours expands to; bounds damaged data.
+constexpr std::size_t MaxPictureBytes = 4 << 20;
+
+const std::uint8_t* ResourceBytes(HMODULE module, int id, DWORD& size)
+{
+    HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), RT_RCDATA);
+    HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
+    size = found ? SizeofResource(module, found) : 0;
+    return static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
+}
+
 }  // namespace
+
+// The resource holds the picture's BITMAPINFOHEADER and rows as
+// app/res/pack-picture.py packs them: each byte a difference to the same
+// colour of the pixel before it, the whole deflated.
+HBITMAP LoadAboutPicture(HMODULE module)
+{
+    DWORD size = 0;
+    const std::uint8_t* packed = ResourceBytes(module, IDB_ABOUT, size);
+    std::vector<std::uint8_t> dib;
+    if (!packed || !Inflate(packed, size, MaxPictureBytes, dib) || dib.size() < sizeof(BITMAPINFOHEADER))
+        return nullptr;
+    BITMAPINFO info{};
+    std::memcpy(&info.bmiHeader, dib.data(), sizeof info.bmiHeader);
+    const BITMAPINFOHEADER& header = info.bmiHeader;
+    if (header.biSize != sizeof header || header.biBitCount != 24 || header.biCompression != BI_RGB ||
+        header.biWidth <= 0 || header.biHeight <= 0)
+        return nullptr;
+    const std::uint64_t stride = (std::uint64_t{static_cast<std::uint32_t>(header.biWidth)} * 3 + 3) / 4 * 4;
+    const std::uint64_t rows = static_cast<std::uint32_t>(header.biHeight);
+    if (dib.size() != sizeof header + stride * rows) return nullptr;
+
+    void* bits = nullptr;
+    HBITMAP picture = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!picture) return nullptr;
+    const std::uint8_t* in = dib.data() + sizeof header;
+    auto* out = static_cast<std::uint8_t*>(bits);
+    for (std::uint64_t row = 0; row < rows; ++row, in += stride, out += stride)
+        for (std::uint64_t i = 0; i < stride; ++i) out[i] = static_cast<std::uint8_t>(in[i] + (i >= 3 ? out[i - 3] : 0));
+    return picture;
+}
 
 TfrmAbout::~TfrmAbout()
 {
@@ -33,11 +79,8 @@ HWND TfrmAbout::Create(HWND owner)
 void TfrmAbout::CreateControls()
 {
     font_ = CreateUiFont(-11);
-    picture_.reset(static_cast<HBITMAP>(
-        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_ABOUT), IMAGE_BITMAP, 0, 0, 0)));
     imgAbout = CreateControl(Handle, idPicture, WC_STATICA, "", SS_BITMAP | WS_CLIPSIBLINGS,
                              {0, 0, ClientWidth, ClientHeight}, nullptr);
-    SendMessageA(imgAbout, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.get()));
     // The click area and the button lie over the picture.
     Label1 = CreateControl(Handle, idLink, WC_STATICA, "", SS_NOTIFY, {8, 110, 161, 17}, font_.get());
     SetWindowLongPtrA(Label1, GWL_EXSTYLE, GetWindowLongPtrA(Label1, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
@@ -50,6 +93,7 @@ void TfrmAbout::CreateControls()
 void TfrmAbout::ShowModal(HWND owner)
 {
     closed_ = false;
+    ShowPicture();
     EnableWindow(owner, FALSE);
     CenterOnScreen(Handle);
     ShowWindow(Handle, SW_SHOWNORMAL);
@@ -70,6 +114,15 @@ void TfrmAbout::ShowModal(HWND owner)
     EnableWindow(owner, TRUE);
     SetActiveWindow(owner);
     ShowWindow(Handle, SW_HIDE);
+}
+
+// Expanded when first shown, so that a start that never opens the window
+// neither spends the time nor keeps the pixels.
+void TfrmAbout::ShowPicture()
+{
+    if (picture_) return;
+    picture_.reset(LoadAboutPicture(GetModuleHandleA(nullptr)));
+    SendMessageA(imgAbout, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.get()));
 }
 
 LRESULT CALLBACK TfrmAbout::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

@@ -8,6 +8,10 @@
 // The product's web page, shown in the About picture.
 constexpr const char* ProductWebAddress = "https://tarnbell.example.org/";
 
+// The About picture from `module`'s resources, expanded into a 24-bit DIB
+// section; null when it is missing or damaged.
+HBITMAP LoadAboutPicture(HMODULE module);
+
 class TfrmAbout {
 public:
     static constexpr const char* ClassName = "TfrmAbout";
@@ -26,6 +30,7 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
+    void ShowPicture();
     void btnOkClick();
     void Label1Click();
 

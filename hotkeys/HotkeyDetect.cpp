@@ -1,25 +1,25 @@
 #include "hotkeys/HotkeyDetect.h"
 
-#include <thread>
-
 #include "hotkeys/HotkeyPoll.h"
 
 namespace {
 
-class Win32HotkeyPlatform final : public HotkeyPlatform {
+// The poll's platform on the real keyboard, clock and message queue; its
+// calls are direct, so the poll inlines them.
+class Win32HotkeyPlatform {
  public:
   explicit Win32HotkeyPlatform(HWND target) : Target(target) {}
 
   // Only the "down now" bit: the "pressed since last query" bit is shared
   // with every other caller and says nothing reliable.
-  bool KeyDown(std::int32_t Code) override {
+  bool KeyDown(std::int32_t Code) {
     return (GetAsyncKeyState(Code) & 0x8000) != 0;
   }
 
-  std::int64_t Now() override { return static_cast<std::int64_t>(GetTickCount()); }
+  std::int64_t Now() { return static_cast<std::int64_t>(GetTickCount()); }
 
   // A failed post (window gone, queue full) only loses that action.
-  void Post(HotkeyAction Action) override {
+  void Post(HotkeyAction Action) {
     const HotkeyActionParams params = ParamsOf(Action);
     PostMessageA(Target, WM_HOTKEYACTION, params.WParam, params.LParam);
   }
@@ -28,12 +28,27 @@ class Win32HotkeyPlatform final : public HotkeyPlatform {
   const HWND Target;
 };
 
+using DetectorRef = std::shared_ptr<THotkeyDetector>;
+
 }  // namespace
 
+// A plain system thread: the C++ thread library would bring a threads
+// runtime into the program for this one call.
 std::shared_ptr<THotkeyDetector> THotkeyDetector::Start(HWND TargetWindow) {
   auto detector = std::make_shared<THotkeyDetector>(Token{}, TargetWindow);
-  std::thread([detector] { detector->Execute(); }).detach();
+  auto threadRef = std::make_unique<DetectorRef>(detector);
+  HANDLE thread = CreateThread(nullptr, 0, Run, threadRef.get(), 0, nullptr);
+  if (thread) {
+    threadRef.release();  // the thread's own reference, dropped when it ends
+    CloseHandle(thread);
+  }
   return detector;
+}
+
+DWORD WINAPI THotkeyDetector::Run(void* threadRef) {
+  const std::unique_ptr<DetectorRef> self(static_cast<DetectorRef*>(threadRef));
+  (*self)->Execute();
+  return 0;
 }
 
 THotkeyDetector::THotkeyDetector(Token, HWND target) : TargetWindow(target) {}
@@ -45,7 +60,7 @@ void THotkeyDetector::Terminate() { Terminated.store(true); }
 void THotkeyDetector::Execute() noexcept {
   try {
     Win32HotkeyPlatform platform(TargetWindow);
-    HotkeyPoller poller(VolumeUpHotkey, VolumeDownHotkey, MuteHotkey, platform);
+    BasicHotkeyPoller<Win32HotkeyPlatform> poller(VolumeUpHotkey, VolumeDownHotkey, MuteHotkey, platform);
     do {
       poller.Poll();
       Sleep(1);

@@ -26,6 +26,7 @@ class THotkeyDetector {
   THotkeyDetector& operator=(const THotkeyDetector&) = delete;
 
  private:
+  static DWORD WINAPI Run(void* threadRef);
   void Execute() noexcept;
 
   const HWND TargetWindow;

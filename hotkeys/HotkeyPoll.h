@@ -3,7 +3,7 @@
 
 // One poll of the hotkey detector: finds which binding is held and decides
 // whether to post its action, with the repeat timing of held volume keys.
-// The platform is reached only through HotkeyPlatform.
+// The platform is reached only through the three calls of HotkeyPlatform.
 
 #include <cstdint>
 
@@ -27,16 +27,44 @@ class HotkeyPlatform {
   ~HotkeyPlatform() = default;
 };
 
-class HotkeyPoller {
+// The poll runs every millisecond for the life of the program, so it is
+// written once for any platform type with the calls of HotkeyPlatform: the
+// detector's own platform gets direct, inlined key queries, and simulated
+// ones derive from HotkeyPlatform (HotkeyPoller).
+template <class PlatformType>
+class BasicHotkeyPoller {
  public:
-  HotkeyPoller(const HotkeyBinding& VolumeUp, const HotkeyBinding& VolumeDown,
-               const HotkeyBinding& Mute, HotkeyPlatform& Platform);
+  BasicHotkeyPoller(const HotkeyBinding& volumeUp, const HotkeyBinding& volumeDown,
+                    const HotkeyBinding& mute, PlatformType& platform)
+      : VolumeUp(volumeUp), VolumeDown(volumeDown), Mute(mute), Platform(platform) {}
 
   // Posts at most one action; allocates nothing and takes no lock.
-  void Poll();
+  void Poll() {
+    if (IsHeld(VolumeUp)) {
+      VolumeStep(HotkeyAction::VolumeUp);
+    } else if (IsHeld(VolumeDown)) {
+      VolumeStep(HotkeyAction::VolumeDown);
+    } else if (IsHeld(Mute)) {
+      MuteStep();
+    } else {
+      Fired = false;
+      AtRest = true;
+    }
+  }
 
  private:
-  bool IsHeld(const HotkeyBinding& Binding);
+  // Other keys are never looked at, so extra modifiers neither block nor
+  // change a match. Inlined even where the build favours size: it runs
+  // three times a poll.
+  [[gnu::always_inline]] bool IsHeld(const HotkeyBinding& Binding) {
+    const std::int32_t modifier1 = Binding.Modifier1.load(std::memory_order_relaxed);
+    if (modifier1 != 0 && !Platform.KeyDown(modifier1)) return false;
+    const std::int32_t modifier2 = Binding.Modifier2.load(std::memory_order_relaxed);
+    if (modifier2 != 0 && !Platform.KeyDown(modifier2)) return false;
+    const std::int32_t key = Binding.Key.load(std::memory_order_relaxed);
+    return key != 0 && Platform.KeyDown(key);
+  }
+
   void VolumeStep(HotkeyAction Action);
   void MuteStep();
   bool RepeatDue();
@@ -44,7 +72,7 @@ class HotkeyPoller {
   const HotkeyBinding& VolumeUp;
   const HotkeyBinding& VolumeDown;
   const HotkeyBinding& Mute;
-  HotkeyPlatform& Platform;
+  PlatformType& Platform;
 
   // Shared by all three bindings: a hold lasts as long as any of them is
   // held without a poll in between that finds none held. Fired is set from
@@ -55,5 +83,41 @@ class HotkeyPoller {
   std::int64_t HoldStart = 0;
   std::int64_t LastPost = 0;
 };
+
+template <class PlatformType>
+void BasicHotkeyPoller<PlatformType>::VolumeStep(HotkeyAction Action) {
+  if (!Fired) {
+    Platform.Post(Action);
+    LastPost = Platform.Now();
+    if (AtRest) {
+      HoldStart = LastPost;
+      AtRest = false;
+    }
+    Fired = true;
+  } else if (RepeatDue()) {
+    // The repeat itself is posted by the next poll, if the keys are still down.
+    Fired = false;
+  }
+}
+
+// One toggle per press: Fired stays set until a poll finds nothing held.
+template <class PlatformType>
+void BasicHotkeyPoller<PlatformType>::MuteStep() {
+  if (Fired) return;
+  Platform.Post(HotkeyAction::MuteToggle);
+  LastPost = Platform.Now();
+  Fired = true;
+}
+
+// Each comparison takes its own reading of the clock. After a wrap of the
+// tick counter the first difference is negative: no repeat until release.
+template <class PlatformType>
+bool BasicHotkeyPoller<PlatformType>::RepeatDue() {
+  return Platform.Now() - HoldStart > HotkeyRepeatDelayMs &&
+         Platform.Now() - LastPost > HotkeyRepeatIntervalMs;
+}
+
+using HotkeyPoller = BasicHotkeyPoller<HotkeyPlatform>;
+extern template class BasicHotkeyPoller<HotkeyPlatform>;
 
 #endif

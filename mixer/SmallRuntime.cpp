@@ -1,7 +1,7 @@
 // The C++ runtime is linked statically. Its default terminate handler prints
 // the demangled name of an uncaught exception and pulls in the whole
-// demangler (tens of KB) for it. Nothing escapes the component's entry
-// points, so a plain abort does.
+// demangler and printf (tens of KB) for it. Nothing escapes the entry points
+// of the program or the component, so a plain abort does.
 #include <cstdlib>
 
 namespace __gnu_cxx {
