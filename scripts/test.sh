@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up a fresh machine, builds every target and runs every test: native
-# unit tests (sanitizers), then the Windows unit, Win32 and end-to-end tests
+# unit tests (sanitizers) and a bounded fuzz run, then the Windows unit, Win32 and end-to-end tests
 # of the 64-bit build under 64-bit Wine, and of the 32-bit build under 32-bit
 # Wine where this kernel can run 32-bit programs. Each build has its own
 # Wine prefix.
@@ -17,6 +17,8 @@ status=0
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs" 2>&1 | tee -a "$log" || status=1
+# A bounded fuzz run over the settings values and step texts.
+if scripts/fuzz.sh; then fuzz="passed"; else fuzz="FAILED"; status=1; fi
 
 windows_tests() {  # BUILD
   ( . scripts/wine-env.sh "$1"
@@ -43,6 +45,7 @@ else
   ran[win32]="not run: this kernel cannot run 32-bit programs"
 fi
 
+echo "Fuzz run: $fuzz"
 echo "64-bit Windows tests: ${ran[win64]}"
 echo "32-bit Windows tests: ${ran[win32]}"
 # One closing line with the counts of every run.
