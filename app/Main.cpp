@@ -2,6 +2,7 @@
 
 #include "app/GlobeVar.h"
 #include "app/Notifyicon.h"
+#include "app/WindowMessages.h"
 #include "app/formAbout.h"
 #include "app/resource.h"
 #include "hotkeys/HotkeyActions.h"
@@ -17,8 +18,6 @@ constexpr int ClientWidth = 494;
 constexpr int ClientHeight = 314;
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD WindowExStyle = WS_EX_TOPMOST;
-// Posted by the first show: the window then goes to the notification area.
-constexpr UINT WM_FIRSTACTIVATE = WM_APP + 1;
 
 enum ControlId {
     idGroupBox1 = 100, idPlayBackVolume, idMute, idGroupBox2, idSource, idHotkey1,
@@ -28,8 +27,6 @@ enum ControlId {
     idHelp, idAbout, idHide, idExit,
 };
 
-const char* const StepTexts[] = {"1%", "2%", "3%", "4%", "5%", "10%", "20%", "30%", "50%"};
-constexpr int InitialStep = 5;
 
 // Drop-down heights include the opened list.
 constexpr int ListDropHeight = 260;
@@ -58,7 +55,7 @@ TfrmMain::~TfrmMain()
 HWND TfrmMain::Create()
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    RegisterFormClass(ClassName, WindowProc, LoadIconA(instance, MAKEINTRESOURCEA(IDI_TARNBELL)));
+    RegisterFormClass(ClassName, FormWindowProc<TfrmMain>, LoadIconA(instance, MAKEINTRESOURCEA(IDI_TARNBELL)));
 
     RECT frame{0, 0, ClientWidth, ClientHeight};
     AdjustWindowRectEx(&frame, WindowStyle, FALSE, WindowExStyle);
@@ -75,19 +72,6 @@ void TfrmMain::ShowFirstTime()
 {
     ShowWindow(Handle, SW_SHOWNORMAL);
     UpdateWindow(Handle);
-}
-
-LRESULT CALLBACK TfrmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* self = FormOf<TfrmMain>(window, message, lParam);
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCCREATE) self->Handle = window;
-    try {
-        return self->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        self->ApplicationEvents1Exception();
-        return 0;
-    }
 }
 
 LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -141,7 +125,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             // The notification area was made anew (the shell restarted):
             // without our icon there would be no way back to the window.
             TrayIconAdded = false;
-            Guarded([this] { AddTrayIconNow(); });
+            AddTrayIconNow();
             return 0;
         }
     }
@@ -155,19 +139,19 @@ void TfrmMain::Command(int id, int code, HWND control)
     switch (id) {
     case idVolumeUp: case idVolumeDown: case idMuteKeyModifier:
     case idVolumeUp1: case idVolumeDown1: case idMute1:
-        if (listChanged()) Guarded([this] { comboxVolumeUpChange(); });
+        if (listChanged()) comboxVolumeUpChange();
         break;
     case idStepUp:
-        if (listChanged()) Guarded([this] { cboxStepUpChange(); });
+        if (listChanged()) cboxStepUpChange();
         break;
     case idStepDown:
-        if (listChanged()) Guarded([this] { cboxStepDownChange(); });
+        if (listChanged()) cboxStepDownChange();
         break;
     case idSource:
-        if (listChanged()) Guarded([this] { comboxSourceChange(); });
+        if (listChanged()) comboxSourceChange();
         break;
     case idMute:
-        if (code == BN_CLICKED) Guarded([this] { cboxMuteClick(); });
+        if (code == BN_CLICKED) cboxMuteClick();
         break;
     case idHelp: if (code == BN_CLICKED) btnHelpClick(); break;
     case idAbout: if (code == BN_CLICKED) btnAboutClick(); break;
@@ -176,8 +160,8 @@ void TfrmMain::Command(int id, int code, HWND control)
     }
 }
 
-// Every failure that reaches a handler ends here and is dropped: the program
-// shows no error messages.
+// Runs one step of a sequence whose later steps must run even when this one
+// fails; the failure goes to the application-wide handler.
 template <typename Handler> void TfrmMain::Guarded(Handler handler)
 {
     try {
@@ -186,8 +170,6 @@ template <typename Handler> void TfrmMain::Guarded(Handler handler)
         ApplicationEvents1Exception();
     }
 }
-
-void TfrmMain::ApplicationEvents1Exception() {}
 
 // ---- creation and destruction -------------------------------------------
 
@@ -217,8 +199,8 @@ void TfrmMain::FormCreate()
 // still works; the volume then reaches nothing.
 void TfrmMain::CreateMixer()
 {
-    std::string installed = SystemDirectory() + "\\TarnMixer.dll";
-    RegisterComponentServer(FileExists(installed) ? installed : AppDir + "TarnMixer.dll", true);
+    std::string installed = SystemDirectory() + "\\" + TarnMixerFileName;
+    RegisterComponentServer(FileExists(installed) ? installed : AppDir + TarnMixerFileName, true);
     Guarded([this] { Mixer = std::make_unique<TAudioMixer>(); });
 }
 
@@ -361,14 +343,14 @@ void TfrmMain::ShowChoices(const SettingsChoices& c)
 
 void TfrmMain::comboxSourceChange() { Volume->comboxSourceChange(); }
 
-void TfrmMain::tbPlaybackVolumeChange() { Guarded([this] { Volume->SliderScrolled(); }); }
+void TfrmMain::tbPlaybackVolumeChange() { Volume->SliderScrolled(); }
 
 void TfrmMain::cboxMuteClick() { Volume->cboxMuteClick(); }
 
 void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
     if (!Ready) return;
-    Guarded([&] { Volume->HotkeyAction(wParam, lParam); });
+    Volume->HotkeyAction(wParam, lParam);
 }
 
 void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }
@@ -423,7 +405,7 @@ void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)
 {
     switch (mouseMessage) {
     case WM_MOUSEMOVE:
-        Guarded([this] { UpdateTrayIcon(); });
+        UpdateTrayIcon();
         break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP:
@@ -467,7 +449,7 @@ void TfrmMain::CreateControls()
     tbPlayBackVolume = CreateControl(Handle, idPlayBackVolume, TRACKBAR_CLASSA, "",
                                      TBS_HORZ | TBS_NOTICKS | TBS_FIXEDLENGTH, Inside(VolumeGroup, 15, 28, 186, 19), font);
     SendMessageA(tbPlayBackVolume, TBM_SETRANGEMIN, FALSE, 0);
-    SendMessageA(tbPlayBackVolume, TBM_SETRANGEMAX, TRUE, MaxVolume);
+    SendMessageA(tbPlayBackVolume, TBM_SETRANGEMAX, TRUE, FullVolume);
     SendMessageA(tbPlayBackVolume, TBM_SETTHUMBLENGTH, 15, 0);
     cboxMute = CreateControl(Handle, idMute, WC_BUTTONA, "Mute", BS_AUTOCHECKBOX | WS_TABSTOP,
                              Inside(VolumeGroup, 214, 29, 51, 17), font);
@@ -508,7 +490,7 @@ void TfrmMain::FillChoiceLists()
         for (const KeyRow& row : KeyCodes) AddItem(keys, row.Text);
     for (HWND steps : {cboxStepUp, cboxStepDown}) {
         for (const char* text : StepTexts) AddItem(steps, text);
-        SetItemIndex(steps, InitialStep);
+        SetItemIndex(steps, SettingsChoices{}.StepUp);  // "10%" until the file says otherwise
     }
 }
 

@@ -44,7 +44,7 @@ public:
     void UpdateTrayIcon() override;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    template <typename Form> friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id, int code, HWND control);
 
@@ -65,7 +65,6 @@ private:
     void cboxMuteClick();
     void HotkeyActionMessage(WPARAM wParam, LPARAM lParam);
     void TrayNotifyMessage(LPARAM mouseMessage);
-    void ApplicationEvents1Exception();
 
     void CreateControls();
     void FillChoiceLists();

@@ -4,8 +4,9 @@
 
 #include <string>
 
-// The tray icon's callback message (WM_USER + 2) and id.
-constexpr UINT WM_TRAYNOTIFY = WM_USER + 2;
+#include "app/WindowMessages.h"
+
+// The tray icon's id; its callback message is WM_TRAYNOTIFY.
 constexpr UINT TrayIconId = 104;
 
 // True while the icon is in the notification area as far as we know.

@@ -19,16 +19,31 @@ using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, HandleFree<HICON, Des
 // arrow cursor).
 void RegisterFormClass(const char* className, WNDPROC windowProc, HICON icon);
 
-// The object behind a form's window: handed to CreateWindowEx as its last
-// argument, kept in the window's user data from WM_NCCREATE on.
+// The application-wide exception handler: every failure that reaches a
+// window procedure or a handler ends here and is dropped, because the
+// program shows no error messages and keeps no log.
+inline void ApplicationEvents1Exception() {}
+
+// The window procedure of every form: the object behind the window is handed
+// to CreateWindowEx as its last argument and kept in the window's user data
+// from WM_NCCREATE on; no exception leaves a handler. A form declares this a
+// friend and has `HWND Handle` and `LRESULT HandleMessage(UINT, WPARAM, LPARAM)`.
 template <typename Form>
-Form* FormOf(HWND window, UINT message, LPARAM lParam)
+LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
-        auto* form = static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+        auto* created = static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
+        created->Handle = window;
     }
-    return reinterpret_cast<Form*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* form = reinterpret_cast<Form*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!form) return DefWindowProcA(window, message, wParam, lParam);
+    try {
+        return form->HandleMessage(message, wParam, lParam);
+    } catch (...) {
+        ApplicationEvents1Exception();
+        return 0;
+    }
 }
 
 // "MS Sans Serif" at a pixel height (negative: character height).

@@ -66,7 +66,7 @@ TfrmAbout::~TfrmAbout()
 
 HWND TfrmAbout::Create(HWND owner)
 {
-    RegisterFormClass(ClassName, WindowProc, nullptr);
+    RegisterFormClass(ClassName, FormWindowProc<TfrmAbout>, nullptr);
 
     RECT frame{0, 0, ClientWidth, ClientHeight};
     AdjustWindowRectEx(&frame, WindowStyle, FALSE, 0);
@@ -123,18 +123,6 @@ void TfrmAbout::ShowPicture()
     if (picture_) return;
     picture_.reset(LoadAboutPicture(GetModuleHandleA(nullptr)));
     SendMessageA(imgAbout, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.get()));
-}
-
-LRESULT CALLBACK TfrmAbout::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    auto* self = FormOf<TfrmAbout>(window, message, lParam);
-    if (!self) return DefWindowProcA(window, message, wParam, lParam);
-    if (message == WM_NCCREATE) self->Handle = window;
-    try {
-        return self->HandleMessage(message, wParam, lParam);
-    } catch (...) {
-        return 0;  // nothing is ever reported to the user
-    }
 }
 
 LRESULT TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)

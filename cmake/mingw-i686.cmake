@@ -1,12 +1,5 @@
-# 32-bit Windows cross build with mingw-w64; tests run under Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# 32-bit Windows cross build; tests run under 32-bit Wine.
 set(CMAKE_SYSTEM_PROCESSOR i686)
-set(CMAKE_C_COMPILER i686-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(TARNBELL_MINGW_TRIPLE i686-w64-mingw32)
 set(TARNBELL_WINDOWS_BUILD win32)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/with-wine.sh win32 wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -1,12 +1,5 @@
-# 64-bit Windows cross build with mingw-w64; tests run under 64-bit Wine.
-set(CMAKE_SYSTEM_NAME Windows)
+# 64-bit Windows cross build; tests run under 64-bit Wine.
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
-set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc)
-set(CMAKE_CXX_COMPILER x86_64-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER x86_64-w64-mingw32-windres)
-set(CMAKE_FIND_ROOT_PATH /usr/x86_64-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(TARNBELL_MINGW_TRIPLE x86_64-w64-mingw32)
 set(TARNBELL_WINDOWS_BUILD win64)
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../scripts/with-wine.sh win64 wine)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-common.cmake)

@@ -6,7 +6,8 @@
 
 #include <cstdint>
 
-// WM_USER + 1.
+// WM_USER + 1 (this header is free of Windows; app/WindowMessages.h
+// keeps every message of the program together).
 constexpr unsigned int WM_HOTKEYACTION = 0x0400 + 1;
 
 enum class HotkeyAction { VolumeUp, VolumeDown, MuteToggle };

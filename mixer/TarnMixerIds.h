@@ -1,25 +1,35 @@
 #pragma once
-// What callers of the mixer component need: its class id and the DISPIDs of
-// its properties.
-#include <windows.h>
-#include <oaidl.h>
+// TarnMixer.dll's contract with everyone who calls it (Tarnbell.exe,
+// tarnmixer-list.exe, scripts): its file name, class id, the DISPIDs of its
+// properties and the scale of its volume. Free of Windows types but for the
+// class id itself, so that the portable volume logic shares it.
+#include <cstdint>
 
-// TAudioMixer {E63081B5-5E90-43E2-A22D-83525CB1DC42}
-constexpr CLSID CLSID_TarnMixer = {
-    0xE63081B5, 0x5E90, 0x43E2, {0xA2, 0x2D, 0x83, 0x52, 0x5C, 0xB1, 0xDC, 0x42}};
+constexpr const char* TarnMixerFileName = "TarnMixer.dll";
 constexpr const wchar_t* TarnMixerClsidText = L"{E63081B5-5E90-43E2-A22D-83525CB1DC42}";
 
+// Full scale of the component's volume, 0..65535; also the slider's range.
+constexpr uint16_t FullVolume = 65535;
+
 namespace TarnMixerDispid {
-constexpr DISPID devOutputValid = 22;   // VT_BOOL, read
-constexpr DISPID srcOutputValid = 23;   // VT_BOOL, read
-constexpr DISPID TimerInterval = 26;    // VT_I2, write (stored)
-constexpr DISPID TimerEnabled = 27;     // VT_BOOL, write (stored)
-constexpr DISPID devOutput = 28;        // VT_I2, read/write
-constexpr DISPID devOutputMax = 29;     // VT_I2, read
-constexpr DISPID srcOutput = 34;        // VT_I2, write
-constexpr DISPID srcOutputCount = 35;   // VT_I2, read
-constexpr DISPID srcOutputName = 36;    // VT_BSTR, read
-constexpr DISPID srcVolume = 38;        // VT_I4, read/write, 0..65535
-constexpr DISPID srcMute = 39;          // VT_BOOL, read/write
-constexpr DISPID BackendName = 100;     // VT_BSTR, read: "Core Audio" or "winmm"
+constexpr long devOutputValid = 22;  // VT_BOOL, read
+constexpr long srcOutputValid = 23;  // VT_BOOL, read
+constexpr long TimerInterval = 26;   // VT_I2, write (stored)
+constexpr long TimerEnabled = 27;    // VT_BOOL, write (stored)
+constexpr long devOutput = 28;       // VT_I2, read/write
+constexpr long devOutputMax = 29;    // VT_I2, read
+constexpr long srcOutput = 34;       // VT_I2, write
+constexpr long srcOutputCount = 35;  // VT_I2, read
+constexpr long srcOutputName = 36;   // VT_BSTR, read
+constexpr long srcVolume = 38;       // VT_I4, read/write, 0..FullVolume
+constexpr long srcMute = 39;         // VT_BOOL, read/write
+constexpr long BackendName = 100;    // VT_BSTR, read: "Core Audio" or "winmm"
 }  // namespace TarnMixerDispid
+
+#ifdef _WIN32
+#include <guiddef.h>
+
+// TAudioMixer, the component's class.
+constexpr CLSID CLSID_TarnMixer = {
+    0xE63081B5, 0x5E90, 0x43E2, {0xA2, 0x2D, 0x83, 0x52, 0x5C, 0xB1, 0xDC, 0x42}};
+#endif

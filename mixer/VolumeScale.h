@@ -4,7 +4,7 @@
 // a scalar 0.0..1.0. All conversions round to the nearest value.
 #include <cstdint>
 
-constexpr uint16_t FullVolume = 65535;
+#include "TarnMixerIds.h"
 
 uint32_t VolumeToControl(uint16_t volume, uint32_t minimum, uint32_t maximum);
 uint16_t VolumeFromControl(uint32_t value, uint32_t minimum, uint32_t maximum);

@@ -3,6 +3,9 @@
 #include <cstddef>
 #include <limits>
 
+#include "hotkeys/HotkeyBinding.h"
+#include "volume/VolumeController.h"
+
 namespace {
 
 // One key of the file. The table's order is the order of the file, and the
@@ -14,8 +17,11 @@ struct SettingField {
     int SettingsChoices::*Member;
 };
 
-constexpr int ModifierListSize = 7;
-constexpr int KeyListSize = 59;
+// List sizes come from the lists' own tables, so that an entry added there
+// is saved and loaded alike.
+constexpr int ModifierListSize = static_cast<int>(ModifierCodes.size());
+constexpr int KeyListSize = static_cast<int>(KeyCodes.size());
+constexpr int StepListSize = static_cast<int>(StepTexts.size());
 
 constexpr SettingField SettingFields[] = {
     {"Hotkey", "PreVolumeUp", ModifierListSize, &SettingsChoices::PreVolumeUp},
@@ -99,7 +105,6 @@ bool operator==(const SettingsChoices& a, const SettingsChoices& b)
     return true;
 }
 
-bool operator!=(const SettingsChoices& a, const SettingsChoices& b) { return !(a == b); }
 
 std::optional<int32_t> ParseSettingValue(const std::string& text)
 {

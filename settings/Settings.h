@@ -35,9 +35,6 @@ public:
     }
 };
 
-// Entries in each step list ("1%" .. "50%").
-constexpr int StepListSize = 9;
-
 // The selected item index of each list. -1 stands for a list with no
 // selection; it is saved as it is. A default-made value holds the defaults.
 struct SettingsChoices {
@@ -52,7 +49,6 @@ struct SettingsChoices {
 };
 
 bool operator==(const SettingsChoices& a, const SettingsChoices& b);
-bool operator!=(const SettingsChoices& a, const SettingsChoices& b);
 
 // A stored value as an integer: decimal with an optional sign, or hexadecimal
 // after "$" (the sign goes before it), or after "0x"/"0X" when more follows.

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "mixer/TarnMixerIds.h"
+
 class MixerProperties {
 public:
     virtual ~MixerProperties() = default;
@@ -25,21 +27,3 @@ public:
     virtual bool srcMute() = 0;
     virtual void setSrcMute(bool value) = 0;
 };
-
-// The component's DISPIDs.
-namespace MixerDispid {
-constexpr long devOutputValid = 22;
-constexpr long srcOutputValid = 23;
-constexpr long TimerInterval = 26;
-constexpr long TimerEnabled = 27;
-constexpr long devOutput = 28;
-constexpr long devOutputMax = 29;
-constexpr long srcOutput = 34;
-constexpr long srcOutputCount = 35;
-constexpr long srcOutputName = 36;
-constexpr long srcVolume = 38;
-constexpr long srcMute = 39;
-}  // namespace MixerDispid
-
-// Full scale of the component's volume, which is also the slider's range.
-constexpr int32_t MaxVolume = 65535;

@@ -71,7 +71,7 @@ std::string ComErrorText(HRESULT hr, const EXCEPINFO* info)
 
 TAudioMixer::TAudioMixer()
 {
-    HRESULT hr = CoCreateInstance(CLSID_TAudioMixer, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+    HRESULT hr = CoCreateInstance(CLSID_TarnMixer, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
                                   IID_IDispatch, reinterpret_cast<void**>(dispatch_.GetAddressOf()));
     if (FAILED(hr)) throw ComError(hr, ComErrorText(hr));
 }
@@ -134,29 +134,29 @@ void TAudioMixer::putShort(DISPID id, int16_t value)
     put(id, v);
 }
 
-bool TAudioMixer::devOutputValid() { return getBool(MixerDispid::devOutputValid); }
-bool TAudioMixer::srcOutputValid() { return getBool(MixerDispid::srcOutputValid); }
-void TAudioMixer::setTimerInterval(int16_t value) { putShort(MixerDispid::TimerInterval, value); }
-void TAudioMixer::setTimerEnabled(bool value) { putBool(MixerDispid::TimerEnabled, value); }
-int16_t TAudioMixer::devOutput() { return getShort(MixerDispid::devOutput); }
-void TAudioMixer::setDevOutput(int16_t value) { putShort(MixerDispid::devOutput, value); }
-int16_t TAudioMixer::devOutputMax() { return getShort(MixerDispid::devOutputMax); }
-void TAudioMixer::setSrcOutput(int16_t value) { putShort(MixerDispid::srcOutput, value); }
-int16_t TAudioMixer::srcOutputCount() { return getShort(MixerDispid::srcOutputCount); }
-bool TAudioMixer::srcMute() { return getBool(MixerDispid::srcMute); }
-void TAudioMixer::setSrcMute(bool value) { putBool(MixerDispid::srcMute, value); }
+bool TAudioMixer::devOutputValid() { return getBool(TarnMixerDispid::devOutputValid); }
+bool TAudioMixer::srcOutputValid() { return getBool(TarnMixerDispid::srcOutputValid); }
+void TAudioMixer::setTimerInterval(int16_t value) { putShort(TarnMixerDispid::TimerInterval, value); }
+void TAudioMixer::setTimerEnabled(bool value) { putBool(TarnMixerDispid::TimerEnabled, value); }
+int16_t TAudioMixer::devOutput() { return getShort(TarnMixerDispid::devOutput); }
+void TAudioMixer::setDevOutput(int16_t value) { putShort(TarnMixerDispid::devOutput, value); }
+int16_t TAudioMixer::devOutputMax() { return getShort(TarnMixerDispid::devOutputMax); }
+void TAudioMixer::setSrcOutput(int16_t value) { putShort(TarnMixerDispid::srcOutput, value); }
+int16_t TAudioMixer::srcOutputCount() { return getShort(TarnMixerDispid::srcOutputCount); }
+bool TAudioMixer::srcMute() { return getBool(TarnMixerDispid::srcMute); }
+void TAudioMixer::setSrcMute(bool value) { putBool(TarnMixerDispid::srcMute, value); }
 
 std::string TAudioMixer::srcOutputName()
 {
     Variant v;
-    get(MixerDispid::srcOutputName, VT_BSTR, v);
+    get(TarnMixerDispid::srcOutputName, VT_BSTR, v);
     return ToAnsi(v.v.bstrVal, static_cast<int>(SysStringLen(v.v.bstrVal)));
 }
 
 int32_t TAudioMixer::srcVolume()
 {
     Variant v;
-    get(MixerDispid::srcVolume, VT_I4, v);
+    get(TarnMixerDispid::srcVolume, VT_I4, v);
     return v.v.lVal;
 }
 
@@ -165,5 +165,5 @@ void TAudioMixer::setSrcVolume(int32_t value)
     Variant v;
     v.v.vt = VT_I4;
     v.v.lVal = value;
-    put(MixerDispid::srcVolume, v);
+    put(TarnMixerDispid::srcVolume, v);
 }

@@ -11,10 +11,6 @@
 
 #include "MixerProperties.h"
 
-// {E63081B5-5E90-43E2-A22D-83525CB1DC42}
-constexpr CLSID CLSID_TAudioMixer = {
-    0xE63081B5, 0x5E90, 0x43E2, {0xA2, 0x2D, 0x83, 0x52, 0x5C, 0xB1, 0xDC, 0x42}};
-
 // A failed creation or property access, with the component's own error text.
 class ComError : public std::runtime_error {
 public:

@@ -15,9 +15,9 @@ int16_t Low16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>
 
 }  // namespace
 
-int VolumePercent(int position) { return static_cast<int>(int64_t{position} * 100 / MaxVolume); }
+int VolumePercent(int position) { return static_cast<int>(int64_t{position} * 100 / FullVolume); }
 
-int64_t StepUnits(int64_t percent) { return percent * MaxVolume / 100; }
+int64_t StepUnits(int64_t percent) { return percent * FullVolume / 100; }
 
 int StepPercent(const std::string& text)
 {
@@ -133,7 +133,7 @@ int VolumeController::StepDownPercent() const { return StepPercent(controls_.Ste
 // handler runs only if the position really changed.
 void VolumeController::MoveSlider(int64_t position)
 {
-    int clamped = static_cast<int>(std::clamp<int64_t>(position, 0, MaxVolume));
+    int clamped = static_cast<int>(std::clamp<int64_t>(position, 0, FullVolume));
     if (clamped == controls_.SliderPosition()) return;
     controls_.SetSliderPosition(clamped);
     tbPlaybackVolumeChange();

@@ -2,6 +2,7 @@
 // The logic behind the main window's Channel list, volume slider and Mute
 // check box: picks the mixer device, lists its lines, carries user changes
 // to the component and turns hotkey actions into volume steps.
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -26,6 +27,10 @@ public:
     virtual std::string StepDownText() const = 0;
     virtual void UpdateTrayIcon() = 0;
 };
+
+// The entries of both step lists, "Volume up" and "Volume down".
+inline constexpr std::array<const char*, 9> StepTexts{
+    {"1%", "2%", "3%", "4%", "5%", "10%", "20%", "30%", "50%"}};
 
 // Percent shown to the user for a slider position (truncated).
 int VolumePercent(int position);

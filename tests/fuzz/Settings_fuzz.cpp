@@ -90,7 +90,7 @@ void CheckChoices(const SettingsChoices& c)
     for (int key : {c.VolumeUp, c.VolumeDown, c.Mute})
         Require(InTable(KeyCodes, key), "key index outside its table");
     for (int step : {c.StepUp, c.StepDown})
-        Require(step >= 0 && step < StepListSize, "step index outside its list");
+        Require(step >= 0 && step < static_cast<int>(StepTexts.size()), "step index outside its list");
 
     HotkeyBinding up, down, mute;
     BuildHotkeyBindings({c.PreVolumeUp, c.VolumeUp}, {c.PreVolumeDown, c.VolumeDown},
@@ -116,7 +116,7 @@ void CheckLoading(const std::vector<std::string>& lines)
 class Controls : public VolumeControls {
 public:
     std::string Step;
-    int Position = MaxVolume / 2;
+    int Position = FullVolume / 2;
     void ClearChannels() override {}
     void AddChannel(const std::string&) override {}
     void SelectChannel(int) override {}
@@ -152,7 +152,7 @@ void CheckStep(const std::string& text)
     VolumeController controller(controls, nullptr);
     for (uintptr_t down : {0u, 1u, 0u}) {
         controller.HotkeyAction(down, 0);
-        Require(controls.Position >= 0 && controls.Position <= MaxVolume, "slider outside its range");
+        Require(controls.Position >= 0 && controls.Position <= FullVolume, "slider outside its range");
     }
 }
 

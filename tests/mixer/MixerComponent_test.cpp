@@ -144,7 +144,7 @@ TEST_F(MixerComponentTest, RefusedWritesRaiseTheComponentsText)
 TEST_F(MixerComponentTest, CallsThatBreakTheRulesGetErrorCodes)
 {
     Microsoft::WRL::ComPtr<IDispatch> dispatch;
-    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_TAudioMixer, nullptr, CLSCTX_INPROC_SERVER,
+    ASSERT_EQ(S_OK, CoCreateInstance(CLSID_TarnMixer, nullptr, CLSCTX_INPROC_SERVER,
                                      IID_PPV_ARGS(&dispatch)));
     TAudioMixer mixer(dispatch.Get());
     mixer.setSrcVolume(1234);

@@ -241,11 +241,11 @@ TEST_F(VolumeControllerTest, HugeStepsClampInsteadOfOverflowing)
 {
     controls.stepUp = "2000000000%";
     controller.HotkeyAction(0, 0);
-    EXPECT_EQ(controls.position, MaxVolume);
+    EXPECT_EQ(controls.position, FullVolume);
     controls.stepDown = "-2000000000%";  // a negative down step raises
     controls.position = 0;
     controller.HotkeyAction(1, 0);
-    EXPECT_EQ(controls.position, MaxVolume);
+    EXPECT_EQ(controls.position, FullVolume);
 }
 
 TEST_F(VolumeControllerTest, MuteActionTogglesThroughTheClickHandler)

@@ -1,0 +1,13 @@
+#pragma once
+// The program's own window messages, all in one place. Their numbers are
+// fixed: the detector thread, the shell and the tests post them by number.
+#include <windows.h>
+
+#include "hotkeys/HotkeyActions.h"
+
+// Posted by the hotkey detector thread for every recognised press.
+static_assert(WM_HOTKEYACTION == WM_USER + 1, "the detector posts WM_USER + 1");
+// The tray icon's callback: LParam carries the mouse message.
+constexpr UINT WM_TRAYNOTIFY = WM_USER + 2;
+// Posted by the main window's first show: it then goes to the tray.
+constexpr UINT WM_FIRSTACTIVATE = WM_USER + 3;
