@@ -17,8 +17,10 @@ public:
     {
         while (held_ < count) {
             unsigned byte = 0;
-            if (pos_ < size_) byte = data_[pos_++];
-            else overrun_ = true;
+            if (pos_ < size_)
+                byte = data_[pos_++];
+            else
+                overrun_ = true;
             buffer_ |= byte << held_;
             held_ += 8;
         }
@@ -52,14 +54,16 @@ public:
     bool Build(const std::uint8_t* lengths, int symbols)
     {
         count_.fill(0);
-        for (int s = 0; s < symbols; ++s) ++count_[lengths[s]];
+        for (int s = 0; s < symbols; ++s)
+            ++count_[lengths[s]];
         int unused = 1;
         for (int length = 1; length <= MaxCodeLength; ++length) {
             unused = unused * 2 - count_[length];
             if (unused < 0) return false;  // more codes than the lengths allow
         }
         std::array<int, MaxCodeLength + 1> next{};
-        for (int length = 1; length < MaxCodeLength; ++length) next[length + 1] = next[length] + count_[length];
+        for (int length = 1; length < MaxCodeLength; ++length)
+            next[length + 1] = next[length] + count_[length];
         for (int s = 0; s < symbols; ++s)
             if (lengths[s]) symbol_[next[lengths[s]]++] = static_cast<std::uint16_t>(s);
         return true;
@@ -85,19 +89,21 @@ private:
     std::array<std::uint16_t, 288> symbol_{};
 };
 
-constexpr std::uint16_t LengthBase[29] = {3,  4,  5,  6,  7,  8,  9,  10, 11,  13,  15,  17,  19,  23, 27,
-                                          31, 35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+constexpr std::uint16_t LengthBase[29] = {3,  4,  5,  6,   7,   8,   9,   10,  11, 13,
+                                          15, 17, 19, 23,  27,  31,  35,  43,  51, 59,
+                                          67, 83, 99, 115, 131, 163, 195, 227, 258};
 constexpr std::uint8_t LengthExtra[29] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2,
                                           2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
-constexpr std::uint16_t DistanceBase[30] = {1,   2,   3,   4,   5,   7,    9,    13,   17,   25,
-                                            33,  49,  65,  97,  129, 193,  257,  385,  513,  769,
-                                            1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
+constexpr std::uint16_t DistanceBase[30] = {
+    1,   2,   3,   4,   5,   7,    9,    13,   17,   25,   33,   49,   65,    97,    129,
+    193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097, 6145, 8193, 12289, 16385, 24577};
 constexpr std::uint8_t DistanceExtra[30] = {0, 0, 0, 0, 1, 1, 2, 2,  3,  3,  4,  4,  5,  5,  6,
                                             6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
 
 class Inflater {
 public:
-    Inflater(const std::uint8_t* data, std::size_t size, std::size_t limit, std::vector<std::uint8_t>& out)
+    Inflater(const std::uint8_t* data, std::size_t size, std::size_t limit,
+             std::vector<std::uint8_t>& out)
         : in_(data, size), limit_(limit), out_(out)
     {
     }
@@ -132,8 +138,10 @@ private:
     bool Fixed()
     {
         std::array<std::uint8_t, 288 + 30> lengths{};
-        for (int s = 0; s < 288; ++s) lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
-        for (int s = 288; s < 288 + 30; ++s) lengths[s] = 5;
+        for (int s = 0; s < 288; ++s)
+            lengths[s] = s < 144 ? 8 : s < 256 ? 9 : s < 280 ? 7 : 8;
+        for (int s = 288; s < 288 + 30; ++s)
+            lengths[s] = 5;
         Huffman literals, distances;
         return literals.Build(lengths.data(), 288) && distances.Build(lengths.data() + 288, 30) &&
                Codes(literals, distances);
@@ -141,14 +149,16 @@ private:
 
     bool Dynamic()
     {
-        static constexpr std::uint8_t Order[19] = {16, 17, 18, 0, 8, 7, 9, 6, 10, 5, 11, 4, 12, 3, 13, 2, 14, 1, 15};
+        static constexpr std::uint8_t Order[19] = {16, 17, 18, 0, 8,  7, 9,  6, 10, 5,
+                                                   11, 4,  12, 3, 13, 2, 14, 1, 15};
         int literalCount = static_cast<int>(in_.Bits(5)) + 257;
         int distanceCount = static_cast<int>(in_.Bits(5)) + 1;
         int lengthCodeCount = static_cast<int>(in_.Bits(4)) + 4;
         if (literalCount > 286 || distanceCount > 30) return false;
 
         std::array<std::uint8_t, 286 + 30> lengths{};
-        for (int i = 0; i < lengthCodeCount; ++i) lengths[Order[i]] = static_cast<std::uint8_t>(in_.Bits(3));
+        for (int i = 0; i < lengthCodeCount; ++i)
+            lengths[Order[i]] = static_cast<std::uint8_t>(in_.Bits(3));
         Huffman lengthCode;
         if (!lengthCode.Build(lengths.data(), 19)) return false;
 
@@ -174,13 +184,15 @@ private:
                 times = 11 + static_cast<int>(in_.Bits(7));
             }
             if (index + times > total) return false;
-            while (times-- > 0) lengths[index++] = repeated;
+            while (times-- > 0)
+                lengths[index++] = repeated;
         }
         if (lengths[EndOfBlock] == 0) return false;
 
         Huffman literals, distances;
         return literals.Build(lengths.data(), literalCount) &&
-               distances.Build(lengths.data() + literalCount, distanceCount) && Codes(literals, distances);
+               distances.Build(lengths.data() + literalCount, distanceCount) &&
+               Codes(literals, distances);
     }
 
     bool Codes(const Huffman& literals, const Huffman& distances)
@@ -219,7 +231,8 @@ private:
 
 }  // namespace
 
-bool Inflate(const std::uint8_t* data, std::size_t size, std::size_t limit, std::vector<std::uint8_t>& out)
+bool Inflate(const std::uint8_t* data, std::size_t size, std::size_t limit,
+             std::vector<std::uint8_t>& out)
 {
     return Inflater(data, size, limit, out).Run();
 }

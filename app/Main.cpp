@@ -20,13 +20,34 @@ constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD WindowExStyle = WS_EX_TOPMOST;
 
 enum ControlId {
-    idGroupBox1 = 100, idPlayBackVolume, idMute, idGroupBox2, idSource, idHotkey1,
-    idLabel1, idLabel4, idLabel5, idVolumeUp, idVolumeDown, idMuteKeyModifier,
-    idPlusUp, idPlusDown, idPlusMute, idVolumeUp1, idVolumeDown1, idMute1,
-    idGroupBox3, idLabel2, idLabel3, idStepUp, idStepDown,
-    idHelp, idAbout, idHide, idExit,
+    idGroupBox1 = 100,
+    idPlayBackVolume,
+    idMute,
+    idGroupBox2,
+    idSource,
+    idHotkey1,
+    idLabel1,
+    idLabel4,
+    idLabel5,
+    idVolumeUp,
+    idVolumeDown,
+    idMuteKeyModifier,
+    idPlusUp,
+    idPlusDown,
+    idPlusMute,
+    idVolumeUp1,
+    idVolumeDown1,
+    idMute1,
+    idGroupBox3,
+    idLabel2,
+    idLabel3,
+    idStepUp,
+    idStepDown,
+    idHelp,
+    idAbout,
+    idHide,
+    idExit,
 };
-
 
 // Drop-down heights include the opened list.
 constexpr int ListDropHeight = 260;
@@ -55,12 +76,14 @@ TfrmMain::~TfrmMain()
 HWND TfrmMain::Create()
 {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    RegisterFormClass(ClassName, FormWindowProc<TfrmMain>, LoadIconA(instance, MAKEINTRESOURCEA(IDI_TARNBELL)));
+    RegisterFormClass(ClassName, FormWindowProc<TfrmMain>,
+                      LoadIconA(instance, MAKEINTRESOURCEA(IDI_TARNBELL)));
 
     RECT frame{0, 0, ClientWidth, ClientHeight};
     AdjustWindowRectEx(&frame, WindowStyle, FALSE, WindowExStyle);
-    CreateWindowExA(WindowExStyle, ClassName, "Tarnbell", WindowStyle, 0, 0, frame.right - frame.left,
-                    frame.bottom - frame.top, nullptr, nullptr, instance, this);
+    CreateWindowExA(WindowExStyle, ClassName, "Tarnbell", WindowStyle, 0, 0,
+                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
+                    this);
     if (!Handle) return nullptr;
     CreateControls();
     CenterOnScreen(Handle);
@@ -90,12 +113,8 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (LOWORD(wParam) != WA_INACTIVE && FromWithinProgram(reinterpret_cast<HWND>(lParam)))
             FormActivate();
         break;
-    case WM_FIRSTACTIVATE:
-        FormActivate();
-        return 0;
-    case WM_CLOSE:
-        FormClose();
-        return 0;
+    case WM_FIRSTACTIVATE: FormActivate(); return 0;
+    case WM_CLOSE: FormClose(); return 0;
     case WM_QUERYENDSESSION:
         // Windows ends the session without the destruction step: what the
         // user chose is kept now.
@@ -112,9 +131,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
         Handle = nullptr;
         return 0;
-    case WM_HOTKEYACTION:
-        HotkeyActionMessage(wParam, lParam);
-        return 0;
+    case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
     case WM_TRAYNOTIFY: {
         LRESULT result = DefWindowProcA(Handle, message, wParam, lParam);
         TrayNotifyMessage(lParam);
@@ -135,10 +152,16 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 void TfrmMain::Command(int id, int code, HWND control)
 {
     // Only the window's own lists, so that no other control is marked.
-    auto listChanged = [&] { return control == GetDlgItem(Handle, id) && ListChanged(control, code); };
+    auto listChanged = [&] {
+        return control == GetDlgItem(Handle, id) && ListChanged(control, code);
+    };
     switch (id) {
-    case idVolumeUp: case idVolumeDown: case idMuteKeyModifier:
-    case idVolumeUp1: case idVolumeDown1: case idMute1:
+    case idVolumeUp:
+    case idVolumeDown:
+    case idMuteKeyModifier:
+    case idVolumeUp1:
+    case idVolumeDown1:
+    case idMute1:
         if (listChanged()) comboxVolumeUpChange();
         break;
     case idStepUp:
@@ -153,16 +176,25 @@ void TfrmMain::Command(int id, int code, HWND control)
     case idMute:
         if (code == BN_CLICKED) cboxMuteClick();
         break;
-    case idHelp: if (code == BN_CLICKED) btnHelpClick(); break;
-    case idAbout: if (code == BN_CLICKED) btnAboutClick(); break;
-    case idHide: if (code == BN_CLICKED) btnHideClick(); break;
-    case idExit: if (code == BN_CLICKED) btnExitClick(); break;
+    case idHelp:
+        if (code == BN_CLICKED) btnHelpClick();
+        break;
+    case idAbout:
+        if (code == BN_CLICKED) btnAboutClick();
+        break;
+    case idHide:
+        if (code == BN_CLICKED) btnHideClick();
+        break;
+    case idExit:
+        if (code == BN_CLICKED) btnExitClick();
+        break;
     }
 }
 
 // Runs one step of a sequence whose later steps must run even when this one
 // fails; the failure goes to the application-wide handler.
-template <typename Handler> void TfrmMain::Guarded(Handler handler)
+template <typename Handler>
+void TfrmMain::Guarded(Handler handler)
 {
     try {
         handler();
@@ -227,7 +259,10 @@ void TfrmMain::FormShow()
     PostMessageA(Handle, WM_FIRSTACTIVATE, 0, 0);
 }
 
-void TfrmMain::FormActivate() { HideToTray(); }
+void TfrmMain::FormActivate()
+{
+    HideToTray();
+}
 
 void TfrmMain::FormClose()
 {
@@ -238,7 +273,10 @@ void TfrmMain::FormClose()
     DestroyWindow(Handle);
 }
 
-void TfrmMain::btnHideClick() { HideToTray(); }
+void TfrmMain::btnHideClick()
+{
+    HideToTray();
+}
 
 void TfrmMain::btnExitClick()
 {
@@ -246,7 +284,10 @@ void TfrmMain::btnExitClick()
     SendMessageA(Handle, WM_CLOSE, 0, 0);
 }
 
-void TfrmMain::HideToTray() { ShowWindow(Handle, SW_HIDE); }
+void TfrmMain::HideToTray()
+{
+    ShowWindow(Handle, SW_HIDE);
+}
 
 void TfrmMain::ShowFromTray()
 {
@@ -270,7 +311,10 @@ void TfrmMain::btnHelpClick()
     OpenWithShell(Handle, AppDir + "tarnbell.chm");
 }
 
-void TfrmMain::btnAboutClick() { frmAbout.ShowModal(Handle); }
+void TfrmMain::btnAboutClick()
+{
+    frmAbout.ShowModal(Handle);
+}
 
 // ---- hotkeys and settings ------------------------------------------------
 
@@ -280,9 +324,15 @@ void TfrmMain::comboxVolumeUpChange()
     SaveSettings();
 }
 
-void TfrmMain::cboxStepUpChange() { SaveSettings(); }
+void TfrmMain::cboxStepUpChange()
+{
+    SaveSettings();
+}
 
-void TfrmMain::cboxStepDownChange() { SaveSettings(); }
+void TfrmMain::cboxStepDownChange()
+{
+    SaveSettings();
+}
 
 void TfrmMain::BuildHotkeyBindings()
 {
@@ -341,11 +391,20 @@ void TfrmMain::ShowChoices(const SettingsChoices& c)
 
 // ---- volume controls -----------------------------------------------------
 
-void TfrmMain::comboxSourceChange() { Volume->comboxSourceChange(); }
+void TfrmMain::comboxSourceChange()
+{
+    Volume->comboxSourceChange();
+}
 
-void TfrmMain::tbPlaybackVolumeChange() { Volume->SliderScrolled(); }
+void TfrmMain::tbPlaybackVolumeChange()
+{
+    Volume->SliderScrolled();
+}
 
-void TfrmMain::cboxMuteClick() { Volume->cboxMuteClick(); }
+void TfrmMain::cboxMuteClick()
+{
+    Volume->cboxMuteClick();
+}
 
 void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
@@ -353,13 +412,25 @@ void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
     Volume->HotkeyAction(wParam, lParam);
 }
 
-void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }
+void TfrmMain::ClearChannels()
+{
+    SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0);
+}
 
-void TfrmMain::AddChannel(const std::string& name) { AddItem(comboxSource, name); }
+void TfrmMain::AddChannel(const std::string& name)
+{
+    AddItem(comboxSource, name);
+}
 
-void TfrmMain::SelectChannel(int index) { SetItemIndex(comboxSource, index); }
+void TfrmMain::SelectChannel(int index)
+{
+    SetItemIndex(comboxSource, index);
+}
 
-int TfrmMain::SelectedChannel() const { return ItemIndex(comboxSource); }
+int TfrmMain::SelectedChannel() const
+{
+    return ItemIndex(comboxSource);
+}
 
 int TfrmMain::SliderPosition() const
 {
@@ -371,22 +442,32 @@ void TfrmMain::SetSliderPosition(int position)
     SendMessageA(tbPlayBackVolume, TBM_SETPOS, TRUE, position);
 }
 
-bool TfrmMain::MuteChecked() const { return SendMessageA(cboxMute, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool TfrmMain::MuteChecked() const
+{
+    return SendMessageA(cboxMute, BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
 
 void TfrmMain::SetMuteChecked(bool checked)
 {
     SendMessageA(cboxMute, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-std::string TfrmMain::StepUpText() const { return ListText(cboxStepUp); }
+std::string TfrmMain::StepUpText() const
+{
+    return ListText(cboxStepUp);
+}
 
-std::string TfrmMain::StepDownText() const { return ListText(cboxStepDown); }
+std::string TfrmMain::StepDownText() const
+{
+    return ListText(cboxStepDown);
+}
 
 // ---- tray icon -----------------------------------------------------------
 
 Icon TfrmMain::TrayImage() const
 {
-    return Icon(ImageList1 ? ImageList_GetIcon(ImageList1.get(), MuteChecked() ? 1 : 0, ILD_NORMAL) : nullptr);
+    return Icon(ImageList1 ? ImageList_GetIcon(ImageList1.get(), MuteChecked() ? 1 : 0, ILD_NORMAL)
+                           : nullptr);
 }
 
 void TfrmMain::UpdateTrayIcon()
@@ -404,13 +485,9 @@ void TfrmMain::AddTrayIconNow()
 void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)
 {
     switch (mouseMessage) {
-    case WM_MOUSEMOVE:
-        UpdateTrayIcon();
-        break;
+    case WM_MOUSEMOVE: UpdateTrayIcon(); break;
     case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-        ShowFromTray();
-        break;
+    case WM_RBUTTONUP: ShowFromTray(); break;
     }
 }
 
@@ -426,17 +503,24 @@ void TfrmMain::CreateControls()
     // Group boxes first; their contents are children of the window, placed
     // at the group's position plus their offset within it, so that their
     // notifications reach the window.
-    GroupBox1 = CreateControl(Handle, idGroupBox1, WC_BUTTONA, "Volume", BS_GROUPBOX, VolumeGroup, font);
-    GroupBox2 = CreateControl(Handle, idGroupBox2, WC_BUTTONA, "Channel", BS_GROUPBOX, ChannelGroup, font);
-    gbHotkey1 = CreateControl(Handle, idHotkey1, WC_BUTTONA, "Hotkey", BS_GROUPBOX, HotkeyGroup, font);
-    GroupBox3 = CreateControl(Handle, idGroupBox3, WC_BUTTONA, "Adjustment Range", BS_GROUPBOX, StepGroup, font);
+    GroupBox1 =
+        CreateControl(Handle, idGroupBox1, WC_BUTTONA, "Volume", BS_GROUPBOX, VolumeGroup, font);
+    GroupBox2 =
+        CreateControl(Handle, idGroupBox2, WC_BUTTONA, "Channel", BS_GROUPBOX, ChannelGroup, font);
+    gbHotkey1 =
+        CreateControl(Handle, idHotkey1, WC_BUTTONA, "Hotkey", BS_GROUPBOX, HotkeyGroup, font);
+    GroupBox3 = CreateControl(Handle, idGroupBox3, WC_BUTTONA, "Adjustment Range", BS_GROUPBOX,
+                              StepGroup, font);
 
-    auto label = [&](const Placement& group, int id, const char* text, int left, int top, HFONT labelFont) {
-        HWND control = CreateControl(Handle, id, WC_STATICA, text, SS_LEFT, Inside(group, left, top, 0, 0), labelFont);
+    auto label = [&](const Placement& group, int id, const char* text, int left, int top,
+                     HFONT labelFont) {
+        HWND control = CreateControl(Handle, id, WC_STATICA, text, SS_LEFT,
+                                     Inside(group, left, top, 0, 0), labelFont);
         // Sized to its text; smoothed glyphs may reach a pixel past the
         // measured extent, so a little room is kept.
         SIZE size = TextSize(control, labelFont, text);
-        SetWindowPos(control, nullptr, 0, 0, size.cx + 2, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(control, nullptr, 0, 0, size.cx + 2, size.cy,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
         return control;
     };
     auto list = [&](const Placement& group, int id, int left, int top, int width) {
@@ -447,7 +531,8 @@ void TfrmMain::CreateControls()
     };
 
     tbPlayBackVolume = CreateControl(Handle, idPlayBackVolume, TRACKBAR_CLASSA, "",
-                                     TBS_HORZ | TBS_NOTICKS | TBS_FIXEDLENGTH, Inside(VolumeGroup, 15, 28, 186, 19), font);
+                                     TBS_HORZ | TBS_NOTICKS | TBS_FIXEDLENGTH,
+                                     Inside(VolumeGroup, 15, 28, 186, 19), font);
     SendMessageA(tbPlayBackVolume, TBM_SETRANGEMIN, FALSE, 0);
     SendMessageA(tbPlayBackVolume, TBM_SETRANGEMAX, TRUE, FullVolume);
     SendMessageA(tbPlayBackVolume, TBM_SETTHUMBLENGTH, 15, 0);
@@ -473,10 +558,14 @@ void TfrmMain::CreateControls()
     cboxStepUp = list(StepGroup, idStepUp, 80, 28, 65);
     cboxStepDown = list(StepGroup, idStepDown, 80, 60, 65);
 
-    btnHelp = CreateControl(Handle, idHelp, WC_BUTTONA, "Help", ButtonStyle, {21, 264, 75, 25}, font);
-    btnAbout = CreateControl(Handle, idAbout, WC_BUTTONA, "About", ButtonStyle, {112, 264, 75, 25}, font);
-    btnHide = CreateControl(Handle, idHide, WC_BUTTONA, "Background", ButtonStyle, {309, 264, 75, 25}, font);
-    btnExit = CreateControl(Handle, idExit, WC_BUTTONA, "Exit", ButtonStyle, {398, 264, 75, 25}, font);
+    btnHelp =
+        CreateControl(Handle, idHelp, WC_BUTTONA, "Help", ButtonStyle, {21, 264, 75, 25}, font);
+    btnAbout =
+        CreateControl(Handle, idAbout, WC_BUTTONA, "About", ButtonStyle, {112, 264, 75, 25}, font);
+    btnHide = CreateControl(Handle, idHide, WC_BUTTONA, "Background", ButtonStyle,
+                            {309, 264, 75, 25}, font);
+    btnExit =
+        CreateControl(Handle, idExit, WC_BUTTONA, "Exit", ButtonStyle, {398, 264, 75, 25}, font);
 
     FillChoiceLists();
     LoadTrayImages();
@@ -485,11 +574,14 @@ void TfrmMain::CreateControls()
 void TfrmMain::FillChoiceLists()
 {
     for (HWND modifiers : {comboxVolumeUp, comboxVolumeDown, comboxMute})
-        for (const ModifierRow& row : ModifierCodes) AddItem(modifiers, row.Text);
+        for (const ModifierRow& row : ModifierCodes)
+            AddItem(modifiers, row.Text);
     for (HWND keys : {comboxVolumeUp1, comboxVolumeDown1, comboxMute1})
-        for (const KeyRow& row : KeyCodes) AddItem(keys, row.Text);
+        for (const KeyRow& row : KeyCodes)
+            AddItem(keys, row.Text);
     for (HWND steps : {cboxStepUp, cboxStepDown}) {
-        for (const char* text : StepTexts) AddItem(steps, text);
+        for (const char* text : StepTexts)
+            AddItem(steps, text);
         SetItemIndex(steps, SettingsChoices{}.StepUp);  // "10%" until the file says otherwise
     }
 }
@@ -499,7 +591,8 @@ void TfrmMain::LoadTrayImages()
     ImageList1.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 0));
     HINSTANCE instance = GetModuleHandleA(nullptr);
     for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_MUTED}) {
-        Icon icon(static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0)));
+        Icon icon(
+            static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0)));
         ImageList_AddIcon(ImageList1.get(), icon.get());
     }
 }

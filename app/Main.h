@@ -44,7 +44,8 @@ public:
     void UpdateTrayIcon() override;
 
 private:
-    template <typename Form> friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
+    template <typename Form>
+    friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void Command(int id, int code, HWND control);
 
@@ -80,7 +81,8 @@ private:
     void HideToTray();
     void ShowFromTray();
     bool FromWithinProgram(HWND previous) const;
-    template <typename Handler> void Guarded(Handler handler);
+    template <typename Handler>
+    void Guarded(Handler handler);
 
     TfrmAbout& frmAbout;
     HWND Handle = nullptr;

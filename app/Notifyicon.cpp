@@ -10,7 +10,8 @@
 static_assert(offsetof(NotifyIconDataV1, szTip) == offsetof(NOTIFYICONDATAA, szTip));
 static_assert(sizeof(NotifyIconDataV1) == NOTIFYICONDATAA_V1_SIZE);
 #ifdef _WIN64
-static_assert(sizeof(NotifyIconDataV1) == 104, "handles are 8 bytes: 4 + 4 padding + 8 + 3 * 4 + 4 padding + 8 + 64");
+static_assert(sizeof(NotifyIconDataV1) == 104,
+              "handles are 8 bytes: 4 + 4 padding + 8 + 3 * 4 + 4 padding + 8 + 64");
 static_assert(offsetof(NotifyIconDataV1, hWnd) == 8);
 static_assert(offsetof(NotifyIconDataV1, hIcon) == 32);
 static_assert(offsetof(NotifyIconDataV1, szTip) == 40);

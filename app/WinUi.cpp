@@ -28,8 +28,8 @@ Font CreateUiFont(int height)
 HWND CreateControl(HWND parent, int id, const char* className, const char* text, DWORD style,
                    const Placement& at, HFONT font)
 {
-    HWND control = CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, at.Left, at.Top,
-                                   at.Width, at.Height, parent,
+    HWND control = CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, at.Left,
+                                   at.Top, at.Width, at.Height, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                                    GetModuleHandleA(nullptr), nullptr);
     if (control && font) SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
@@ -41,7 +41,8 @@ SIZE TextSize(HWND control, HFONT font, const std::string& text)
     RECT bounds{0, 0, 0, 0};
     HDC dc = GetDC(control);
     HGDIOBJ old = SelectObject(dc, font);
-    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &bounds, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &bounds,
+              DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
     return {bounds.right, bounds.bottom};
@@ -68,8 +69,8 @@ std::string ItemText(HWND comboBox, int index)
 
 }  // namespace
 
-LRESULT CALLBACK comboxSourceKeyPress(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                      DWORD_PTR)
+LRESULT CALLBACK comboxSourceKeyPress(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR, DWORD_PTR)
 {
     if (message == WM_CHAR) return 0;  // the typed character becomes none
     if (message == WM_NCDESTROY) RemoveWindowSubclass(edit, comboxSourceKeyPress, 0);
@@ -92,11 +93,20 @@ void AddItem(HWND comboBox, const std::string& text)
 // A list's user data marks a pick not yet followed by an edit of its text.
 namespace {
 
-bool Picked(HWND comboBox) { return GetWindowLongPtrA(comboBox, GWLP_USERDATA) != 0; }
+bool Picked(HWND comboBox)
+{
+    return GetWindowLongPtrA(comboBox, GWLP_USERDATA) != 0;
+}
 
-void SetPicked(HWND comboBox, bool picked) { SetWindowLongPtrA(comboBox, GWLP_USERDATA, picked ? 1 : 0); }
+void SetPicked(HWND comboBox, bool picked)
+{
+    SetWindowLongPtrA(comboBox, GWLP_USERDATA, picked ? 1 : 0);
+}
 
-int SelectedEntry(HWND comboBox) { return static_cast<int>(SendMessageA(comboBox, CB_GETCURSEL, 0, 0)); }
+int SelectedEntry(HWND comboBox)
+{
+    return static_cast<int>(SendMessageA(comboBox, CB_GETCURSEL, 0, 0));
+}
 
 }  // namespace
 
@@ -123,7 +133,10 @@ std::string ListText(HWND comboBox)
     return Picked(comboBox) && index >= 0 ? ItemText(comboBox, index) : WindowText(comboBox);
 }
 
-void SetItemIndex(HWND comboBox, int index) { SendMessageA(comboBox, CB_SETCURSEL, index, 0); }
+void SetItemIndex(HWND comboBox, int index)
+{
+    SendMessageA(comboBox, CB_SETCURSEL, index, 0);
+}
 
 void OpenWithShell(HWND owner, const std::string& target)
 {

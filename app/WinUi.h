@@ -32,7 +32,8 @@ template <typename Form>
 LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_NCCREATE) {
-        auto* created = static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+        auto* created =
+            static_cast<Form*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
         SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(created));
         created->Handle = window;
     }
@@ -65,8 +66,8 @@ std::string WindowText(HWND window);
 // The key-press handler shared by the main window's editable lists: every
 // typed character is dropped. Keys that type nothing (Delete, Shift+Insert,
 // the edit menu) still edit the text.
-LRESULT CALLBACK comboxSourceKeyPress(HWND edit, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                      DWORD_PTR data);
+LRESULT CALLBACK comboxSourceKeyPress(HWND edit, UINT message, WPARAM wParam, LPARAM lParam,
+                                      UINT_PTR id, DWORD_PTR data);
 // Gives an editable drop-down list's edit field that handler.
 void SwallowTypedCharacters(HWND comboBox);
 void AddItem(HWND comboBox, const std::string& text);
@@ -94,4 +95,7 @@ void AllowMessageFromLowerPrivilege(HWND window, UINT message);
 // Places `window` (frame included) in the middle of the primary screen.
 void CenterOnScreen(HWND window);
 // Left or top that centres `size` within `screen`, truncated.
-inline int CenteredOrigin(int screen, int size) { return (screen - size) / 2; }
+inline int CenteredOrigin(int screen, int size)
+{
+    return (screen - size) / 2;
+}

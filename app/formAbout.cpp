@@ -37,15 +37,17 @@ HBITMAP LoadAboutPicture(HMODULE module)
     DWORD size = 0;
     const std::uint8_t* packed = ResourceBytes(module, IDB_ABOUT, size);
     std::vector<std::uint8_t> dib;
-    if (!packed || !Inflate(packed, size, MaxPictureBytes, dib) || dib.size() < sizeof(BITMAPINFOHEADER))
+    if (!packed || !Inflate(packed, size, MaxPictureBytes, dib) ||
+        dib.size() < sizeof(BITMAPINFOHEADER))
         return nullptr;
     BITMAPINFO info{};
     std::memcpy(&info.bmiHeader, dib.data(), sizeof info.bmiHeader);
     const BITMAPINFOHEADER& header = info.bmiHeader;
-    if (header.biSize != sizeof header || header.biBitCount != 24 || header.biCompression != BI_RGB ||
-        header.biWidth <= 0 || header.biHeight <= 0)
+    if (header.biSize != sizeof header || header.biBitCount != 24 ||
+        header.biCompression != BI_RGB || header.biWidth <= 0 || header.biHeight <= 0)
         return nullptr;
-    const std::uint64_t stride = (std::uint64_t{static_cast<std::uint32_t>(header.biWidth)} * 3 + 3) / 4 * 4;
+    const std::uint64_t stride =
+        (std::uint64_t{static_cast<std::uint32_t>(header.biWidth)} * 3 + 3) / 4 * 4;
     const std::uint64_t rows = static_cast<std::uint32_t>(header.biHeight);
     if (dib.size() != sizeof header + stride * rows) return nullptr;
 
@@ -55,7 +57,8 @@ HBITMAP LoadAboutPicture(HMODULE module)
     const std::uint8_t* in = dib.data() + sizeof header;
     auto* out = static_cast<std::uint8_t*>(bits);
     for (std::uint64_t row = 0; row < rows; ++row, in += stride, out += stride)
-        for (std::uint64_t i = 0; i < stride; ++i) out[i] = static_cast<std::uint8_t>(in[i] + (i >= 3 ? out[i - 3] : 0));
+        for (std::uint64_t i = 0; i < stride; ++i)
+            out[i] = static_cast<std::uint8_t>(in[i] + (i >= 3 ? out[i - 3] : 0));
     return picture;
 }
 
@@ -82,10 +85,12 @@ void TfrmAbout::CreateControls()
     imgAbout = CreateControl(Handle, idPicture, WC_STATICA, "", SS_BITMAP | WS_CLIPSIBLINGS,
                              {0, 0, ClientWidth, ClientHeight}, nullptr);
     // The click area and the button lie over the picture.
-    Label1 = CreateControl(Handle, idLink, WC_STATICA, "", SS_NOTIFY, {8, 110, 161, 17}, font_.get());
-    SetWindowLongPtrA(Label1, GWL_EXSTYLE, GetWindowLongPtrA(Label1, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
-    btnOk = CreateControl(Handle, idOk, WC_BUTTONA, "Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, {200, 152, 75, 25},
-                          font_.get());
+    Label1 =
+        CreateControl(Handle, idLink, WC_STATICA, "", SS_NOTIFY, {8, 110, 161, 17}, font_.get());
+    SetWindowLongPtrA(Label1, GWL_EXSTYLE,
+                      GetWindowLongPtrA(Label1, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
+    btnOk = CreateControl(Handle, idOk, WC_BUTTONA, "Ok", BS_DEFPUSHBUTTON | WS_TABSTOP,
+                          {200, 152, 75, 25}, font_.get());
     SetWindowPos(Label1, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     SetWindowPos(btnOk, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
@@ -133,9 +138,7 @@ LRESULT TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (LOWORD(wParam) == IDCANCEL) btnOkClick();
         if (LOWORD(wParam) == idLink && HIWORD(wParam) == STN_CLICKED) Label1Click();
         return 0;
-    case WM_CLOSE:
-        btnOkClick();
-        return 0;
+    case WM_CLOSE: btnOkClick(); return 0;
     case WM_NCDESTROY:  // with its owner, the main window
         SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
         Handle = nullptr;
@@ -156,7 +159,10 @@ LRESULT TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(Handle, message, wParam, lParam);
 }
 
-void TfrmAbout::btnOkClick() { closed_ = true; }
+void TfrmAbout::btnOkClick()
+{
+    closed_ = true;
+}
 
 void TfrmAbout::Label1Click()
 {

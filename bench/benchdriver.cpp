@@ -38,7 +38,8 @@ bool TrayShown()
     return tray && IsWindowVisible(tray);
 }
 
-template <typename Condition> bool WaitFor(Condition condition, double timeoutMs)
+template <typename Condition>
+bool WaitFor(Condition condition, double timeoutMs)
 {
     const double end = Milliseconds() + timeoutMs;
     while (!condition()) {
@@ -91,15 +92,16 @@ double TimeOneStart(const std::string& exe, Ready ready, Close close)
     PROCESS_INFORMATION process{};
     std::string commandLine = "\"" + exe + "\"";
     const double begin = Milliseconds();
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process))
+    if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
         return -1;
     const bool started = WaitFor([&] { return ready(process.dwProcessId); }, 20000);
     const double elapsed = Milliseconds() - begin;
     close(process.dwProcessId);
     // A program killed while its audio stream is open slows the next start
     // down by seconds under Wine: wait for the end first.
-    if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 0);
+    if (WaitForSingleObject(process.hProcess, 15000) != WAIT_OBJECT_0)
+        TerminateProcess(process.hProcess, 0);
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
@@ -117,12 +119,14 @@ int StartTray(const std::string& exe, int runs)
         // keep a dead program's icon.
         HWND main = WindowOf(process, "TfrmMain");
         HWND exitButton = main ? FindWindowExA(main, nullptr, WC_BUTTONA, "Exit") : nullptr;
-        if (exitButton) SendMessageTimeoutA(exitButton, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+        if (exitButton)
+            SendMessageTimeoutA(exitButton, BM_CLICK, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
         WaitFor([] { return !TrayShown(); }, 10000);
     };
     std::vector<double> times;
     for (int run = 0; run <= runs; ++run) {  // run 0 warms the caches
-        double ms = TimeOneStart(exe, [](DWORD) { return TrayShown(); }, close);
+        double ms = TimeOneStart(
+            exe, [](DWORD) { return TrayShown(); }, close);
         if (run == 0) continue;
         std::printf("%.1f\n", ms);
         if (ms >= 0) times.push_back(ms);
@@ -138,7 +142,8 @@ int StartWindow(const std::string& className, const std::string& exe, int runs)
         return window && IsWindowVisible(window);
     };
     auto close = [&](DWORD process) {
-        if (HWND window = WindowOf(process, className.c_str())) PostMessageA(window, WM_CLOSE, 0, 0);
+        if (HWND window = WindowOf(process, className.c_str()))
+            PostMessageA(window, WM_CLOSE, 0, 0);
     };
     std::vector<double> times;
     for (int run = 0; run <= runs; ++run) {
@@ -189,7 +194,8 @@ int Latency(const std::string& className, int presses, unsigned seed)
             Sleep(0);
         }
         // Held long enough for Wine to see it however its cache stands.
-        while (Milliseconds() - down < 90) Sleep(1);
+        while (Milliseconds() - down < 90)
+            Sleep(1);
         SendKey(key, KEYEVENTF_KEYUP);
         std::printf("%.2f\n", moved);
         if (moved >= 0) times.push_back(moved);
@@ -216,7 +222,9 @@ int main(int argc, char** argv)
     if (args.size() == 5 && args[0] == "start" && args[1] == "window")
         return StartWindow(args[2], FullPath(args[3].c_str()), std::atoi(args[4].c_str()));
     if (args.size() == 4 && args[0] == "latency")
-        return Latency(args[1], std::atoi(args[2].c_str()), static_cast<unsigned>(std::atoi(args[3].c_str())));
-    std::puts("usage: benchdriver start tray EXE RUNS | start window CLASS EXE RUNS | latency CLASS PRESSES SEED");
+        return Latency(args[1], std::atoi(args[2].c_str()),
+                       static_cast<unsigned>(std::atoi(args[3].c_str())));
+    std::puts("usage: benchdriver start tray EXE RUNS | start window CLASS EXE RUNS | latency "
+              "CLASS PRESSES SEED");
     return 2;
 }

@@ -24,8 +24,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = "BenchEmptyWindow";
     RegisterClassA(&windowClass);
-    HWND window = CreateWindowExA(0, "BenchEmptyWindow", "Empty", WS_OVERLAPPEDWINDOW, 0, 0, 500, 340,
-                                  nullptr, nullptr, instance, nullptr);
+    HWND window = CreateWindowExA(0, "BenchEmptyWindow", "Empty", WS_OVERLAPPEDWINDOW, 0, 0, 500,
+                                  340, nullptr, nullptr, instance, nullptr);
     ShowWindow(window, SW_SHOWNORMAL);
     UpdateWindow(window);
     MSG message;

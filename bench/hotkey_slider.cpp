@@ -20,9 +20,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         SendMessageA(slider, TBM_SETPOS, TRUE, position);
         return 0;
     }
-    case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
+    case WM_DESTROY: PostQuitMessage(0); return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -39,10 +37,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     windowClass.lpszClassName = "BenchHotkeySlider";
     RegisterClassA(&windowClass);
     // Hidden, like Tarnbell's window in the notification area.
-    HWND window = CreateWindowExA(0, "BenchHotkeySlider", "Hotkey slider", WS_OVERLAPPEDWINDOW, 0, 0, 300, 100,
-                                  nullptr, nullptr, instance, nullptr);
-    HWND slider = CreateWindowExA(0, TRACKBAR_CLASSA, "", WS_CHILD | WS_VISIBLE | TBS_HORZ, 10, 10, 260, 30, window,
-                                  reinterpret_cast<HMENU>(1), instance, nullptr);
+    HWND window = CreateWindowExA(0, "BenchHotkeySlider", "Hotkey slider", WS_OVERLAPPEDWINDOW, 0,
+                                  0, 300, 100, nullptr, nullptr, instance, nullptr);
+    HWND slider = CreateWindowExA(0, TRACKBAR_CLASSA, "", WS_CHILD | WS_VISIBLE | TBS_HORZ, 10, 10,
+                                  260, 30, window, reinterpret_cast<HMENU>(1), instance, nullptr);
     SendMessageA(slider, TBM_SETRANGEMIN, FALSE, 0);
     SendMessageA(slider, TBM_SETRANGEMAX, TRUE, Range);
     SendMessageA(slider, TBM_SETPOS, TRUE, Range / 2);

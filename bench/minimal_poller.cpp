@@ -6,7 +6,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     volatile int held = 0;  // what a real program would act on
     for (;;) {
-        held = ((GetAsyncKeyState(VK_ADD) | GetAsyncKeyState(VK_SUBTRACT) | GetAsyncKeyState(VK_MULTIPLY)) & 0x8000) != 0;
+        held = ((GetAsyncKeyState(VK_ADD) | GetAsyncKeyState(VK_SUBTRACT) |
+                 GetAsyncKeyState(VK_MULTIPLY)) &
+                0x8000) != 0;
         Sleep(1);
     }
     return held;

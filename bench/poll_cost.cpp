@@ -30,15 +30,19 @@ __attribute__((noinline)) void TarnbellPolls(long count)
     BuildHotkeyBindings({0, 55}, {0, 56}, {0, 57}, up, down, mute);  // Numpad +, -, *
     NativePlatform platform;
     BasicHotkeyPoller<NativePlatform> poller(up, down, mute, platform);
-    for (long i = 0; i < count; ++i) poller.Poll();
+    for (long i = 0; i < count; ++i)
+        poller.Poll();
 }
 
 __attribute__((noinline)) void ReferencePolls(long count)
 {
     for (long i = 0; i < count; ++i) {
-        if (BenchKeyState(0x6B) & 0x8000) Posted = 1;
-        else if (BenchKeyState(0x6D) & 0x8000) Posted = 2;
-        else if (BenchKeyState(0x6A) & 0x8000) Posted = 3;
+        if (BenchKeyState(0x6B) & 0x8000)
+            Posted = 1;
+        else if (BenchKeyState(0x6D) & 0x8000)
+            Posted = 2;
+        else if (BenchKeyState(0x6A) & 0x8000)
+            Posted = 3;
     }
 }
 
@@ -48,7 +52,9 @@ int main(int argc, char** argv)
 {
     if (argc != 3) return 2;
     const long count = std::atol(argv[2]);
-    if (std::strcmp(argv[1], "tarnbell") == 0) TarnbellPolls(count);
-    else ReferencePolls(count);
+    if (std::strcmp(argv[1], "tarnbell") == 0)
+        TarnbellPolls(count);
+    else
+        ReferencePolls(count);
     return 0;
 }

@@ -1,6 +1,4 @@
-#ifndef TARNBELL_HOTKEYS_HOTKEYACTIONS_H
-#define TARNBELL_HOTKEYS_HOTKEYACTIONS_H
-
+#pragma once
 // The message the detector posts to the main window for a recognised
 // hotkey press, and how its parameters tell the three actions apart.
 
@@ -14,25 +12,25 @@ enum class HotkeyAction { VolumeUp, VolumeDown, MuteToggle };
 
 // Same widths as WPARAM and LPARAM on Windows.
 struct HotkeyActionParams {
-  std::uintptr_t WParam;
-  std::intptr_t LParam;
+    std::uintptr_t WParam;
+    std::intptr_t LParam;
 };
 
-constexpr HotkeyActionParams ParamsOf(HotkeyAction Action) {
-  switch (Action) {
+constexpr HotkeyActionParams ParamsOf(HotkeyAction Action)
+{
+    switch (Action) {
     case HotkeyAction::VolumeDown: return {1, 0};
     case HotkeyAction::MuteToggle: return {0, 1};
     case HotkeyAction::VolumeUp: break;
-  }
-  return {0, 0};
+    }
+    return {0, 0};
 }
 
 // The receiving side: LParam decides first (mute), then WParam (down);
 // any non-zero value counts.
-constexpr HotkeyAction ActionOf(std::uintptr_t WParam, std::intptr_t LParam) {
-  if (LParam != 0) return HotkeyAction::MuteToggle;
-  if (WParam != 0) return HotkeyAction::VolumeDown;
-  return HotkeyAction::VolumeUp;
+constexpr HotkeyAction ActionOf(std::uintptr_t WParam, std::intptr_t LParam)
+{
+    if (LParam != 0) return HotkeyAction::MuteToggle;
+    if (WParam != 0) return HotkeyAction::VolumeDown;
+    return HotkeyAction::VolumeUp;
 }
-
-#endif

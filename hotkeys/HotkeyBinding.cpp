@@ -7,37 +7,38 @@ HotkeyBinding MuteHotkey;
 namespace {
 
 struct BindingCodes {
-  std::int32_t Modifier1 = 0;
-  std::int32_t Modifier2 = 0;
-  std::int32_t Key = 0;
+    std::int32_t Modifier1 = 0;
+    std::int32_t Modifier2 = 0;
+    std::int32_t Key = 0;
 };
 
 template <typename Table>
-bool InTable(const Table& table, int index) {
-  return index >= 0 && static_cast<std::size_t>(index) < table.size();
+bool InTable(const Table& table, int index)
+{
+    return index >= 0 && static_cast<std::size_t>(index) < table.size();
 }
 
-BindingCodes CodesOf(const HotkeyChoice& choice) {
-  if (!InTable(ModifierCodes, choice.Modifier) || !InTable(KeyCodes, choice.Key))
-    return {};
-  const ModifierRow& modifiers = ModifierCodes[choice.Modifier];
-  return {modifiers.Modifier1, modifiers.Modifier2, KeyCodes[choice.Key].Code};
+BindingCodes CodesOf(const HotkeyChoice& choice)
+{
+    if (!InTable(ModifierCodes, choice.Modifier) || !InTable(KeyCodes, choice.Key)) return {};
+    const ModifierRow& modifiers = ModifierCodes[choice.Modifier];
+    return {modifiers.Modifier1, modifiers.Modifier2, KeyCodes[choice.Key].Code};
 }
 
-void Store(HotkeyBinding& binding, const BindingCodes& codes) {
-  binding.Modifier1.store(codes.Modifier1, std::memory_order_relaxed);
-  binding.Modifier2.store(codes.Modifier2, std::memory_order_relaxed);
-  binding.Key.store(codes.Key, std::memory_order_relaxed);
+void Store(HotkeyBinding& binding, const BindingCodes& codes)
+{
+    binding.Modifier1.store(codes.Modifier1, std::memory_order_relaxed);
+    binding.Modifier2.store(codes.Modifier2, std::memory_order_relaxed);
+    binding.Key.store(codes.Key, std::memory_order_relaxed);
 }
 
 }  // namespace
 
-void BuildHotkeyBindings(const HotkeyChoice& VolumeUpChoice,
-                         const HotkeyChoice& VolumeDownChoice,
-                         const HotkeyChoice& MuteChoice,
-                         HotkeyBinding& VolumeUp, HotkeyBinding& VolumeDown,
-                         HotkeyBinding& Mute) {
-  Store(VolumeUp, CodesOf(VolumeUpChoice));
-  Store(VolumeDown, CodesOf(VolumeDownChoice));
-  Store(Mute, CodesOf(MuteChoice));
+void BuildHotkeyBindings(const HotkeyChoice& VolumeUpChoice, const HotkeyChoice& VolumeDownChoice,
+                         const HotkeyChoice& MuteChoice, HotkeyBinding& VolumeUp,
+                         HotkeyBinding& VolumeDown, HotkeyBinding& Mute)
+{
+    Store(VolumeUp, CodesOf(VolumeUpChoice));
+    Store(VolumeDown, CodesOf(VolumeDownChoice));
+    Store(Mute, CodesOf(MuteChoice));
 }

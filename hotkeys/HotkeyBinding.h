@@ -1,6 +1,4 @@
-#ifndef TARNBELL_HOTKEYS_HOTKEYBINDING_H
-#define TARNBELL_HOTKEYS_HOTKEYBINDING_H
-
+#pragma once
 // The hotkey choice tables behind the main window's six hotkey lists, the
 // three bindings built from them, and the operation that builds them.
 
@@ -12,9 +10,9 @@
 // of 0 is never held. The main thread writes the fields while the detector
 // thread reads them without a lock, so each one is atomic on its own.
 struct HotkeyBinding {
-  std::atomic<std::int32_t> Modifier1{0};
-  std::atomic<std::int32_t> Modifier2{0};
-  std::atomic<std::int32_t> Key{0};
+    std::atomic<std::int32_t> Modifier1{0};
+    std::atomic<std::int32_t> Modifier2{0};
+    std::atomic<std::int32_t> Key{0};
 };
 
 extern HotkeyBinding VolumeUpHotkey;
@@ -22,14 +20,14 @@ extern HotkeyBinding VolumeDownHotkey;
 extern HotkeyBinding MuteHotkey;
 
 struct ModifierRow {
-  const char* Text;
-  std::int32_t Modifier1;
-  std::int32_t Modifier2;
+    const char* Text;
+    std::int32_t Modifier1;
+    std::int32_t Modifier2;
 };
 
 struct KeyRow {
-  const char* Text;
-  std::int32_t Code;
+    const char* Text;
+    std::int32_t Code;
 };
 
 // Ctrl, Alt and Shift codes that stand for either key of the pair.
@@ -52,38 +50,30 @@ inline constexpr std::array<ModifierRow, 7> ModifierCodes{{
 // Digits and letters use their character code; the last four are keys of
 // the numeric keypad, not the main keyboard's + - * /.
 inline constexpr std::array<KeyRow, 59> KeyCodes{{
-    {"`", 0xC0},
-    {"0", 0x30}, {"1", 0x31}, {"2", 0x32}, {"3", 0x33}, {"4", 0x34},
-    {"5", 0x35}, {"6", 0x36}, {"7", 0x37}, {"8", 0x38}, {"9", 0x39},
-    {"A", 0x41}, {"B", 0x42}, {"C", 0x43}, {"D", 0x44}, {"E", 0x45},
-    {"F", 0x46}, {"G", 0x47}, {"H", 0x48}, {"I", 0x49}, {"J", 0x4A},
-    {"K", 0x4B}, {"L", 0x4C}, {"M", 0x4D}, {"N", 0x4E}, {"O", 0x4F},
-    {"P", 0x50}, {"Q", 0x51}, {"R", 0x52}, {"S", 0x53}, {"T", 0x54},
-    {"U", 0x55}, {"V", 0x56}, {"W", 0x57}, {"X", 0x58}, {"Y", 0x59},
-    {"Z", 0x5A},
-    {"Insert", 0x2D}, {"Delete", 0x2E}, {"Home", 0x24}, {"End", 0x23},
-    {"PageUp", 0x21}, {"PageDown", 0x22},
-    {"F1", 0x70}, {"F2", 0x71}, {"F3", 0x72}, {"F4", 0x73},
-    {"F5", 0x74}, {"F6", 0x75}, {"F7", 0x76}, {"F8", 0x77},
-    {"F9", 0x78}, {"F10", 0x79}, {"F11", 0x7A}, {"F12", 0x7B},
-    {"Numpad +", 0x6B}, {"Numpad -", 0x6D}, {"Numpad *", 0x6A},
-    {"Numpad /", 0x6F},
+    {"`", 0xC0},        {"0", 0x30},        {"1", 0x31},        {"2", 0x32},        {"3", 0x33},
+    {"4", 0x34},        {"5", 0x35},        {"6", 0x36},        {"7", 0x37},        {"8", 0x38},
+    {"9", 0x39},        {"A", 0x41},        {"B", 0x42},        {"C", 0x43},        {"D", 0x44},
+    {"E", 0x45},        {"F", 0x46},        {"G", 0x47},        {"H", 0x48},        {"I", 0x49},
+    {"J", 0x4A},        {"K", 0x4B},        {"L", 0x4C},        {"M", 0x4D},        {"N", 0x4E},
+    {"O", 0x4F},        {"P", 0x50},        {"Q", 0x51},        {"R", 0x52},        {"S", 0x53},
+    {"T", 0x54},        {"U", 0x55},        {"V", 0x56},        {"W", 0x57},        {"X", 0x58},
+    {"Y", 0x59},        {"Z", 0x5A},        {"Insert", 0x2D},   {"Delete", 0x2E},   {"Home", 0x24},
+    {"End", 0x23},      {"PageUp", 0x21},   {"PageDown", 0x22}, {"F1", 0x70},       {"F2", 0x71},
+    {"F3", 0x72},       {"F4", 0x73},       {"F5", 0x74},       {"F6", 0x75},       {"F7", 0x76},
+    {"F8", 0x77},       {"F9", 0x78},       {"F10", 0x79},      {"F11", 0x7A},      {"F12", 0x7B},
+    {"Numpad +", 0x6B}, {"Numpad -", 0x6D}, {"Numpad *", 0x6A}, {"Numpad /", 0x6F},
 }};
 
 // The selected item indexes of one action's modifier list and key list;
 // -1 when the list has no selection.
 struct HotkeyChoice {
-  int Modifier;
-  int Key;
+    int Modifier;
+    int Key;
 };
 
 // Rewrites the nine fields in place, in the order volume up, volume down,
 // mute, and Modifier1, Modifier2, Key within each. A choice with an index
 // outside its table gives (0, 0, 0), a binding that never fires.
-void BuildHotkeyBindings(const HotkeyChoice& VolumeUpChoice,
-                         const HotkeyChoice& VolumeDownChoice,
-                         const HotkeyChoice& MuteChoice,
-                         HotkeyBinding& VolumeUp, HotkeyBinding& VolumeDown,
-                         HotkeyBinding& Mute);
-
-#endif
+void BuildHotkeyBindings(const HotkeyChoice& VolumeUpChoice, const HotkeyChoice& VolumeDownChoice,
+                         const HotkeyChoice& MuteChoice, HotkeyBinding& VolumeUp,
+                         HotkeyBinding& VolumeDown, HotkeyBinding& Mute);

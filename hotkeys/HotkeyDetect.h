@@ -1,6 +1,4 @@
-#ifndef TARNBELL_HOTKEYS_HOTKEYDETECT_H
-#define TARNBELL_HOTKEYS_HOTKEYDETECT_H
-
+#pragma once
 // The hotkey detector thread: polls the keys of the three hotkey bindings
 // every millisecond and posts WM_HOTKEYACTION to the target window for each
 // recognised press. It registers no system hotkey and installs no hook.
@@ -11,26 +9,24 @@
 #include <memory>
 
 class THotkeyDetector {
-  struct Token {};
+    struct Token {};
 
- public:
-  // Starts the thread at once. The thread holds its own reference, so the
-  // detector lives until both the caller and the finished run let go.
-  static std::shared_ptr<THotkeyDetector> Start(HWND TargetWindow);
+public:
+    // Starts the thread at once. The thread holds its own reference, so the
+    // detector lives until both the caller and the finished run let go.
+    static std::shared_ptr<THotkeyDetector> Start(HWND TargetWindow);
 
-  // Asks the thread to stop after its current pause; does not wait.
-  void Terminate();
+    // Asks the thread to stop after its current pause; does not wait.
+    void Terminate();
 
-  THotkeyDetector(Token, HWND target);
-  THotkeyDetector(const THotkeyDetector&) = delete;
-  THotkeyDetector& operator=(const THotkeyDetector&) = delete;
+    THotkeyDetector(Token, HWND target);
+    THotkeyDetector(const THotkeyDetector&) = delete;
+    THotkeyDetector& operator=(const THotkeyDetector&) = delete;
 
- private:
-  static DWORD WINAPI Run(void* threadRef);
-  void Execute() noexcept;
+private:
+    static DWORD WINAPI Run(void* threadRef);
+    void Execute() noexcept;
 
-  const HWND TargetWindow;
-  std::atomic<bool> Terminated{false};
+    const HWND TargetWindow;
+    std::atomic<bool> Terminated{false};
 };
-
-#endif

@@ -1,6 +1,4 @@
-#ifndef TARNBELL_HOTKEYS_HOTKEYPOLL_H
-#define TARNBELL_HOTKEYS_HOTKEYPOLL_H
-
+#pragma once
 // One poll of the hotkey detector: finds which binding is held and decides
 // whether to post its action, with the repeat timing of held volume keys.
 // The platform is reached only through the three calls of HotkeyPlatform.
@@ -16,15 +14,15 @@ constexpr std::int64_t HotkeyRepeatDelayMs = 1000;
 constexpr std::int64_t HotkeyRepeatIntervalMs = 80;
 
 class HotkeyPlatform {
- public:
-  // Whether the key is down at this moment; never asked about code 0.
-  virtual bool KeyDown(std::int32_t Code) = 0;
-  // The millisecond tick counter, widened without wrap correction.
-  virtual std::int64_t Now() = 0;
-  virtual void Post(HotkeyAction Action) = 0;
+public:
+    // Whether the key is down at this moment; never asked about code 0.
+    virtual bool KeyDown(std::int32_t Code) = 0;
+    // The millisecond tick counter, widened without wrap correction.
+    virtual std::int64_t Now() = 0;
+    virtual void Post(HotkeyAction Action) = 0;
 
- protected:
-  ~HotkeyPlatform() = default;
+protected:
+    ~HotkeyPlatform() = default;
 };
 
 // The poll runs every millisecond for the life of the program, so it is
@@ -33,91 +31,96 @@ class HotkeyPlatform {
 // ones derive from HotkeyPlatform (HotkeyPoller).
 template <class PlatformType>
 class BasicHotkeyPoller {
- public:
-  BasicHotkeyPoller(const HotkeyBinding& volumeUp, const HotkeyBinding& volumeDown,
-                    const HotkeyBinding& mute, PlatformType& platform)
-      : VolumeUp(volumeUp), VolumeDown(volumeDown), Mute(mute), Platform(platform) {}
-
-  // Posts at most one action; allocates nothing and takes no lock.
-  void Poll() {
-    if (IsHeld(VolumeUp)) {
-      VolumeStep(HotkeyAction::VolumeUp);
-    } else if (IsHeld(VolumeDown)) {
-      VolumeStep(HotkeyAction::VolumeDown);
-    } else if (IsHeld(Mute)) {
-      MuteStep();
-    } else {
-      Fired = false;
-      AtRest = true;
+public:
+    BasicHotkeyPoller(const HotkeyBinding& volumeUp, const HotkeyBinding& volumeDown,
+                      const HotkeyBinding& mute, PlatformType& platform)
+        : VolumeUp(volumeUp), VolumeDown(volumeDown), Mute(mute), Platform(platform)
+    {
     }
-  }
 
- private:
-  // Other keys are never looked at, so extra modifiers neither block nor
-  // change a match. Inlined even where the build favours size: it runs
-  // three times a poll.
-  [[gnu::always_inline]] bool IsHeld(const HotkeyBinding& Binding) {
-    const std::int32_t modifier1 = Binding.Modifier1.load(std::memory_order_relaxed);
-    if (modifier1 != 0 && !Platform.KeyDown(modifier1)) return false;
-    const std::int32_t modifier2 = Binding.Modifier2.load(std::memory_order_relaxed);
-    if (modifier2 != 0 && !Platform.KeyDown(modifier2)) return false;
-    const std::int32_t key = Binding.Key.load(std::memory_order_relaxed);
-    return key != 0 && Platform.KeyDown(key);
-  }
+    // Posts at most one action; allocates nothing and takes no lock.
+    void Poll()
+    {
+        if (IsHeld(VolumeUp)) {
+            VolumeStep(HotkeyAction::VolumeUp);
+        } else if (IsHeld(VolumeDown)) {
+            VolumeStep(HotkeyAction::VolumeDown);
+        } else if (IsHeld(Mute)) {
+            MuteStep();
+        } else {
+            Fired = false;
+            AtRest = true;
+        }
+    }
 
-  void VolumeStep(HotkeyAction Action);
-  void MuteStep();
-  bool RepeatDue();
+private:
+    // Other keys are never looked at, so extra modifiers neither block nor
+    // change a match. Inlined even where the build favours size: it runs
+    // three times a poll.
+    [[gnu::always_inline]] bool IsHeld(const HotkeyBinding& Binding)
+    {
+        const std::int32_t modifier1 = Binding.Modifier1.load(std::memory_order_relaxed);
+        if (modifier1 != 0 && !Platform.KeyDown(modifier1)) return false;
+        const std::int32_t modifier2 = Binding.Modifier2.load(std::memory_order_relaxed);
+        if (modifier2 != 0 && !Platform.KeyDown(modifier2)) return false;
+        const std::int32_t key = Binding.Key.load(std::memory_order_relaxed);
+        return key != 0 && Platform.KeyDown(key);
+    }
 
-  const HotkeyBinding& VolumeUp;
-  const HotkeyBinding& VolumeDown;
-  const HotkeyBinding& Mute;
-  PlatformType& Platform;
+    void VolumeStep(HotkeyAction Action);
+    void MuteStep();
+    bool RepeatDue();
 
-  // Shared by all three bindings: a hold lasts as long as any of them is
-  // held without a poll in between that finds none held. Fired is set from
-  // a post until the repeat rule or a release clears it. A HoldStart of 0
-  // counts as a hold that began long ago.
-  bool Fired = false;
-  bool AtRest = true;
-  std::int64_t HoldStart = 0;
-  std::int64_t LastPost = 0;
+    const HotkeyBinding& VolumeUp;
+    const HotkeyBinding& VolumeDown;
+    const HotkeyBinding& Mute;
+    PlatformType& Platform;
+
+    // Shared by all three bindings: a hold lasts as long as any of them is
+    // held without a poll in between that finds none held. Fired is set from
+    // a post until the repeat rule or a release clears it. A HoldStart of 0
+    // counts as a hold that began long ago.
+    bool Fired = false;
+    bool AtRest = true;
+    std::int64_t HoldStart = 0;
+    std::int64_t LastPost = 0;
 };
 
 template <class PlatformType>
-void BasicHotkeyPoller<PlatformType>::VolumeStep(HotkeyAction Action) {
-  if (!Fired) {
-    Platform.Post(Action);
-    LastPost = Platform.Now();
-    if (AtRest) {
-      HoldStart = LastPost;
-      AtRest = false;
+void BasicHotkeyPoller<PlatformType>::VolumeStep(HotkeyAction Action)
+{
+    if (!Fired) {
+        Platform.Post(Action);
+        LastPost = Platform.Now();
+        if (AtRest) {
+            HoldStart = LastPost;
+            AtRest = false;
+        }
+        Fired = true;
+    } else if (RepeatDue()) {
+        // The repeat itself is posted by the next poll, if the keys are still down.
+        Fired = false;
     }
-    Fired = true;
-  } else if (RepeatDue()) {
-    // The repeat itself is posted by the next poll, if the keys are still down.
-    Fired = false;
-  }
 }
 
 // One toggle per press: Fired stays set until a poll finds nothing held.
 template <class PlatformType>
-void BasicHotkeyPoller<PlatformType>::MuteStep() {
-  if (Fired) return;
-  Platform.Post(HotkeyAction::MuteToggle);
-  LastPost = Platform.Now();
-  Fired = true;
+void BasicHotkeyPoller<PlatformType>::MuteStep()
+{
+    if (Fired) return;
+    Platform.Post(HotkeyAction::MuteToggle);
+    LastPost = Platform.Now();
+    Fired = true;
 }
 
 // Each comparison takes its own reading of the clock. After a wrap of the
 // tick counter the first difference is negative: no repeat until release.
 template <class PlatformType>
-bool BasicHotkeyPoller<PlatformType>::RepeatDue() {
-  return Platform.Now() - HoldStart > HotkeyRepeatDelayMs &&
-         Platform.Now() - LastPost > HotkeyRepeatIntervalMs;
+bool BasicHotkeyPoller<PlatformType>::RepeatDue()
+{
+    return Platform.Now() - HoldStart > HotkeyRepeatDelayMs &&
+           Platform.Now() - LastPost > HotkeyRepeatIntervalMs;
 }
 
 using HotkeyPoller = BasicHotkeyPoller<HotkeyPlatform>;
 extern template class BasicHotkeyPoller<HotkeyPlatform>;
-
-#endif

@@ -76,8 +76,8 @@ HRESULT PutArgument(const DISPPARAMS& params, VARTYPE type, VARIANT& value)
 
 BSTR ToBstr(const std::string& text)
 {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
-                                           nullptr, 0);
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     BSTR result = SysAllocStringLen(nullptr, static_cast<UINT>(length));
     if (result)
         MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), result, length);
@@ -170,7 +170,8 @@ public:
         if (count == 0) return S_OK;
         // No property takes named arguments: only the member name can be known.
         HRESULT hr = S_OK;
-        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
+        for (UINT i = 0; i < count; ++i)
+            ids[i] = DISPID_UNKNOWN;
         for (const Property& p : Properties)
             if (names[0] && lstrcmpiW(names[0], p.name) == 0) ids[0] = p.id;
         if (ids[0] == DISPID_UNKNOWN || count > 1) hr = DISP_E_UNKNOWNNAME;
@@ -178,8 +179,7 @@ public:
     }
 
     HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception,
-                                     UINT* argError) override
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argError) override
     {
         if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
         const Property* property = FindProperty(id);
@@ -284,8 +284,8 @@ private:
     void SetVolume(long value)
     {
         if (value < 0 || value > FullVolume)
-            throw MixerError(E_INVALIDARG, "The volume " + std::to_string(value) +
-                                               " is outside 0 to 65535.");
+            throw MixerError(E_INVALIDARG,
+                             "The volume " + std::to_string(value) + " is outside 0 to 65535.");
         const LineRef selected = Selected();
         selected.device.SetVolume(selected.line, static_cast<uint16_t>(value));
     }

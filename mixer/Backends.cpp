@@ -7,8 +7,8 @@
 #include "CoreAudioBackend.h"
 #include "WinmmBackend.h"
 
-std::unique_ptr<MixerBackend> ChooseMixerBackend(
-    Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator)
+std::unique_ptr<MixerBackend>
+ChooseMixerBackend(Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator)
 {
     if (enumerator && CoreAudioCanSetVolume(enumerator.Get()))
         return std::make_unique<CoreAudioBackend>(std::move(enumerator));

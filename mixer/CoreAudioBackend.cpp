@@ -165,7 +165,8 @@ public:
     {
         const char* failure = "Setting the endpoint volume failed.";
         Use(line, failure, [&](EndpointControl& endpoint) {
-            HRESULT hr = endpoint.volume->SetMasterVolumeLevelScalar(VolumeToScalar(value), nullptr);
+            HRESULT hr =
+                endpoint.volume->SetMasterVolumeLevelScalar(VolumeToScalar(value), nullptr);
             float kept = 0;
             if (SUCCEEDED(hr)) {
                 failure = "Reading the endpoint volume failed.";

@@ -36,8 +36,7 @@ public:
     bool Get(DISPID id, VARTYPE type, Variant& value, std::string& error)
     {
         DISPPARAMS none{};
-        return Call(id, DISPATCH_PROPERTYGET, none, &value, error) &&
-               Convert(value, type, error);
+        return Call(id, DISPATCH_PROPERTYGET, none, &value, error) && Convert(value, type, error);
     }
 
     bool Put(DISPID id, short value, std::string& error)
@@ -58,7 +57,7 @@ private:
             dispatch_->Invoke(id, IID_NULL, 0, flags, &params, result, &info, nullptr);
         if (SUCCEEDED(hr)) return true;
         error = hr == DISP_E_EXCEPTION && info.bstrDescription ? Narrow(info.bstrDescription)
-                                                                : SystemText(hr);
+                                                               : SystemText(hr);
         SysFreeString(info.bstrSource);
         SysFreeString(info.bstrDescription);
         SysFreeString(info.bstrHelpFile);

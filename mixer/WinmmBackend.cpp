@@ -70,7 +70,8 @@ public:
         Line& l = lines_[line];
         const Control& c = VolumeControl(l);
         std::vector<MIXERCONTROLDETAILS_UNSIGNED> channels(c.channels);
-        for (auto& channel : channels) channel.dwValue = VolumeToControl(value, c.minimum, c.maximum);
+        for (auto& channel : channels)
+            channel.dwValue = VolumeToControl(value, c.minimum, c.maximum);
         Check(Details(c, channels, false), "Setting the line volume failed");
         const DWORD kept = ReadVolume(c);
         l.memo.Wrote(value, kept, VolumeFromControl(kept, c.minimum, c.maximum),
@@ -92,7 +93,8 @@ public:
         const Control& c = lines_[line].mute;
         if (!c.present) throw MixerError(E_NOTIMPL, "The selected line has no mute control.");
         std::vector<MIXERCONTROLDETAILS_BOOLEAN> channels(c.channels);
-        for (auto& channel : channels) channel.fValue = value ? 1 : 0;
+        for (auto& channel : channels)
+            channel.fValue = value ? 1 : 0;
         Check(Details(c, channels, false), "Setting the line's mute state failed");
     }
 
@@ -164,7 +166,8 @@ private:
         std::vector<MIXERCONTROLDETAILS_UNSIGNED> channels(c.channels);
         Check(Details(c, channels, true), "Reading the line volume failed");
         DWORD loudest = 0;
-        for (const auto& channel : channels) loudest = std::max(loudest, channel.dwValue);
+        for (const auto& channel : channels)
+            loudest = std::max(loudest, channel.dwValue);
         return loudest;
     }
 

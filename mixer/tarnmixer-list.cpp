@@ -20,9 +20,9 @@ int main()
     int status = 1;
     {
         ComPtr<IDispatch> dispatch;
-        const HRESULT hr = CoCreateInstance(CLSID_TarnMixer, nullptr,
-                                            CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                            IID_PPV_ARGS(&dispatch));
+        const HRESULT hr =
+            CoCreateInstance(CLSID_TarnMixer, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                             IID_PPV_ARGS(&dispatch));
         if (SUCCEEDED(hr)) {
             std::fputs(ListMixer(dispatch.Get()).c_str(), stdout);
             status = 0;

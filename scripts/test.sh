@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
-# Sets up a fresh machine, builds every target and runs every test: native
-# unit tests (sanitizers) and a bounded fuzz run, then the Windows unit, Win32 and end-to-end tests
-# of the 64-bit build under 64-bit Wine, and of the 32-bit build under 32-bit
-# Wine where this kernel can run 32-bit programs. Each build has its own
-# Wine prefix.
+# Sets up a fresh machine, builds every target and runs every test: the
+# format check, native unit tests (sanitizers) and a bounded fuzz run, then
+# the Windows unit, Win32, end-to-end and installer tests of the 64-bit
+# build under 64-bit Wine, and of the 32-bit build under 32-bit Wine where
+# this kernel can run 32-bit programs. Each build has its own Wine prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
+status=0
 jobs=$(nproc)
 . scripts/wine-env.sh win64 >/dev/null
 
-log=build/test-output.log
 mkdir -p build
+# One format: a file that drifts from .clang-format fails the run.
+if git ls-files '*.h' '*.cpp' '*.c' | xargs clang-format --dry-run --Werror 2>build/format.log; then
+  format="every C and C++ file as .clang-format wants it"
+else
+  format="FAILED: $(grep -c 'error:' build/format.log) places differ from .clang-format (run clang-format -i)"
+  status=1
+fi
+
+log=build/test-output.log
 : > "$log"
-status=0
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs" 2>&1 | tee -a "$log" || status=1
@@ -45,6 +53,7 @@ else
   ran[win32]="not run: this kernel cannot run 32-bit programs"
 fi
 
+echo "Format: $format"
 echo "Fuzz run: $fuzz"
 echo "64-bit Windows tests: ${ran[win64]}"
 echo "32-bit Windows tests: ${ran[win32]}"

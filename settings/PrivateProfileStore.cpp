@@ -74,8 +74,8 @@ std::string PrivateProfileStore::ReadString(const std::string& section, const st
     std::vector<char> buffer(256);
     for (;;) {
         const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD length = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(),
-                                                      buffer.data(), size, FileName.c_str());
+        const DWORD length = GetPrivateProfileStringA(
+            section.c_str(), key.c_str(), fallback.c_str(), buffer.data(), size, FileName.c_str());
         if (length + 1 < size || buffer.size() >= 65536) return std::string(buffer.data(), length);
         buffer.resize(buffer.size() * 2);
     }
@@ -84,7 +84,8 @@ std::string PrivateProfileStore::ReadString(const std::string& section, const st
 void PrivateProfileStore::WriteString(const std::string& section, const std::string& key,
                                       const std::string& value)
 {
-    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), FileName.c_str())) {
+    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                    FileName.c_str())) {
         throw std::runtime_error("cannot write " + key + " to " + FileName);
     }
 }
@@ -94,7 +95,8 @@ void PrivateProfileStore::WriteAll(const std::vector<IniValue>& values)
     SaveCopy copy(FileName + ".tmp");
     StartCopy(FileName, copy.Name);
     PrivateProfileStore copyStore(copy.Name);
-    for (const IniValue& v : values) copyStore.WriteString(v.Section, v.Key, v.Value);
+    for (const IniValue& v : values)
+        copyStore.WriteString(v.Section, v.Key, v.Value);
     FlushToDisk(copy.Name);
     if (!MoveFileExA(copy.Name.c_str(), FileName.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))

@@ -34,23 +34,31 @@ constexpr SettingField SettingFields[] = {
     {"Step", "StepDown", StepListSize, &SettingsChoices::StepDown},
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string TrimBlanks(const std::string& text)
 {
     std::size_t first = 0;
     std::size_t last = text.size();
-    while (first < last && IsBlank(text[first])) ++first;
-    while (last > first && IsBlank(text[last - 1])) --last;
+    while (first < last && IsBlank(text[first]))
+        ++first;
+    while (last > first && IsBlank(text[last - 1]))
+        --last;
     return text.substr(first, last - first);
 }
 
 int DigitValue(char c, int base)
 {
     int value = -1;
-    if (c >= '0' && c <= '9') value = c - '0';
-    else if (c >= 'a' && c <= 'f') value = c - 'a' + 10;
-    else if (c >= 'A' && c <= 'F') value = c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        value = c - '0';
+    else if (c >= 'a' && c <= 'f')
+        value = c - 'a' + 10;
+    else if (c >= 'A' && c <= 'F')
+        value = c - 'A' + 10;
     return value < base ? value : -1;
 }
 
@@ -105,7 +113,6 @@ bool operator==(const SettingsChoices& a, const SettingsChoices& b)
     return true;
 }
 
-
 std::optional<int32_t> ParseSettingValue(const std::string& text)
 {
     std::string number = TrimBlanks(text);
@@ -142,7 +149,10 @@ void SaveSettings(IniStore& store, const SettingsChoices& choices)
     store.WriteAll(values);
 }
 
-std::string SettingsFileName(const std::string& appDir) { return appDir + "TB.ini"; }
+std::string SettingsFileName(const std::string& appDir)
+{
+    return appDir + "TB.ini";
+}
 
 void LoadOrCreateSettings(IniStore& store, bool fileExists, SettingsChoices& choices)
 {

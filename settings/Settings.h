@@ -31,7 +31,8 @@ public:
     // written one by one.
     virtual void WriteAll(const std::vector<IniValue>& values)
     {
-        for (const IniValue& v : values) WriteString(v.Section, v.Key, v.Value);
+        for (const IniValue& v : values)
+            WriteString(v.Section, v.Key, v.Value);
     }
 };
 

@@ -30,7 +30,8 @@ std::string ToAnsi(const wchar_t* text, int length)
     if (length <= 0) return {};
     int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
     std::string result(size > 0 ? size : 0, '\0');
-    if (size > 0) WideCharToMultiByte(CP_ACP, 0, text, length, result.data(), size, nullptr, nullptr);
+    if (size > 0)
+        WideCharToMultiByte(CP_ACP, 0, text, length, result.data(), size, nullptr, nullptr);
     return result;
 }
 
@@ -71,8 +72,9 @@ std::string ComErrorText(HRESULT hr, const EXCEPINFO* info)
 
 TAudioMixer::TAudioMixer()
 {
-    HRESULT hr = CoCreateInstance(CLSID_TarnMixer, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                                  IID_IDispatch, reinterpret_cast<void**>(dispatch_.GetAddressOf()));
+    HRESULT hr =
+        CoCreateInstance(CLSID_TarnMixer, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                         IID_IDispatch, reinterpret_cast<void**>(dispatch_.GetAddressOf()));
     if (FAILED(hr)) throw ComError(hr, ComErrorText(hr));
 }
 
@@ -86,8 +88,8 @@ void TAudioMixer::get(DISPID id, VARTYPE type, Variant& result)
     ExcepInfo error;
     UINT argError = 0;
     Variant raw;
-    HRESULT hr = dispatch_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &raw.v, &error.info,
-                                   &argError);
+    HRESULT hr = dispatch_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &raw.v,
+                                   &error.info, &argError);
     if (FAILED(hr)) ThrowInvokeError(hr, error);
     hr = VariantChangeType(&result.v, &raw.v, 0, type);
     if (FAILED(hr)) throw ComError(hr, ComErrorText(hr));
@@ -99,8 +101,8 @@ void TAudioMixer::put(DISPID id, Variant& value)
     DISPPARAMS params{&value.v, &named, 1, 1};
     ExcepInfo error;
     UINT argError = 0;
-    HRESULT hr = dispatch_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr, &error.info,
-                                   &argError);
+    HRESULT hr = dispatch_->Invoke(id, IID_NULL, 0, DISPATCH_PROPERTYPUT, &params, nullptr,
+                                   &error.info, &argError);
     if (FAILED(hr)) ThrowInvokeError(hr, error);
 }
 
@@ -134,17 +136,50 @@ void TAudioMixer::putShort(DISPID id, int16_t value)
     put(id, v);
 }
 
-bool TAudioMixer::devOutputValid() { return getBool(TarnMixerDispid::devOutputValid); }
-bool TAudioMixer::srcOutputValid() { return getBool(TarnMixerDispid::srcOutputValid); }
-void TAudioMixer::setTimerInterval(int16_t value) { putShort(TarnMixerDispid::TimerInterval, value); }
-void TAudioMixer::setTimerEnabled(bool value) { putBool(TarnMixerDispid::TimerEnabled, value); }
-int16_t TAudioMixer::devOutput() { return getShort(TarnMixerDispid::devOutput); }
-void TAudioMixer::setDevOutput(int16_t value) { putShort(TarnMixerDispid::devOutput, value); }
-int16_t TAudioMixer::devOutputMax() { return getShort(TarnMixerDispid::devOutputMax); }
-void TAudioMixer::setSrcOutput(int16_t value) { putShort(TarnMixerDispid::srcOutput, value); }
-int16_t TAudioMixer::srcOutputCount() { return getShort(TarnMixerDispid::srcOutputCount); }
-bool TAudioMixer::srcMute() { return getBool(TarnMixerDispid::srcMute); }
-void TAudioMixer::setSrcMute(bool value) { putBool(TarnMixerDispid::srcMute, value); }
+bool TAudioMixer::devOutputValid()
+{
+    return getBool(TarnMixerDispid::devOutputValid);
+}
+bool TAudioMixer::srcOutputValid()
+{
+    return getBool(TarnMixerDispid::srcOutputValid);
+}
+void TAudioMixer::setTimerInterval(int16_t value)
+{
+    putShort(TarnMixerDispid::TimerInterval, value);
+}
+void TAudioMixer::setTimerEnabled(bool value)
+{
+    putBool(TarnMixerDispid::TimerEnabled, value);
+}
+int16_t TAudioMixer::devOutput()
+{
+    return getShort(TarnMixerDispid::devOutput);
+}
+void TAudioMixer::setDevOutput(int16_t value)
+{
+    putShort(TarnMixerDispid::devOutput, value);
+}
+int16_t TAudioMixer::devOutputMax()
+{
+    return getShort(TarnMixerDispid::devOutputMax);
+}
+void TAudioMixer::setSrcOutput(int16_t value)
+{
+    putShort(TarnMixerDispid::srcOutput, value);
+}
+int16_t TAudioMixer::srcOutputCount()
+{
+    return getShort(TarnMixerDispid::srcOutputCount);
+}
+bool TAudioMixer::srcMute()
+{
+    return getBool(TarnMixerDispid::srcMute);
+}
+void TAudioMixer::setSrcMute(bool value)
+{
+    putBool(TarnMixerDispid::srcMute, value);
+}
 
 std::string TAudioMixer::srcOutputName()
 {

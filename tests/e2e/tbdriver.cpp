@@ -45,8 +45,8 @@ std::string Text(HWND window)
 {
     char text[256] = {};
     DWORD_PTR length = 0;
-    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 5000,
-                        &length);
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                        SMTO_ABORTIFHUNG, 5000, &length);
     return text;
 }
 
@@ -87,7 +87,9 @@ BOOL CALLBACK MatchWindow(HWND window, LPARAM param)
     GetClassNameA(window, name, sizeof name);
     if (std::string(name) != query->className) return TRUE;
     if (query->process && ProcessOf(window) != query->process) return TRUE;
-    if (!query->program.empty() && lstrcmpiA(ProgramOf(window).c_str(), query->program.c_str()) != 0) return TRUE;
+    if (!query->program.empty() &&
+        lstrcmpiA(ProgramOf(window).c_str(), query->program.c_str()) != 0)
+        return TRUE;
     query->found = window;
     return FALSE;
 }
@@ -111,9 +113,12 @@ std::string Escaped(const std::string& text)
 {
     std::string out;
     for (char c : text) {
-        if (c == '\r') out += "\\r";
-        else if (c == '\n') out += "\\n";
-        else out += c;
+        if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
     }
     return out;
 }
@@ -131,23 +136,27 @@ void PrintControl(HWND control, HWND parent)
     GetWindowRect(control, &r);
     MapWindowPoints(HWND_DESKTOP, parent, reinterpret_cast<POINT*>(&r), 2);
     std::string cls = ClassOf(control);
-    std::printf("control id=%d class=%s rect=%ld,%ld,%ld,%ld visible=%d text=\"%s\"", GetDlgCtrlID(control),
-                cls.c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top,
-                IsWindowVisible(control) ? 1 : 0, Text(control).c_str());
+    std::printf("control id=%d class=%s rect=%ld,%ld,%ld,%ld visible=%d text=\"%s\"",
+                GetDlgCtrlID(control), cls.c_str(), r.left, r.top, r.right - r.left,
+                r.bottom - r.top, IsWindowVisible(control) ? 1 : 0, Text(control).c_str());
     if (cls == "msctls_trackbar32")
-        std::printf(" pos=%ld min=%ld max=%ld", static_cast<long>(SendMessageA(control, TBM_GETPOS, 0, 0)),
+        std::printf(" pos=%ld min=%ld max=%ld",
+                    static_cast<long>(SendMessageA(control, TBM_GETPOS, 0, 0)),
                     static_cast<long>(SendMessageA(control, TBM_GETRANGEMIN, 0, 0)),
                     static_cast<long>(SendMessageA(control, TBM_GETRANGEMAX, 0, 0)));
-    if (cls == "Button") std::printf(" checked=%ld", static_cast<long>(SendMessageA(control, BM_GETCHECK, 0, 0)));
+    if (cls == "Button")
+        std::printf(" checked=%ld", static_cast<long>(SendMessageA(control, BM_GETCHECK, 0, 0)));
     if (cls == "ComboBox")
-        std::printf(" cursel=%ld count=%ld", static_cast<long>(SendMessageA(control, CB_GETCURSEL, 0, 0)),
+        std::printf(" cursel=%ld count=%ld",
+                    static_cast<long>(SendMessageA(control, CB_GETCURSEL, 0, 0)),
                     static_cast<long>(SendMessageA(control, CB_GETCOUNT, 0, 0)));
     std::printf("\n");
 }
 
 BOOL CALLBACK EachChild(HWND child, LPARAM parent)
 {
-    if (GetParent(child) == reinterpret_cast<HWND>(parent)) PrintControl(child, reinterpret_cast<HWND>(parent));
+    if (GetParent(child) == reinterpret_cast<HWND>(parent))
+        PrintControl(child, reinterpret_cast<HWND>(parent));
     return TRUE;
 }
 
@@ -160,13 +169,14 @@ int State(HWND main)
     ClientToScreen(main, &origin);
     LONG style = GetWindowLongA(main, GWL_STYLE);
     LONG exStyle = GetWindowLongA(main, GWL_EXSTYLE);
-    std::printf("window visible=%d rect=%ld,%ld,%ld,%ld client=%ld,%ld style=0x%08lX exstyle=0x%08lX "
-                "screen=%d,%d origin=%ld,%ld enabled=%d caption=\"%s\"\n",
-                IsWindowVisible(main) ? 1 : 0, frame.left, frame.top, frame.right - frame.left,
-                frame.bottom - frame.top, client.right, client.bottom, static_cast<unsigned long>(style),
-                static_cast<unsigned long>(exStyle), GetSystemMetrics(SM_CXSCREEN),
-                GetSystemMetrics(SM_CYSCREEN), origin.x, origin.y, IsWindowEnabled(main) ? 1 : 0,
-                Escaped(Text(main)).c_str());
+    std::printf(
+        "window visible=%d rect=%ld,%ld,%ld,%ld client=%ld,%ld style=0x%08lX exstyle=0x%08lX "
+        "screen=%d,%d origin=%ld,%ld enabled=%d caption=\"%s\"\n",
+        IsWindowVisible(main) ? 1 : 0, frame.left, frame.top, frame.right - frame.left,
+        frame.bottom - frame.top, client.right, client.bottom, static_cast<unsigned long>(style),
+        static_cast<unsigned long>(exStyle), GetSystemMetrics(SM_CXSCREEN),
+        GetSystemMetrics(SM_CYSCREEN), origin.x, origin.y, IsWindowEnabled(main) ? 1 : 0,
+        Escaped(Text(main)).c_str());
     EnumChildWindows(main, EachChild, reinterpret_cast<LPARAM>(main));
     return 0;
 }
@@ -188,7 +198,8 @@ std::vector<WORD> Chord(const std::string& text)
     for (size_t start = 0; start <= text.size();) {
         size_t end = text.find('+', start);
         if (end == std::string::npos) end = text.size();
-        keys.push_back(static_cast<WORD>(std::strtoul(text.substr(start, end - start).c_str(), nullptr, 0)));
+        keys.push_back(
+            static_cast<WORD>(std::strtoul(text.substr(start, end - start).c_str(), nullptr, 0)));
         start = end + 1;
     }
     return keys;
@@ -196,9 +207,11 @@ std::vector<WORD> Chord(const std::string& text)
 
 void Press(const std::vector<WORD>& keys, DWORD hold)
 {
-    for (WORD vk : keys) Key(vk, true);
+    for (WORD vk : keys)
+        Key(vk, true);
     Sleep(hold);
-    for (auto vk = keys.rbegin(); vk != keys.rend(); ++vk) Key(*vk, false);
+    for (auto vk = keys.rbegin(); vk != keys.rend(); ++vk)
+        Key(*vk, false);
     Sleep(hold);
 }
 
@@ -206,7 +219,10 @@ void Press(const std::vector<WORD>& keys, DWORD hold)
 
 // Absolute mouse coordinates run from 0 to 65535 across the primary screen;
 // rounded up so that they map back to the same pixel.
-LONG Normalized(int pixel, int size) { return static_cast<LONG>((pixel * 65536LL + size - 1) / size); }
+LONG Normalized(int pixel, int size)
+{
+    return static_cast<LONG>((pixel * 65536LL + size - 1) / size);
+}
 
 void MouseInput(DWORD flags, POINT at, DWORD data = 0)
 {
@@ -263,7 +279,10 @@ bool Drag(POINT from, POINT to)
     return true;
 }
 
-POINT Middle(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
+POINT Middle(const RECT& r)
+{
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+}
 
 RECT ScreenRect(HWND window)
 {
@@ -277,7 +296,9 @@ RECT ScreenRect(HWND window)
 BOOL CALLBACK FindDropped(HWND window, LPARAM param)
 {
     auto* query = reinterpret_cast<std::pair<DWORD, HWND>*>(param);
-    if (!IsWindowVisible(window) || ClassOf(window) != "ComboLBox" || ProcessOf(window) != query->first) return TRUE;
+    if (!IsWindowVisible(window) || ClassOf(window) != "ComboLBox" ||
+        ProcessOf(window) != query->first)
+        return TRUE;
     query->second = window;
     return FALSE;
 }
@@ -319,17 +340,22 @@ int Pick(HWND main, HWND list, int index)
         if (index >= top && index < top + shown) {
             int y = client.top + (index - top) * height + height / 2;
             if (!Click({(client.left + client.right) / 2, y})) return 1;
-            if (!WaitDropped(main, false)) return std::fprintf(stderr, "the list did not close\n"), 1;
+            if (!WaitDropped(main, false))
+                return std::fprintf(stderr, "the list did not close\n"), 1;
             return 0;
         }
         MoveMouse(Middle(client));
-        MouseInput(MOUSEEVENTF_WHEEL, Middle(client), static_cast<DWORD>(index < top ? WHEEL_DELTA : -WHEEL_DELTA));
+        MouseInput(MOUSEEVENTF_WHEEL, Middle(client),
+                   static_cast<DWORD>(index < top ? WHEEL_DELTA : -WHEEL_DELTA));
         Sleep(100);
     }
     return std::fprintf(stderr, "entry %d never showed\n", index), 1;
 }
 
-HWND Control(HWND main, const char* id) { return GetDlgItem(main, std::atoi(id)); }
+HWND Control(HWND main, const char* id)
+{
+    return GetDlgItem(main, std::atoi(id));
+}
 
 BOOL CALLBACK FindSlider(HWND child, LPARAM out)
 {
@@ -354,7 +380,9 @@ int Hold(HWND main, WORD vk, DWORD ms)
     Key(vk, true);
     while (GetTickCount() - begin < ms) {
         int now = SliderPos(main);
-        if (now != last) std::printf("move t=%lu pos=%d\n", static_cast<unsigned long>(GetTickCount() - begin), now);
+        if (now != last)
+            std::printf("move t=%lu pos=%d\n", static_cast<unsigned long>(GetTickCount() - begin),
+                        now);
         last = now;
         Sleep(1);
     }
@@ -381,8 +409,8 @@ BOOL CALLBACK PrintTopLevel(HWND window, LPARAM main)
     GetWindowRect(window, &r);
     bool own = ProcessOf(window) == ProcessOf(reinterpret_cast<HWND>(main));
     std::printf("toplevel class=\"%s\" own=%d rect=%ld,%ld,%ld,%ld program=\"%s\" text=\"%s\"\n",
-                ClassOf(window).c_str(), own ? 1 : 0, r.left, r.top, r.right - r.left, r.bottom - r.top,
-                ProgramOf(window).c_str(), Escaped(Text(window)).c_str());
+                ClassOf(window).c_str(), own ? 1 : 0, r.left, r.top, r.right - r.left,
+                r.bottom - r.top, ProgramOf(window).c_str(), Escaped(Text(window)).c_str());
     return TRUE;
 }
 
@@ -429,12 +457,15 @@ int Run(const std::vector<std::string>& args)
     }
     const std::string& cmd = args.at(0);
     auto number = [&](size_t i) { return std::strtoul(args.at(i).c_str(), nullptr, 0); };
-    auto point = [&](size_t i) { return POINT{std::atoi(args.at(i).c_str()), std::atoi(args.at(i + 1).c_str())}; };
+    auto point = [&](size_t i) {
+        return POINT{std::atoi(args.at(i).c_str()), std::atoi(args.at(i + 1).c_str())};
+    };
     auto right = [&](size_t i) { return args.size() > i && args[i] == "right"; };
     if (cmd == "state") return State(main);
     if (cmd == "press") {
         DWORD hold = args.size() > 2 ? number(2) : 100;
-        for (unsigned long i = 0, n = args.size() > 3 ? number(3) : 1; i < n; ++i) Press(Chord(args.at(1)), hold);
+        for (unsigned long i = 0, n = args.size() > 3 ? number(3) : 1; i < n; ++i)
+            Press(Chord(args.at(1)), hold);
         return 0;
     }
     if (cmd == "down" || cmd == "up") return Key(static_cast<WORD>(number(1)), cmd == "down"), 0;
@@ -463,11 +494,15 @@ int Run(const std::vector<std::string>& args)
     }
     if (cmd == "close-window") {
         HWND window = FindWindowA(args.at(1).c_str(), args.at(2).c_str());
-        return window && ProcessOf(window) != ProcessOf(main) && PostMessageA(window, WM_CLOSE, 0, 0) ? 0 : 1;
+        return window && ProcessOf(window) != ProcessOf(main) &&
+                       PostMessageA(window, WM_CLOSE, 0, 0)
+                   ? 0
+                   : 1;
     }
     if (cmd == "tooltips") return EnumWindows(PrintTooltip, 0), 0;
     if (cmd == "move")
-        return SetWindowPos(main, nullptr, std::atoi(args.at(1).c_str()), std::atoi(args.at(2).c_str()), 0, 0,
+        return SetWindowPos(main, nullptr, std::atoi(args.at(1).c_str()),
+                            std::atoi(args.at(2).c_str()), 0, 0,
                             SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE)
                    ? 0
                    : 1;

@@ -90,7 +90,8 @@ void CheckChoices(const SettingsChoices& c)
     for (int key : {c.VolumeUp, c.VolumeDown, c.Mute})
         Require(InTable(KeyCodes, key), "key index outside its table");
     for (int step : {c.StepUp, c.StepDown})
-        Require(step >= 0 && step < static_cast<int>(StepTexts.size()), "step index outside its list");
+        Require(step >= 0 && step < static_cast<int>(StepTexts.size()),
+                "step index outside its list");
 
     HotkeyBinding up, down, mute;
     BuildHotkeyBindings({c.PreVolumeUp, c.VolumeUp}, {c.PreVolumeDown, c.VolumeDown},
@@ -130,7 +131,10 @@ public:
     void UpdateTrayIcon() override {}
 };
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 void CheckStep(const std::string& text)
 {
@@ -152,7 +156,8 @@ void CheckStep(const std::string& text)
     VolumeController controller(controls, nullptr);
     for (uintptr_t down : {0u, 1u, 0u}) {
         controller.HotkeyAction(down, 0);
-        Require(controls.Position >= 0 && controls.Position <= FullVolume, "slider outside its range");
+        Require(controls.Position >= 0 && controls.Position <= FullVolume,
+                "slider outside its range");
     }
 }
 

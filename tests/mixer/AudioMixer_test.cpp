@@ -50,7 +50,8 @@ protected:
         EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
         EXPECT_EQ(scode, r.scode);
         EXPECT_EQ(L"TarnMixer", r.source);
-        EXPECT_NE(std::wstring::npos, r.description.find(words)) << "text: " << r.description.c_str();
+        EXPECT_NE(std::wstring::npos, r.description.find(words))
+            << "text: " << r.description.c_str();
     }
 
     ComApartment apartment_;
@@ -75,11 +76,10 @@ TEST_F(AudioMixerTest, PropertiesComeBackWithTheirOwnTypes)
     const struct {
         DISPID id;
         VARTYPE type;
-    } expected[] = {{Id::devOutputValid, VT_BOOL}, {Id::srcOutputValid, VT_BOOL},
-                    {Id::devOutput, VT_I2},        {Id::devOutputMax, VT_I2},
-                    {Id::srcOutputCount, VT_I2},   {Id::srcOutputName, VT_BSTR},
-                    {Id::srcVolume, VT_I4},        {Id::srcMute, VT_BOOL},
-                    {Id::BackendName, VT_BSTR}};
+    } expected[] = {
+        {Id::devOutputValid, VT_BOOL}, {Id::srcOutputValid, VT_BOOL}, {Id::devOutput, VT_I2},
+        {Id::devOutputMax, VT_I2},     {Id::srcOutputCount, VT_I2},   {Id::srcOutputName, VT_BSTR},
+        {Id::srcVolume, VT_I4},        {Id::srcMute, VT_BOOL},        {Id::BackendName, VT_BSTR}};
     for (const auto& e : expected) {
         CallResult r;
         mixer_->Get(e.id, r);
@@ -340,8 +340,8 @@ TEST_F(AudioMixerTest, OffersIDispatchAndIUnknownOnly)
     EXPECT_EQ(E_NOINTERFACE, dispatch_.As(&persist));
 
     IDispatch* none = nullptr;
-    EXPECT_EQ(E_NOINTERFACE, CreateAudioMixer(std::make_unique<FakeBackend>(audio_),
-                                              IID_IPersist, reinterpret_cast<void**>(&none)));
+    EXPECT_EQ(E_NOINTERFACE, CreateAudioMixer(std::make_unique<FakeBackend>(audio_), IID_IPersist,
+                                              reinterpret_cast<void**>(&none)));
     EXPECT_EQ(nullptr, none);
 }
 

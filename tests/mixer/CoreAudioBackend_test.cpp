@@ -51,11 +51,11 @@ MixerError ErrorOf(Action action)
 }
 
 // Expects `action` to fail with a component error `code` saying `text`.
-#define EXPECT_MIXER_ERROR(code, text, action)          \
-    do {                                                \
-        const MixerError e = ErrorOf([&] { action; });  \
-        EXPECT_EQ(code, e.hr());                        \
-        EXPECT_STREQ(text, e.what());                   \
+#define EXPECT_MIXER_ERROR(code, text, action)                                                     \
+    do {                                                                                           \
+        const MixerError e = ErrorOf([&] { action; });                                             \
+        EXPECT_EQ(code, e.hr());                                                                   \
+        EXPECT_STREQ(text, e.what());                                                              \
     } while (0)
 
 class CoreAudioBackendTest : public ::testing::Test {
@@ -83,7 +83,8 @@ TEST_F(CoreAudioBackendTest, OneDeviceListsTheDefaultThenEveryOutputByName)
     // The system listing them in another order changes nothing.
     std::swap(audio_->endpoints[Usb], audio_->endpoints[Hdmi]);
     auto again = backend_.OpenDevice(0);
-    for (int line = 0; line < 4; ++line) EXPECT_EQ(names[line], again->LineName(line));
+    for (int line = 0; line < 4; ++line)
+        EXPECT_EQ(names[line], again->LineName(line));
 }
 
 TEST_F(CoreAudioBackendTest, TheDefaultLineFollowsTheSystemDefaultAtEveryAccess)
@@ -161,7 +162,8 @@ TEST_F(CoreAudioBackendTest, AnOutputThatGoesAwayFailsItsOwnLineOnly)
     EXPECT_EQ(L"Bluetooth Speaker", next->LineName(1));
     EXPECT_EQ(L"HDMI Output", next->LineName(2));
 
-    for (FakeEndpoint& e : audio_->endpoints) e.state = DEVICE_STATE_NOTPRESENT;
+    for (FakeEndpoint& e : audio_->endpoints)
+        e.state = DEVICE_STATE_NOTPRESENT;
     EXPECT_FALSE(device_->Valid());
     EXPECT_FALSE(device_->LineValid(DefaultLine));
 }
@@ -219,9 +221,9 @@ TEST_F(CoreAudioBackendTest, AWriteTheEndpointIgnoresIsNotShownAsDone)
 ComPtr<IDispatch> ComponentOver(std::shared_ptr<FakeCoreAudio> audio)
 {
     ComPtr<IDispatch> dispatch;
-    EXPECT_EQ(S_OK, CreateAudioMixer(std::make_unique<CoreAudioBackend>(MakeFakeEnumerator(audio)),
-                                     IID_IDispatch,
-                                     reinterpret_cast<void**>(dispatch.GetAddressOf())));
+    EXPECT_EQ(S_OK,
+              CreateAudioMixer(std::make_unique<CoreAudioBackend>(MakeFakeEnumerator(audio)),
+                               IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf())));
     return dispatch;
 }
 
@@ -267,19 +269,20 @@ TEST(CoreAudioThroughTheComponent, TarnmixerListShowsTheOutputs)
     audio->endpoints[Hdmi].mute = TRUE;
     audio->endpoints[Usb].level = 0.5f;
     audio->endpoints[Speakers].level = 0.25f;
-    const char* footnote =
-        "Line 0 follows the output Windows plays to by default, at every use;\n"
-        "each other line stays on its own output. An output connected later\n"
-        "is listed at the next start.\n";
-    EXPECT_EQ(std::string("Backend: Core Audio\n"
-                          "Devices: 1 (* = selected at start)\n"
-                          "* Device 0: valid\n"
-                          "    * Line 0: valid, \"Default output\", volume 16384, mute off\n"
-                          "      Line 1: valid, \"HDMI Output\", volume 65535, mute on\n"
-                          "      Line 2: valid, \"Speakers (High Definition Audio)\", volume 16384, mute off\n"
-                          "      Line 3: valid, \"USB Headset\", volume 32768, mute off\n") +
-                  footnote,
-              ListMixer(ComponentOver(audio).Get()));
+    const char* footnote = "Line 0 follows the output Windows plays to by default, at every use;\n"
+                           "each other line stays on its own output. An output connected later\n"
+                           "is listed at the next start.\n";
+    EXPECT_EQ(
+        std::string(
+            "Backend: Core Audio\n"
+            "Devices: 1 (* = selected at start)\n"
+            "* Device 0: valid\n"
+            "    * Line 0: valid, \"Default output\", volume 16384, mute off\n"
+            "      Line 1: valid, \"HDMI Output\", volume 65535, mute on\n"
+            "      Line 2: valid, \"Speakers (High Definition Audio)\", volume 16384, mute off\n"
+            "      Line 3: valid, \"USB Headset\", volume 32768, mute off\n") +
+            footnote,
+        ListMixer(ComponentOver(audio).Get()));
 
     // No output at all: the one device is not usable and has no lines.
     EXPECT_EQ(std::string("Backend: Core Audio\n"
@@ -311,8 +314,10 @@ TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
 
     // No endpoint at all, or no Core Audio.
-    EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(
-                            MakeFakeEnumerator(std::make_shared<FakeCoreAudio>()))->Name()));
+    EXPECT_EQ(
+        L"winmm",
+        std::wstring(
+            ChooseMixerBackend(MakeFakeEnumerator(std::make_shared<FakeCoreAudio>()))->Name()));
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(nullptr)->Name()));
 }
 

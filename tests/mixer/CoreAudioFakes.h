@@ -45,7 +45,10 @@ struct FakeCoreAudio {
 template <class Interface>
 class FakeOf : public ComObject<Interface> {
 public:
-    FakeOf(std::shared_ptr<FakeCoreAudio> audio, int index) : audio_(std::move(audio)), index_(index) {}
+    FakeOf(std::shared_ptr<FakeCoreAudio> audio, int index)
+        : audio_(std::move(audio)), index_(index)
+    {
+    }
 
 protected:
     FakeEndpoint& Endpoint() { return audio_->endpoints.at(index_); }
@@ -105,15 +108,30 @@ public:
         return S_OK;
     }
     // Not used by the component.
-    HRESULT STDMETHODCALLTYPE RegisterControlChangeNotify(IAudioEndpointVolumeCallback*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UnregisterControlChangeNotify(IAudioEndpointVolumeCallback*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RegisterControlChangeNotify(IAudioEndpointVolumeCallback*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE UnregisterControlChangeNotify(IAudioEndpointVolumeCallback*) override
+    {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE GetChannelCount(UINT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetMasterVolumeLevel(float, LPCGUID) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetMasterVolumeLevel(float*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetChannelVolumeLevel(UINT, float, LPCGUID) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetChannelVolumeLevelScalar(UINT, float, LPCGUID) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE SetChannelVolumeLevel(UINT, float, LPCGUID) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetChannelVolumeLevelScalar(UINT, float, LPCGUID) override
+    {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE GetChannelVolumeLevel(UINT, float*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE GetChannelVolumeLevelScalar(UINT, float*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetChannelVolumeLevelScalar(UINT, float*) override
+    {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE VolumeStepUp(LPCGUID) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE VolumeStepDown(LPCGUID) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE QueryHardwareSupport(DWORD*) override { return E_NOTIMPL; }
@@ -144,7 +162,10 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetCount(DWORD*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetAt(DWORD, PROPERTYKEY*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY, REFPROPVARIANT) override { return STG_E_ACCESSDENIED; }
+    HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY, REFPROPVARIANT) override
+    {
+        return STG_E_ACCESSDENIED;
+    }
     HRESULT STDMETHODCALLTYPE Commit() override { return STG_E_ACCESSDENIED; }
 };
 
@@ -183,10 +204,12 @@ public:
 // endpoints.
 class FakeCollection final : public ComObject<IMMDeviceCollection> {
 public:
-    FakeCollection(std::shared_ptr<FakeCoreAudio> audio, bool activeRender) : audio_(std::move(audio))
+    FakeCollection(std::shared_ptr<FakeCoreAudio> audio, bool activeRender)
+        : audio_(std::move(audio))
     {
         for (size_t i = 0; activeRender && i < audio_->endpoints.size(); ++i)
-            if (audio_->endpoints[i].state == DEVICE_STATE_ACTIVE) listed_.push_back(static_cast<int>(i));
+            if (audio_->endpoints[i].state == DEVICE_STATE_ACTIVE)
+                listed_.push_back(static_cast<int>(i));
     }
     HRESULT STDMETHODCALLTYPE GetCount(UINT* count) override
     {
@@ -237,12 +260,19 @@ public:
                 return HandOut<FakeMMDevice>(audio_, static_cast<int>(i), device);
         return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
     }
-    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
-    HRESULT STDMETHODCALLTYPE UnregisterEndpointNotificationCallback(IMMNotificationClient*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE RegisterEndpointNotificationCallback(IMMNotificationClient*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE
+    UnregisterEndpointNotificationCallback(IMMNotificationClient*) override
+    {
+        return E_NOTIMPL;
+    }
 };
 
-inline Microsoft::WRL::ComPtr<IMMDeviceEnumerator> MakeFakeEnumerator(
-    std::shared_ptr<FakeCoreAudio> audio)
+inline Microsoft::WRL::ComPtr<IMMDeviceEnumerator>
+MakeFakeEnumerator(std::shared_ptr<FakeCoreAudio> audio)
 {
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator;
     enumerator.Attach(new FakeEnumerator(std::move(audio)));

@@ -12,7 +12,10 @@
 
 namespace {
 
-std::string DllPath() { return ExecutableDirectory() + "TarnMixer.dll"; }
+std::string DllPath()
+{
+    return ExecutableDirectory() + "TarnMixer.dll";
+}
 
 struct ToolRun {
     DWORD exitCode = ~0u;
@@ -169,25 +172,35 @@ TEST_F(MixerComponentTest, CallsThatBreakTheRulesGetErrorCodes)
         {"put, no name list", DISPATCH_PROPERTYPUT, {&value, nullptr, 1, 1}, E_POINTER},
         {"put, no argument list", DISPATCH_PROPERTYPUT, {nullptr, &named, 1, 1}, E_POINTER},
         {"get, no argument list", DISPATCH_PROPERTYGET, {nullptr, nullptr, 1, 0}, E_POINTER},
-        {"get, more names than arguments", DISPATCH_PROPERTYGET, {nullptr, nullptr, 0, 1},
+        {"get, more names than arguments",
+         DISPATCH_PROPERTYGET,
+         {nullptr, nullptr, 0, 1},
          DISP_E_BADPARAMCOUNT},
-        {"put, more names than arguments", DISPATCH_PROPERTYPUT, {&value, &named, 1, 2},
+        {"put, more names than arguments",
+         DISPATCH_PROPERTYPUT,
+         {&value, &named, 1, 2},
          DISP_E_BADPARAMCOUNT},
-        {"put, argument of another name", DISPATCH_PROPERTYPUT, {&value, &otherName, 1, 1},
+        {"put, argument of another name",
+         DISPATCH_PROPERTYPUT,
+         {&value, &otherName, 1, 1},
          DISP_E_PARAMNOTFOUND},
         {"put, reference to nothing", DISPATCH_PROPERTYPUT, {&nullRef, &named, 1, 1}, E_POINTER},
-        {"put, through a VARIANT to nothing", DISPATCH_PROPERTYPUT, {&refToNull, &named, 1, 1},
+        {"put, through a VARIANT to nothing",
+         DISPATCH_PROPERTYPUT,
+         {&refToNull, &named, 1, 1},
          E_POINTER},
-        {"put, reference to a reference", DISPATCH_PROPERTYPUT, {&refToRef, &named, 1, 1},
+        {"put, reference to a reference",
+         DISPATCH_PROPERTYPUT,
+         {&refToRef, &named, 1, 1},
          DISP_E_TYPEMISMATCH},
     };
     for (auto call : calls) {
         VARIANT result;
         VariantInit(&result);
         UINT argError = 0;
-        EXPECT_EQ(call.expected, dispatch->Invoke(TarnMixerDispid::srcVolume, IID_NULL, 0,
-                                                  call.flags, &call.params, &result, nullptr,
-                                                  &argError))
+        EXPECT_EQ(call.expected,
+                  dispatch->Invoke(TarnMixerDispid::srcVolume, IID_NULL, 0, call.flags,
+                                   &call.params, &result, nullptr, &argError))
             << call.what;
         VariantClear(&result);
     }

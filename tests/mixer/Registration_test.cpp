@@ -74,10 +74,10 @@ protected:
         EXPECT_EQ(L"TAudioMixer", Value(root, ClassKey, nullptr));
         EXPECT_EQ(path, Value(root, ServerKey, nullptr));
         EXPECT_EQ(L"Apartment", Value(root, ServerKey, L"ThreadingModel"));
-        EXPECT_EQ(1u, Count(root, ClassKey, false));   // InprocServer32 only
-        EXPECT_EQ(1u, Count(root, ClassKey, true));    // its name
+        EXPECT_EQ(1u, Count(root, ClassKey, false));  // InprocServer32 only
+        EXPECT_EQ(1u, Count(root, ClassKey, true));   // its name
         EXPECT_EQ(0u, Count(root, ServerKey, false));
-        EXPECT_EQ(2u, Count(root, ServerKey, true));   // path, threading model
+        EXPECT_EQ(2u, Count(root, ServerKey, true));  // path, threading model
     }
 };
 

@@ -52,7 +52,8 @@ protected:
     template <class Function>
     Function Entry(const char* name)
     {
-        auto entry = reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(dll_, name)));
+        auto entry =
+            reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(dll_, name)));
         EXPECT_NE(nullptr, entry) << name;
         return entry;
     }
@@ -76,14 +77,16 @@ protected:
 TEST_F(ServerTest, ServesOnlyItsOwnClass)
 {
     void* object = reinterpret_cast<void*>(1);
-    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, getClassObject_(IID_IDispatch, IID_IClassFactory, &object));
+    EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE,
+              getClassObject_(IID_IDispatch, IID_IClassFactory, &object));
     EXPECT_EQ(nullptr, object);
     ComPtr<IClassFactory> factory = Factory();
     ASSERT_NE(nullptr, factory.Get());
     ComPtr<IDispatch> dispatch;
     ComPtr<IUnknown> outer = factory;
-    EXPECT_EQ(CLASS_E_NOAGGREGATION, factory->CreateInstance(outer.Get(), IID_IDispatch,
-                                                             reinterpret_cast<void**>(dispatch.GetAddressOf())));
+    EXPECT_EQ(CLASS_E_NOAGGREGATION,
+              factory->CreateInstance(outer.Get(), IID_IDispatch,
+                                      reinterpret_cast<void**>(dispatch.GetAddressOf())));
     EXPECT_EQ(nullptr, dispatch.Get());
 }
 
@@ -124,8 +127,7 @@ TEST_F(ServerTest, CreatedObjectUsesTheBackendThisSystemCanDrive)
 
 TEST_F(ServerTest, RegistersItsOwnPathMachineWideAndUnregistersIt)
 {
-    const std::wstring classKey =
-        std::wstring(L"Software\\Classes\\CLSID\\") + TarnMixerClsidText;
+    const std::wstring classKey = std::wstring(L"Software\\Classes\\CLSID\\") + TarnMixerClsidText;
     const std::wstring serverKey = classKey + L"\\InprocServer32";
     wchar_t loaded[MAX_PATH] = {};
     GetModuleFileNameW(dll_, loaded, MAX_PATH);

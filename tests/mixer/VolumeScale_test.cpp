@@ -30,9 +30,9 @@ TEST(VolumeScale, ControlsAsFineAsTheVolumeGiveEveryValueBack)
     } ranges[] = {{0, 65535}, {0, 65536}, {1000, 200000}, {0, 0xFFFFFFFFu}};
     for (const auto& r : ranges)
         for (uint32_t v = 0; v <= FullVolume; ++v)
-            ASSERT_EQ(v, VolumeFromControl(VolumeToControl(static_cast<uint16_t>(v), r.minimum,
-                                                           r.maximum),
-                                           r.minimum, r.maximum))
+            ASSERT_EQ(v, VolumeFromControl(
+                             VolumeToControl(static_cast<uint16_t>(v), r.minimum, r.maximum),
+                             r.minimum, r.maximum))
                 << v << " in " << r.minimum << ".." << r.maximum;
 }
 

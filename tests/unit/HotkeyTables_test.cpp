@@ -16,175 +16,196 @@
 namespace {
 
 struct Codes {
-  std::int32_t Modifier1, Modifier2, Key;
-  bool operator==(const Codes& o) const {
-    return Modifier1 == o.Modifier1 && Modifier2 == o.Modifier2 && Key == o.Key;
-  }
+    std::int32_t Modifier1, Modifier2, Key;
+    bool operator==(const Codes& o) const
+    {
+        return Modifier1 == o.Modifier1 && Modifier2 == o.Modifier2 && Key == o.Key;
+    }
 };
 
-std::ostream& operator<<(std::ostream& out, const Codes& c) {
-  return out << std::hex << "(0x" << c.Modifier1 << ", 0x" << c.Modifier2
-             << ", 0x" << c.Key << ")";
+std::ostream& operator<<(std::ostream& out, const Codes& c)
+{
+    return out << std::hex << "(0x" << c.Modifier1 << ", 0x" << c.Modifier2 << ", 0x" << c.Key
+               << ")";
 }
 
-Codes Read(const HotkeyBinding& b) {
-  return {b.Modifier1.load(), b.Modifier2.load(), b.Key.load()};
+Codes Read(const HotkeyBinding& b)
+{
+    return {b.Modifier1.load(), b.Modifier2.load(), b.Key.load()};
 }
 
-void Fill(HotkeyBinding& b, std::int32_t value) {
-  b.Modifier1 = value;
-  b.Modifier2 = value;
-  b.Key = value;
+void Fill(HotkeyBinding& b, std::int32_t value)
+{
+    b.Modifier1 = value;
+    b.Modifier2 = value;
+    b.Key = value;
 }
 
 // The item index a list shows the text at, as the user picks it.
 template <typename Table>
-int IndexOf(const Table& table, const char* text) {
-  for (std::size_t i = 0; i < table.size(); ++i)
-    if (std::strcmp(table[i].Text, text) == 0) return static_cast<int>(i);
-  ADD_FAILURE() << "no entry " << text;
-  return -1;
+int IndexOf(const Table& table, const char* text)
+{
+    for (std::size_t i = 0; i < table.size(); ++i)
+        if (std::strcmp(table[i].Text, text) == 0) return static_cast<int>(i);
+    ADD_FAILURE() << "no entry " << text;
+    return -1;
 }
 
-std::vector<std::string> SplitAtPlus(const std::string& text) {
-  std::vector<std::string> parts;
-  std::size_t start = 0;
-  for (std::size_t plus; (plus = text.find('+', start)) != std::string::npos; start = plus + 1)
-    parts.push_back(text.substr(start, plus - start));
-  parts.push_back(text.substr(start));
-  return parts;
+std::vector<std::string> SplitAtPlus(const std::string& text)
+{
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t plus; (plus = text.find('+', start)) != std::string::npos; start = plus + 1)
+        parts.push_back(text.substr(start, plus - start));
+    parts.push_back(text.substr(start));
+    return parts;
 }
 
-HotkeyChoice Choice(const char* modifier, const char* key) {
-  return {IndexOf(ModifierCodes, modifier), IndexOf(KeyCodes, key)};
+HotkeyChoice Choice(const char* modifier, const char* key)
+{
+    return {IndexOf(ModifierCodes, modifier), IndexOf(KeyCodes, key)};
 }
 
 }  // namespace
 
-TEST(HotkeyTables, ModifierRowsInListOrderWithTheirCodes) {
-  const std::vector<std::string> texts{"<None>", "Ctrl", "Alt", "Shift",
-                                       "Ctrl+Alt", "Ctrl+Shift", "Shift+Alt"};
-  ASSERT_EQ(ModifierCodes.size(), texts.size());
-  for (std::size_t i = 0; i < texts.size(); ++i)
-    EXPECT_EQ(ModifierCodes[i].Text, texts[i]) << "row " << i;
+TEST(HotkeyTables, ModifierRowsInListOrderWithTheirCodes)
+{
+    const std::vector<std::string> texts{"<None>",   "Ctrl",       "Alt",      "Shift",
+                                         "Ctrl+Alt", "Ctrl+Shift", "Shift+Alt"};
+    ASSERT_EQ(ModifierCodes.size(), texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        EXPECT_EQ(ModifierCodes[i].Text, texts[i]) << "row " << i;
 
-  // A row's codes follow its text, the first named key first.
-  const std::map<std::string, std::int32_t> code{{"Ctrl", 0x11}, {"Alt", 0x12},
-                                                 {"Shift", 0x10}};
-  for (const ModifierRow& row : ModifierCodes) {
-    std::vector<std::int32_t> expected;
-    if (std::string(row.Text) != "<None>")
-      for (const std::string& name : SplitAtPlus(row.Text)) expected.push_back(code.at(name));
-    expected.resize(2, 0);
-    EXPECT_EQ(row.Modifier1, expected[0]) << row.Text;
-    EXPECT_EQ(row.Modifier2, expected[1]) << row.Text;
-  }
-}
-
-TEST(HotkeyTables, KeyAnchors) {
-  ASSERT_EQ(KeyCodes.size(), 59u);
-  const struct { int Index; const char* Text; std::int32_t Code; } anchors[] = {
-      {0, "`", 0xC0},         {1, "0", 0x30},         {10, "9", 0x39},
-      {11, "A", 0x41},        {36, "Z", 0x5A},        {37, "Insert", 0x2D},
-      {38, "Delete", 0x2E},   {39, "Home", 0x24},     {40, "End", 0x23},
-      {41, "PageUp", 0x21},   {42, "PageDown", 0x22}, {43, "F1", 0x70},
-      {54, "F12", 0x7B},      {55, "Numpad +", 0x6B}, {56, "Numpad -", 0x6D},
-      {57, "Numpad *", 0x6A}, {58, "Numpad /", 0x6F}};
-  for (const auto& a : anchors) {
-    EXPECT_STREQ(KeyCodes[a.Index].Text, a.Text) << "index " << a.Index;
-    EXPECT_EQ(KeyCodes[a.Index].Code, a.Code) << "index " << a.Index;
-  }
-}
-
-TEST(HotkeyTables, DigitLetterAndFunctionRangesAscendOneEntryPerKey) {
-  for (int i = 1; i <= 36; ++i) {
-    const std::string text = KeyCodes[i].Text;
-    ASSERT_EQ(text.size(), 1u) << "index " << i;
-    EXPECT_EQ(KeyCodes[i].Code, text[0]) << "index " << i;
-    if (i != 10 && i != 36) {
-      EXPECT_EQ(KeyCodes[i + 1].Text[0], text[0] + 1) << "index " << i;
+    // A row's codes follow its text, the first named key first.
+    const std::map<std::string, std::int32_t> code{{"Ctrl", 0x11}, {"Alt", 0x12}, {"Shift", 0x10}};
+    for (const ModifierRow& row : ModifierCodes) {
+        std::vector<std::int32_t> expected;
+        if (std::string(row.Text) != "<None>")
+            for (const std::string& name : SplitAtPlus(row.Text))
+                expected.push_back(code.at(name));
+        expected.resize(2, 0);
+        EXPECT_EQ(row.Modifier1, expected[0]) << row.Text;
+        EXPECT_EQ(row.Modifier2, expected[1]) << row.Text;
     }
-  }
-  for (int n = 1; n <= 12; ++n) {
-    EXPECT_EQ(KeyCodes[42 + n].Text, "F" + std::to_string(n));
-    EXPECT_EQ(KeyCodes[42 + n].Code, 0x6F + n);
-  }
 }
 
-TEST(HotkeyTables, EveryKeyEntryIsDistinctAndUsable) {
-  std::set<std::string> texts;
-  std::set<std::int32_t> codes;
-  for (const KeyRow& row : KeyCodes) {
-    texts.insert(row.Text);
-    codes.insert(row.Code);
-    EXPECT_GT(row.Code, 0) << row.Text;
-    EXPECT_LT(row.Code, 0x100) << row.Text;
-  }
-  EXPECT_EQ(texts.size(), KeyCodes.size());
-  EXPECT_EQ(codes.size(), KeyCodes.size());
+TEST(HotkeyTables, KeyAnchors)
+{
+    ASSERT_EQ(KeyCodes.size(), 59u);
+    const struct {
+        int Index;
+        const char* Text;
+        std::int32_t Code;
+    } anchors[] = {{0, "`", 0xC0},         {1, "0", 0x30},         {10, "9", 0x39},
+                   {11, "A", 0x41},        {36, "Z", 0x5A},        {37, "Insert", 0x2D},
+                   {38, "Delete", 0x2E},   {39, "Home", 0x24},     {40, "End", 0x23},
+                   {41, "PageUp", 0x21},   {42, "PageDown", 0x22}, {43, "F1", 0x70},
+                   {54, "F12", 0x7B},      {55, "Numpad +", 0x6B}, {56, "Numpad -", 0x6D},
+                   {57, "Numpad *", 0x6A}, {58, "Numpad /", 0x6F}};
+    for (const auto& a : anchors) {
+        EXPECT_STREQ(KeyCodes[a.Index].Text, a.Text) << "index " << a.Index;
+        EXPECT_EQ(KeyCodes[a.Index].Code, a.Code) << "index " << a.Index;
+    }
 }
 
-TEST(BuildHotkeyBindings, TurnsChoicesIntoCodesPerAction) {
-  HotkeyBinding up, down, mute;
-  BuildHotkeyBindings(Choice("Ctrl+Shift", "Numpad +"), Choice("<None>", "F5"),
-                      Choice("Shift+Alt", "`"), up, down, mute);
-  EXPECT_EQ(Read(up), (Codes{0x11, 0x10, 0x6B}));
-  EXPECT_EQ(Read(down), (Codes{0, 0, 0x74}));
-  EXPECT_EQ(Read(mute), (Codes{0x10, 0x12, 0xC0}));
-
-  // The settings file's defaults: the keypad keys alone.
-  BuildHotkeyBindings({0, 55}, {0, 56}, {0, 57}, up, down, mute);
-  EXPECT_EQ(Read(up), (Codes{0, 0, 0x6B}));
-  EXPECT_EQ(Read(down), (Codes{0, 0, 0x6D}));
-  EXPECT_EQ(Read(mute), (Codes{0, 0, 0x6A}));
+TEST(HotkeyTables, DigitLetterAndFunctionRangesAscendOneEntryPerKey)
+{
+    for (int i = 1; i <= 36; ++i) {
+        const std::string text = KeyCodes[i].Text;
+        ASSERT_EQ(text.size(), 1u) << "index " << i;
+        EXPECT_EQ(KeyCodes[i].Code, text[0]) << "index " << i;
+        if (i != 10 && i != 36) {
+            EXPECT_EQ(KeyCodes[i + 1].Text[0], text[0] + 1) << "index " << i;
+        }
+    }
+    for (int n = 1; n <= 12; ++n) {
+        EXPECT_EQ(KeyCodes[42 + n].Text, "F" + std::to_string(n));
+        EXPECT_EQ(KeyCodes[42 + n].Code, 0x6F + n);
+    }
 }
 
-TEST(BuildHotkeyBindings, RebuildsAllNineFieldsInPlace) {
-  HotkeyBinding up, down, mute;
-  Fill(up, 0x7777);
-  Fill(down, 0x7777);
-  Fill(mute, 0x7777);
-  BuildHotkeyBindings(Choice("Ctrl+Alt", "Z"), Choice("Alt", "0"),
-                      Choice("Shift", "Numpad /"), up, down, mute);
-  EXPECT_EQ(Read(up), (Codes{0x11, 0x12, 0x5A}));
-  EXPECT_EQ(Read(down), (Codes{0x12, 0, 0x30}));
-  EXPECT_EQ(Read(mute), (Codes{0x10, 0, 0x6F}));
-
-  // A second modifier goes back to 0 when a one-modifier row follows.
-  BuildHotkeyBindings(Choice("Ctrl", "Z"), Choice("Alt", "0"),
-                      Choice("Shift", "Numpad /"), up, down, mute);
-  EXPECT_EQ(Read(up), (Codes{0x11, 0, 0x5A}));
+TEST(HotkeyTables, EveryKeyEntryIsDistinctAndUsable)
+{
+    std::set<std::string> texts;
+    std::set<std::int32_t> codes;
+    for (const KeyRow& row : KeyCodes) {
+        texts.insert(row.Text);
+        codes.insert(row.Code);
+        EXPECT_GT(row.Code, 0) << row.Text;
+        EXPECT_LT(row.Code, 0x100) << row.Text;
+    }
+    EXPECT_EQ(texts.size(), KeyCodes.size());
+    EXPECT_EQ(codes.size(), KeyCodes.size());
 }
 
-TEST(BuildHotkeyBindings, IndexOutsideItsTableGivesABindingThatNeverFires) {
-  const HotkeyChoice bad[] = {{-1, 55}, {7, 55}, {0, -1}, {6, 59},
-                              {INT_MIN, 0}, {0, INT_MAX}, {-1, -1}};
-  for (const HotkeyChoice& choice : bad) {
+TEST(BuildHotkeyBindings, TurnsChoicesIntoCodesPerAction)
+{
     HotkeyBinding up, down, mute;
-    Fill(down, 0x7777);
-    BuildHotkeyBindings({5, 55}, choice, {0, 57}, up, down, mute);
-    EXPECT_EQ(Read(down), (Codes{0, 0, 0}))
-        << "modifier " << choice.Modifier << ", key " << choice.Key;
-    // The other two actions are built as usual.
+    BuildHotkeyBindings(Choice("Ctrl+Shift", "Numpad +"), Choice("<None>", "F5"),
+                        Choice("Shift+Alt", "`"), up, down, mute);
     EXPECT_EQ(Read(up), (Codes{0x11, 0x10, 0x6B}));
+    EXPECT_EQ(Read(down), (Codes{0, 0, 0x74}));
+    EXPECT_EQ(Read(mute), (Codes{0x10, 0x12, 0xC0}));
+
+    // The settings file's defaults: the keypad keys alone.
+    BuildHotkeyBindings({0, 55}, {0, 56}, {0, 57}, up, down, mute);
+    EXPECT_EQ(Read(up), (Codes{0, 0, 0x6B}));
+    EXPECT_EQ(Read(down), (Codes{0, 0, 0x6D}));
     EXPECT_EQ(Read(mute), (Codes{0, 0, 0x6A}));
-  }
 }
 
-TEST(HotkeyActionMessage, ParametersTellTheActionsApart) {
-  EXPECT_EQ(WM_HOTKEYACTION, 0x401u);
-  const struct { HotkeyAction Action; std::uintptr_t WParam; std::intptr_t LParam; }
-      table[] = {{HotkeyAction::VolumeUp, 0, 0},
+TEST(BuildHotkeyBindings, RebuildsAllNineFieldsInPlace)
+{
+    HotkeyBinding up, down, mute;
+    Fill(up, 0x7777);
+    Fill(down, 0x7777);
+    Fill(mute, 0x7777);
+    BuildHotkeyBindings(Choice("Ctrl+Alt", "Z"), Choice("Alt", "0"), Choice("Shift", "Numpad /"),
+                        up, down, mute);
+    EXPECT_EQ(Read(up), (Codes{0x11, 0x12, 0x5A}));
+    EXPECT_EQ(Read(down), (Codes{0x12, 0, 0x30}));
+    EXPECT_EQ(Read(mute), (Codes{0x10, 0, 0x6F}));
+
+    // A second modifier goes back to 0 when a one-modifier row follows.
+    BuildHotkeyBindings(Choice("Ctrl", "Z"), Choice("Alt", "0"), Choice("Shift", "Numpad /"), up,
+                        down, mute);
+    EXPECT_EQ(Read(up), (Codes{0x11, 0, 0x5A}));
+}
+
+TEST(BuildHotkeyBindings, IndexOutsideItsTableGivesABindingThatNeverFires)
+{
+    const HotkeyChoice bad[] = {{-1, 55},     {7, 55},      {0, -1}, {6, 59},
+                                {INT_MIN, 0}, {0, INT_MAX}, {-1, -1}};
+    for (const HotkeyChoice& choice : bad) {
+        HotkeyBinding up, down, mute;
+        Fill(down, 0x7777);
+        BuildHotkeyBindings({5, 55}, choice, {0, 57}, up, down, mute);
+        EXPECT_EQ(Read(down), (Codes{0, 0, 0}))
+            << "modifier " << choice.Modifier << ", key " << choice.Key;
+        // The other two actions are built as usual.
+        EXPECT_EQ(Read(up), (Codes{0x11, 0x10, 0x6B}));
+        EXPECT_EQ(Read(mute), (Codes{0, 0, 0x6A}));
+    }
+}
+
+TEST(HotkeyActionMessage, ParametersTellTheActionsApart)
+{
+    EXPECT_EQ(WM_HOTKEYACTION, 0x401u);
+    const struct {
+        HotkeyAction Action;
+        std::uintptr_t WParam;
+        std::intptr_t LParam;
+    } table[] = {{HotkeyAction::VolumeUp, 0, 0},
                  {HotkeyAction::VolumeDown, 1, 0},
                  {HotkeyAction::MuteToggle, 0, 1}};
-  for (const auto& row : table) {
-    const HotkeyActionParams params = ParamsOf(row.Action);
-    EXPECT_EQ(params.WParam, row.WParam);
-    EXPECT_EQ(params.LParam, row.LParam);
-    EXPECT_EQ(ActionOf(params.WParam, params.LParam), row.Action);
-  }
-  // The receiver looks at LParam first and counts any non-zero value.
-  EXPECT_EQ(ActionOf(1, 1), HotkeyAction::MuteToggle);
-  EXPECT_EQ(ActionOf(0, -1), HotkeyAction::MuteToggle);
-  EXPECT_EQ(ActionOf(42, 0), HotkeyAction::VolumeDown);
+    for (const auto& row : table) {
+        const HotkeyActionParams params = ParamsOf(row.Action);
+        EXPECT_EQ(params.WParam, row.WParam);
+        EXPECT_EQ(params.LParam, row.LParam);
+        EXPECT_EQ(ActionOf(params.WParam, params.LParam), row.Action);
+    }
+    // The receiver looks at LParam first and counts any non-zero value.
+    EXPECT_EQ(ActionOf(1, 1), HotkeyAction::MuteToggle);
+    EXPECT_EQ(ActionOf(0, -1), HotkeyAction::MuteToggle);
+    EXPECT_EQ(ActionOf(42, 0), HotkeyAction::VolumeDown);
 }

@@ -65,17 +65,42 @@ TEST(SettingsTest, ConvertsStoredTexts)
         std::optional<int32_t> Expected;
     };
     const Case cases[] = {
-        {"5", 5},          {"+5", 5},          {"-1", -1},          {"0", 0},
-        {"58", 58},        {"$A", 10},         {"$a", 10},          {"-$A", -10},
-        {"0x3", 3},        {"0X1f", 31},       {"0x0", 0},          {"0x", std::nullopt},
-        {"0X", std::nullopt}, {"$", std::nullopt}, {"0x-3", std::nullopt}, {"$G", std::nullopt},
-        {"abc", std::nullopt}, {"", std::nullopt}, {"-", std::nullopt}, {"5a", std::nullopt},
-        {"1 2", std::nullopt}, {"A", std::nullopt}, {"x3", std::nullopt}, {"00x3", std::nullopt},
+        {"5", 5},
+        {"+5", 5},
+        {"-1", -1},
+        {"0", 0},
+        {"58", 58},
+        {"$A", 10},
+        {"$a", 10},
+        {"-$A", -10},
+        {"0x3", 3},
+        {"0X1f", 31},
+        {"0x0", 0},
+        {"0x", std::nullopt},
+        {"0X", std::nullopt},
+        {"$", std::nullopt},
+        {"0x-3", std::nullopt},
+        {"$G", std::nullopt},
+        {"abc", std::nullopt},
+        {"", std::nullopt},
+        {"-", std::nullopt},
+        {"5a", std::nullopt},
+        {"1 2", std::nullopt},
+        {"A", std::nullopt},
+        {"x3", std::nullopt},
+        {"00x3", std::nullopt},
         // The private-profile read drops blanks around a value; so do we.
-        {" 7", 7},         {"7 ", 7},          {"\t7\t", 7},        {"   ", std::nullopt},
-        {"2147483647", 2147483647}, {"-2147483648", INT32_MIN},
-        {"2147483648", std::nullopt}, {"-2147483649", std::nullopt},
-        {"99999999999", std::nullopt}, {"$7FFFFFFF", 2147483647}, {"$80000000", std::nullopt},
+        {" 7", 7},
+        {"7 ", 7},
+        {"\t7\t", 7},
+        {"   ", std::nullopt},
+        {"2147483647", 2147483647},
+        {"-2147483648", INT32_MIN},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"99999999999", std::nullopt},
+        {"$7FFFFFFF", 2147483647},
+        {"$80000000", std::nullopt},
         {"0x123456789", std::nullopt},
     };
     for (const Case& c : cases) {
@@ -86,10 +111,10 @@ TEST(SettingsTest, ConvertsStoredTexts)
 TEST(SettingsTest, LoadsEveryKeyIntoItsOwnChoice)
 {
     MemoryIniStore store;
-    store.Values = {{{"Hotkey", "PreVolumeUp"}, "1"}, {{"Hotkey", "VolumeUp"}, "2"},
+    store.Values = {{{"Hotkey", "PreVolumeUp"}, "1"},   {{"Hotkey", "VolumeUp"}, "2"},
                     {{"Hotkey", "PreVolumeDown"}, "3"}, {{"Hotkey", "VolumeDown"}, "0x4"},
-                    {{"Hotkey", "PreMute"}, "$5"}, {{"Hotkey", "Mute"}, "6"},
-                    {{"Step", "StepUp"}, "7"}, {{"Step", "StepDown"}, "8"}};
+                    {{"Hotkey", "PreMute"}, "$5"},      {{"Hotkey", "Mute"}, "6"},
+                    {{"Step", "StepUp"}, "7"},          {{"Step", "StepDown"}, "8"}};
     EXPECT_EQ(LoadSettings(store), DistinctChoices());
     EXPECT_TRUE(store.Writes.empty());
 }
@@ -105,9 +130,9 @@ TEST(SettingsTest, LoadGivesDefaultsForMissingOrUnusableValues)
     EXPECT_EQ(LoadSettings(wrongSection), SettingsChoices{});
 
     MemoryIniStore store;
-    store.Values = {{{"Hotkey", "PreVolumeUp"}, "abc"}, {{"Hotkey", "VolumeUp"}, ""},
+    store.Values = {{{"Hotkey", "PreVolumeUp"}, "abc"},  {{"Hotkey", "VolumeUp"}, ""},
                     {{"Hotkey", "PreVolumeDown"}, "-1"}, {{"Hotkey", "VolumeDown"}, "99999999999"},
-                    {{"Step", "StepUp"}, "letters"}, {{"Step", "StepDown"}, "0x"}};
+                    {{"Step", "StepUp"}, "letters"},     {{"Step", "StepDown"}, "0x"}};
     EXPECT_EQ(LoadSettings(store), SettingsChoices{});
 }
 
@@ -115,8 +140,8 @@ TEST(SettingsTest, LoadKeepsEachListWithinItsSize)
 {
     MemoryIniStore lastEntries;
     lastEntries.Values = {{{"Hotkey", "PreVolumeUp"}, "6"}, {{"Hotkey", "VolumeUp"}, "58"},
-                          {{"Hotkey", "PreMute"}, "6"}, {{"Hotkey", "Mute"}, "58"},
-                          {{"Step", "StepUp"}, "8"}, {{"Step", "StepDown"}, "0"}};
+                          {{"Hotkey", "PreMute"}, "6"},     {{"Hotkey", "Mute"}, "58"},
+                          {{"Step", "StepUp"}, "8"},        {{"Step", "StepDown"}, "0"}};
     const SettingsChoices loaded = LoadSettings(lastEntries);
     EXPECT_EQ(loaded.PreVolumeUp, 6);
     EXPECT_EQ(loaded.VolumeUp, 58);
@@ -126,10 +151,10 @@ TEST(SettingsTest, LoadKeepsEachListWithinItsSize)
     EXPECT_EQ(loaded.StepDown, 0);
 
     MemoryIniStore oneTooFar;
-    oneTooFar.Values = {{{"Hotkey", "PreVolumeUp"}, "7"}, {{"Hotkey", "VolumeUp"}, "59"},
+    oneTooFar.Values = {{{"Hotkey", "PreVolumeUp"}, "7"},   {{"Hotkey", "VolumeUp"}, "59"},
                         {{"Hotkey", "PreVolumeDown"}, "7"}, {{"Hotkey", "VolumeDown"}, "59"},
-                        {{"Hotkey", "PreMute"}, "7"}, {{"Hotkey", "Mute"}, "59"},
-                        {{"Step", "StepUp"}, "9"}, {{"Step", "StepDown"}, "9"}};
+                        {{"Hotkey", "PreMute"}, "7"},       {{"Hotkey", "Mute"}, "59"},
+                        {{"Step", "StepUp"}, "9"},          {{"Step", "StepDown"}, "9"}};
     EXPECT_EQ(LoadSettings(oneTooFar), SettingsChoices{});
 }
 
@@ -149,10 +174,10 @@ TEST(SettingsTest, SaveWritesAllEightKeysInFileOrder)
     SettingsChoices choices = DistinctChoices();
     choices.Mute = -1;  // a list left with no selection
     SaveSettings(store, choices);
-    const std::vector<std::string> expected = {
-        "Hotkey/PreVolumeUp=1", "Hotkey/VolumeUp=2", "Hotkey/PreVolumeDown=3",
-        "Hotkey/VolumeDown=4",  "Hotkey/PreMute=5",  "Hotkey/Mute=-1",
-        "Step/StepUp=7",        "Step/StepDown=8"};
+    const std::vector<std::string> expected = {"Hotkey/PreVolumeUp=1",   "Hotkey/VolumeUp=2",
+                                               "Hotkey/PreVolumeDown=3", "Hotkey/VolumeDown=4",
+                                               "Hotkey/PreMute=5",       "Hotkey/Mute=-1",
+                                               "Step/StepUp=7",          "Step/StepDown=8"};
     EXPECT_EQ(store.Writes, expected);
 
     // Read back, the unselected list falls back to its default.

@@ -28,9 +28,15 @@ public:
     bool devOutputValid() override { return note("get devOutputValid"), deviceValid.at(device); }
     bool srcOutputValid() override { return note("get srcOutputValid"), current().valid; }
     void setTimerInterval(int16_t v) override { note("put TimerInterval " + std::to_string(v)); }
-    void setTimerEnabled(bool v) override { note(std::string("put TimerEnabled ") + (v ? "1" : "0")); }
+    void setTimerEnabled(bool v) override
+    {
+        note(std::string("put TimerEnabled ") + (v ? "1" : "0"));
+    }
     int16_t devOutput() override { return note("get devOutput"), device; }
-    void setDevOutput(int16_t v) override { note("put devOutput " + std::to_string(v)), device = v; }
+    void setDevOutput(int16_t v) override
+    {
+        note("put devOutput " + std::to_string(v)), device = v;
+    }
     int16_t devOutputMax() override
     {
         return note("get devOutputMax"), static_cast<int16_t>(deviceValid.size() - 1);
@@ -42,9 +48,15 @@ public:
     }
     std::string srcOutputName() override { return note("get srcOutputName"), current().name; }
     int32_t srcVolume() override { return note("get srcVolume"), current().volume; }
-    void setSrcVolume(int32_t v) override { note("put srcVolume " + std::to_string(v)), current().volume = v; }
+    void setSrcVolume(int32_t v) override
+    {
+        note("put srcVolume " + std::to_string(v)), current().volume = v;
+    }
     bool srcMute() override { return note("get srcMute"), current().mute; }
-    void setSrcMute(bool v) override { note(std::string("put srcMute ") + (v ? "1" : "0")), current().mute = v; }
+    void setSrcMute(bool v) override
+    {
+        note(std::string("put srcMute ") + (v ? "1" : "0")), current().mute = v;
+    }
 
     // The component keeps a line selected even on a device without lines.
     Line& current()
@@ -103,13 +115,11 @@ TEST_F(VolumeControllerTest, DeviceSelectionSkipsUnusableDevicesFromTheCurrentOn
     mixer.deviceValid = {true, false, false, true};
     mixer.device = 1;
     controller.SelectDevice();
-    EXPECT_EQ(mixer.log, (Log{"get devOutput", "get devOutputMax",
-                              "put devOutput 0", "get devOutputValid",
-                              "put devOutput 1", "get devOutputValid",
-                              "put devOutput 2", "get devOutputValid",
-                              "put devOutput 3", "get devOutputValid",
-                              "get devOutputMax", "put devOutput 3",
-                              "put TimerEnabled 1", "put TimerInterval 80", "get srcVolume"}));
+    EXPECT_EQ(mixer.log,
+              (Log{"get devOutput", "get devOutputMax", "put devOutput 0", "get devOutputValid",
+                   "put devOutput 1", "get devOutputValid", "put devOutput 2", "get devOutputValid",
+                   "put devOutput 3", "get devOutputValid", "get devOutputMax", "put devOutput 3",
+                   "put TimerEnabled 1", "put TimerInterval 80", "get srcVolume"}));
 }
 
 TEST_F(VolumeControllerTest, DeviceSelectionOutcomes)
@@ -120,11 +130,11 @@ TEST_F(VolumeControllerTest, DeviceSelectionOutcomes)
         int16_t chosen;
     };
     const Case cases[] = {
-        {{true, true}, 1, 1},          // the component's choice is usable
-        {{false, true}, 0, 1},         // moves forward past an unusable one
-        {{true, false}, 1, 0},         // nothing usable from the current one on: back to 0
-        {{false, false, false}, 0, 0}, // nothing usable at all
-        {{true, false, true}, 0, 0},   // an unusable device after the choice does not matter
+        {{true, true}, 1, 1},           // the component's choice is usable
+        {{false, true}, 0, 1},          // moves forward past an unusable one
+        {{true, false}, 1, 0},          // nothing usable from the current one on: back to 0
+        {{false, false, false}, 0, 0},  // nothing usable at all
+        {{true, false, true}, 0, 0},    // an unusable device after the choice does not matter
     };
     for (const Case& c : cases) {
         FakeMixer m;
@@ -153,8 +163,8 @@ TEST_F(VolumeControllerTest, LineListKeepsComponentIndexesOfListedLines)
     controls.selected = 1;
     mixer.log.clear();
     controller.comboxSourceChange();
-    EXPECT_EQ(mixer.log, (Log{"put srcOutput 2", "get srcVolume", "put srcVolume 2000", "get srcMute",
-                              "put srcMute 1"}));
+    EXPECT_EQ(mixer.log, (Log{"put srcOutput 2", "get srcVolume", "put srcVolume 2000",
+                              "get srcMute", "put srcMute 1"}));
     EXPECT_EQ(controls.position, 2000);
     EXPECT_TRUE(controls.muted);
     EXPECT_EQ(controls.trayUpdates, 1);
@@ -198,7 +208,8 @@ TEST_F(VolumeControllerTest, HotkeyStepsMoveTheSliderAndWriteOnlyRealChanges)
     controller.HotkeyAction(0, 0);  // up 10 %
     EXPECT_EQ(controls.position, 6553);
     EXPECT_EQ(VolumePercent(controls.position), 9);
-    for (int i = 0; i < 9; ++i) controller.HotkeyAction(0, 0);
+    for (int i = 0; i < 9; ++i)
+        controller.HotkeyAction(0, 0);
     EXPECT_EQ(controls.position, 65530);
     controller.HotkeyAction(0, 0);
     EXPECT_EQ(controls.position, 65535);
@@ -229,8 +240,8 @@ TEST_F(VolumeControllerTest, StepSizesComeFromTheVisibleText)
     controller.HotkeyAction(0, 0);
     EXPECT_EQ(controls.position, before + 655);
 
-    for (const char* bad : {"", "%", "x%", "1 0%", "99999999999%", "\v5%", "\f-3%", " 5%", "+%",
-                            "-+5%", "0x5%"}) {
+    for (const char* bad :
+         {"", "%", "x%", "1 0%", "99999999999%", "\v5%", "\f-3%", " 5%", "+%", "-+5%", "0x5%"}) {
         controls.stepUp = bad;
         EXPECT_THROW(controller.HotkeyAction(0, 0), std::invalid_argument) << bad;
     }

@@ -21,179 +21,198 @@ constexpr WORD Ctrl = VK_CONTROL, F9 = VK_F9, NumpadSubtract = VK_SUBTRACT,
                NumpadMultiply = VK_MULTIPLY;
 
 struct WindowDestroyer {
-  void operator()(HWND window) const { DestroyWindow(window); }
+    void operator()(HWND window) const { DestroyWindow(window); }
 };
 using UniqueWindow = std::unique_ptr<std::remove_pointer_t<HWND>, WindowDestroyer>;
 
-UniqueWindow MakeTargetWindow() {
-  return UniqueWindow(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                                      nullptr, GetModuleHandleA(nullptr), nullptr));
+UniqueWindow MakeTargetWindow()
+{
+    return UniqueWindow(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                        GetModuleHandleA(nullptr), nullptr));
 }
 
 // Keys a test presses, released however the test ends so that no key
 // stays down for the tests after it.
 class Keyboard {
- public:
-  ~Keyboard() { ReleaseAll(); }
-  void Press(WORD key) {
-    Send(key, 0);
-    Down.push_back(key);
-  }
-  void ReleaseAll() {
-    for (auto key = Down.rbegin(); key != Down.rend(); ++key) Send(*key, KEYEVENTF_KEYUP);
-    Down.clear();
-  }
+public:
+    ~Keyboard() { ReleaseAll(); }
+    void Press(WORD key)
+    {
+        Send(key, 0);
+        Down.push_back(key);
+    }
+    void ReleaseAll()
+    {
+        for (auto key = Down.rbegin(); key != Down.rend(); ++key)
+            Send(*key, KEYEVENTF_KEYUP);
+        Down.clear();
+    }
 
- private:
-  static void Send(WORD key, DWORD flags) {
-    INPUT input{};
-    input.type = INPUT_KEYBOARD;
-    input.ki.wVk = key;
-    input.ki.dwFlags = flags;
-    ASSERT_EQ(SendInput(1, &input, sizeof input), 1u);
-  }
-  std::vector<WORD> Down;
+private:
+    static void Send(WORD key, DWORD flags)
+    {
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = key;
+        input.ki.dwFlags = flags;
+        ASSERT_EQ(SendInput(1, &input, sizeof input), 1u);
+    }
+    std::vector<WORD> Down;
 };
 
 // Stops a detector when the test ends, as the main window does at exit.
 struct Terminator {
-  std::shared_ptr<THotkeyDetector> Detector;
-  ~Terminator() {
-    if (Detector) Detector->Terminate();
-  }
+    std::shared_ptr<THotkeyDetector> Detector;
+    ~Terminator()
+    {
+        if (Detector) Detector->Terminate();
+    }
 };
 
 // Signed difference of two tick readings.
-LONG Elapsed(DWORD from, DWORD to) { return static_cast<LONG>(to - from); }
+LONG Elapsed(DWORD from, DWORD to)
+{
+    return static_cast<LONG>(to - from);
+}
 
 struct Received {
-  HotkeyAction Action;
-  DWORD PostedAt;  // the message's time stamp, taken when it was posted
+    HotkeyAction Action;
+    DWORD PostedAt;  // the message's time stamp, taken when it was posted
 };
 
 // Pumps the test thread's queue for a while and keeps the detector's
 // messages for the window.
-std::vector<Received> CollectFor(HWND window, DWORD ms) {
-  std::vector<Received> got;
-  const DWORD start = GetTickCount();
-  for (;;) {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.hwnd == window && msg.message == WM_HOTKEYACTION)
-        got.push_back({ActionOf(msg.wParam, msg.lParam), msg.time});
+std::vector<Received> CollectFor(HWND window, DWORD ms)
+{
+    std::vector<Received> got;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.hwnd == window && msg.message == WM_HOTKEYACTION)
+                got.push_back({ActionOf(msg.wParam, msg.lParam), msg.time});
+        }
+        const LONG left = static_cast<LONG>(ms) - Elapsed(start, GetTickCount());
+        if (left <= 0) return got;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
     }
-    const LONG left = static_cast<LONG>(ms) - Elapsed(start, GetTickCount());
-    if (left <= 0) return got;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(left), QS_ALLINPUT);
-  }
 }
 
 class HotkeyDetectorTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(Window);
-    // Volume up "Ctrl" + "F9", volume down and mute on the keypad.
-    BuildHotkeyBindings({1, 51}, {0, 56}, {0, 57}, VolumeUpHotkey, VolumeDownHotkey,
-                        MuteHotkey);
-    ASSERT_EQ(VolumeUpHotkey.Key.load(), F9);
-    Guard.Detector = THotkeyDetector::Start(Window.get());
-  }
-  void TearDown() override {
-    Keys.ReleaseAll();
-    BuildHotkeyBindings({-1, -1}, {-1, -1}, {-1, -1}, VolumeUpHotkey, VolumeDownHotkey,
-                        MuteHotkey);
-  }
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(Window);
+        // Volume up "Ctrl" + "F9", volume down and mute on the keypad.
+        BuildHotkeyBindings({1, 51}, {0, 56}, {0, 57}, VolumeUpHotkey, VolumeDownHotkey,
+                            MuteHotkey);
+        ASSERT_EQ(VolumeUpHotkey.Key.load(), F9);
+        Guard.Detector = THotkeyDetector::Start(Window.get());
+    }
+    void TearDown() override
+    {
+        Keys.ReleaseAll();
+        BuildHotkeyBindings({-1, -1}, {-1, -1}, {-1, -1}, VolumeUpHotkey, VolumeDownHotkey,
+                            MuteHotkey);
+    }
 
-  UniqueWindow Window = MakeTargetWindow();
-  Keyboard Keys;
-  Terminator Guard;
+    UniqueWindow Window = MakeTargetWindow();
+    Keyboard Keys;
+    Terminator Guard;
 };
 
-TEST_F(HotkeyDetectorTest, HeldVolumeKeyPostsAtOnceThenRepeats) {
-  EXPECT_TRUE(CollectFor(Window.get(), 200).empty()) << "nothing pressed";
+TEST_F(HotkeyDetectorTest, HeldVolumeKeyPostsAtOnceThenRepeats)
+{
+    EXPECT_TRUE(CollectFor(Window.get(), 200).empty()) << "nothing pressed";
 
-  Keys.Press(F9);
-  EXPECT_TRUE(CollectFor(Window.get(), 200).empty()) << "Ctrl is part of the hotkey";
+    Keys.Press(F9);
+    EXPECT_TRUE(CollectFor(Window.get(), 200).empty()) << "Ctrl is part of the hotkey";
 
-  const DWORD pressed = GetTickCount();
-  Keys.Press(Ctrl);
-  std::vector<Received> got = CollectFor(Window.get(), 1500);
-  const LONG held = Elapsed(pressed, GetTickCount());
-  Keys.ReleaseAll();
-  const DWORD released = GetTickCount();
-  const std::vector<Received> after = CollectFor(Window.get(), 300);
-  got.insert(got.end(), after.begin(), after.end());
-
-  std::string times = "held " + std::to_string(held) + " ms, posts at";
-  for (const Received& r : got) times += " " + std::to_string(Elapsed(pressed, r.PostedAt));
-  SCOPED_TRACE(times);
-  ASSERT_GE(got.size(), 3u) << "one at once, one after a second, repeats";
-  // At most one post a poll, and repeats never closer than 81 ms.
-  EXPECT_LE(got.size(), static_cast<std::size_t>(2 + (held - 1001) / 81));
-  EXPECT_GE(Elapsed(pressed, got[0].PostedAt), 0);
-  EXPECT_LT(Elapsed(pressed, got[0].PostedAt), 250);
-  EXPECT_GE(Elapsed(got[0].PostedAt, got[1].PostedAt), 1001);
-  EXPECT_LT(Elapsed(got[0].PostedAt, got[1].PostedAt), 1001 + 300);
-  for (std::size_t i = 0; i < got.size(); ++i) {
-    EXPECT_EQ(got[i].Action, HotkeyAction::VolumeUp);
-    if (i >= 2) {
-      EXPECT_GE(Elapsed(got[i - 1].PostedAt, got[i].PostedAt), 81) << "repeat " << i;
-      EXPECT_LT(Elapsed(got[i - 1].PostedAt, got[i].PostedAt), 300) << "repeat " << i;
-    }
-  }
-  // A poll already under way at the release may still post once.
-  EXPECT_LT(Elapsed(released, got.back().PostedAt), 50);
-}
-
-TEST_F(HotkeyDetectorTest, EachActionCarriesItsOwnParameters) {
-  Keys.Press(NumpadSubtract);
-  std::vector<Received> got = CollectFor(Window.get(), 300);
-  Keys.ReleaseAll();
-  ASSERT_EQ(got.size(), 1u);
-  EXPECT_EQ(got[0].Action, HotkeyAction::VolumeDown);
-  CollectFor(Window.get(), 50);
-
-  // Mute fires once however long it is held, and again on the next press.
-  for (int press = 0; press < 2; ++press) {
-    Keys.Press(NumpadMultiply);
-    got = CollectFor(Window.get(), press == 0 ? 1300 : 300);
+    const DWORD pressed = GetTickCount();
+    Keys.Press(Ctrl);
+    std::vector<Received> got = CollectFor(Window.get(), 1500);
+    const LONG held = Elapsed(pressed, GetTickCount());
     Keys.ReleaseAll();
-    ASSERT_EQ(got.size(), 1u) << "press " << press;
-    EXPECT_EQ(got[0].Action, HotkeyAction::MuteToggle);
+    const DWORD released = GetTickCount();
+    const std::vector<Received> after = CollectFor(Window.get(), 300);
+    got.insert(got.end(), after.begin(), after.end());
+
+    std::string times = "held " + std::to_string(held) + " ms, posts at";
+    for (const Received& r : got)
+        times += " " + std::to_string(Elapsed(pressed, r.PostedAt));
+    SCOPED_TRACE(times);
+    ASSERT_GE(got.size(), 3u) << "one at once, one after a second, repeats";
+    // At most one post a poll, and repeats never closer than 81 ms.
+    EXPECT_LE(got.size(), static_cast<std::size_t>(2 + (held - 1001) / 81));
+    EXPECT_GE(Elapsed(pressed, got[0].PostedAt), 0);
+    EXPECT_LT(Elapsed(pressed, got[0].PostedAt), 250);
+    EXPECT_GE(Elapsed(got[0].PostedAt, got[1].PostedAt), 1001);
+    EXPECT_LT(Elapsed(got[0].PostedAt, got[1].PostedAt), 1001 + 300);
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_EQ(got[i].Action, HotkeyAction::VolumeUp);
+        if (i >= 2) {
+            EXPECT_GE(Elapsed(got[i - 1].PostedAt, got[i].PostedAt), 81) << "repeat " << i;
+            EXPECT_LT(Elapsed(got[i - 1].PostedAt, got[i].PostedAt), 300) << "repeat " << i;
+        }
+    }
+    // A poll already under way at the release may still post once.
+    EXPECT_LT(Elapsed(released, got.back().PostedAt), 50);
+}
+
+TEST_F(HotkeyDetectorTest, EachActionCarriesItsOwnParameters)
+{
+    Keys.Press(NumpadSubtract);
+    std::vector<Received> got = CollectFor(Window.get(), 300);
+    Keys.ReleaseAll();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].Action, HotkeyAction::VolumeDown);
     CollectFor(Window.get(), 50);
-  }
+
+    // Mute fires once however long it is held, and again on the next press.
+    for (int press = 0; press < 2; ++press) {
+        Keys.Press(NumpadMultiply);
+        got = CollectFor(Window.get(), press == 0 ? 1300 : 300);
+        Keys.ReleaseAll();
+        ASSERT_EQ(got.size(), 1u) << "press " << press;
+        EXPECT_EQ(got[0].Action, HotkeyAction::MuteToggle);
+        CollectFor(Window.get(), 50);
+    }
 }
 
-TEST_F(HotkeyDetectorTest, TerminateEndsTheThreadWhichFreesItself) {
-  const std::weak_ptr<THotkeyDetector> watch = Guard.Detector;
-  Guard.Detector.reset();
-  CollectFor(Window.get(), 100);
-  ASSERT_FALSE(watch.expired()) << "the running thread keeps its own reference";
+TEST_F(HotkeyDetectorTest, TerminateEndsTheThreadWhichFreesItself)
+{
+    const std::weak_ptr<THotkeyDetector> watch = Guard.Detector;
+    Guard.Detector.reset();
+    CollectFor(Window.get(), 100);
+    ASSERT_FALSE(watch.expired()) << "the running thread keeps its own reference";
 
-  std::shared_ptr<THotkeyDetector> detector = watch.lock();
-  ASSERT_TRUE(detector);
-  detector->Terminate();
+    std::shared_ptr<THotkeyDetector> detector = watch.lock();
+    ASSERT_TRUE(detector);
+    detector->Terminate();
 
-  // Once the thread has let go, the detector is freed with our reference.
-  detector.reset();
-  for (int i = 0; i < 200 && !watch.expired(); ++i) Sleep(10);
-  EXPECT_TRUE(watch.expired());
+    // Once the thread has let go, the detector is freed with our reference.
+    detector.reset();
+    for (int i = 0; i < 200 && !watch.expired(); ++i)
+        Sleep(10);
+    EXPECT_TRUE(watch.expired());
 
-  Keys.Press(NumpadSubtract);
-  EXPECT_TRUE(CollectFor(Window.get(), 200).empty()) << "nothing polls any more";
+    Keys.Press(NumpadSubtract);
+    EXPECT_TRUE(CollectFor(Window.get(), 200).empty()) << "nothing polls any more";
 }
 
-TEST_F(HotkeyDetectorTest, OutlivesItsWindowUntilTerminated) {
-  const std::weak_ptr<THotkeyDetector> watch = Guard.Detector;
-  Window.reset();
-  Keys.Press(NumpadSubtract);  // posts to a window that is gone
-  Sleep(100);
-  Keys.ReleaseAll();
-  ASSERT_FALSE(watch.expired());
-  Guard.Detector->Terminate();
-  Guard.Detector.reset();
-  for (int i = 0; i < 200 && !watch.expired(); ++i) Sleep(10);
-  EXPECT_TRUE(watch.expired());
+TEST_F(HotkeyDetectorTest, OutlivesItsWindowUntilTerminated)
+{
+    const std::weak_ptr<THotkeyDetector> watch = Guard.Detector;
+    Window.reset();
+    Keys.Press(NumpadSubtract);  // posts to a window that is gone
+    Sleep(100);
+    Keys.ReleaseAll();
+    ASSERT_FALSE(watch.expired());
+    Guard.Detector->Terminate();
+    Guard.Detector.reset();
+    for (int i = 0; i < 200 && !watch.expired(); ++i)
+        Sleep(10);
+    EXPECT_TRUE(watch.expired());
 }
 
 }  // namespace

@@ -75,10 +75,14 @@ protected:
         DestroyWindow(window);
         Pump(50);
         DeleteFileA((ExecutableDirectory() + "TB.ini").c_str());
-        BuildHotkeyBindings({-1, -1}, {-1, -1}, {-1, -1}, VolumeUpHotkey, VolumeDownHotkey, MuteHotkey);
+        BuildHotkeyBindings({-1, -1}, {-1, -1}, {-1, -1}, VolumeUpHotkey, VolumeDownHotkey,
+                            MuteHotkey);
     }
 
-    int Slider() { return static_cast<int>(SendMessageA(Child(window, TRACKBAR_CLASSA), TBM_GETPOS, 0, 0)); }
+    int Slider()
+    {
+        return static_cast<int>(SendMessageA(Child(window, TRACKBAR_CLASSA), TBM_GETPOS, 0, 0));
+    }
     void Click(const char* text)
     {
         HWND button = Child(window, WC_BUTTONA, text);
@@ -90,7 +94,7 @@ protected:
 TEST_F(MainWindowTest, StartsHiddenAndActsOnHotkeysOnlyAfterItsFirstShow)
 {
     EXPECT_TRUE(TrayIconAdded);
-    EXPECT_EQ(VolumeUpHotkey.Key.load(), 0x6B);  // the bindings are built at creation
+    EXPECT_EQ(VolumeUpHotkey.Key.load(), 0x6B);   // the bindings are built at creation
     PostMessageA(window, WM_HOTKEYACTION, 1, 0);  // volume down, before the first show
     Pump();
     int before = Slider();
@@ -132,7 +136,8 @@ TEST_F(MainWindowTest, ClosingHidesAndOnlyExitEnds)
     EXPECT_FALSE(IsWindow(window));
     EXPECT_TRUE(Pump(50));  // the message loop is told to end
     EXPECT_FALSE(TrayIconAdded);
-    EXPECT_NE(GetFileAttributesA((ExecutableDirectory() + "TB.ini").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(GetFileAttributesA((ExecutableDirectory() + "TB.ini").c_str()),
+              INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(MainWindowTest, TrayIconComesBackWhenTheShellRestarts)
@@ -152,17 +157,21 @@ TEST_F(MainWindowTest, TrayIconComesBackWhenTheShellRestarts)
 std::string SettingsText()
 {
     std::string text;
-    HANDLE file = CreateFileA((ExecutableDirectory() + "TB.ini").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileA((ExecutableDirectory() + "TB.ini").c_str(), GENERIC_READ,
+                              FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return text;
     char buffer[512];
     DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) text.append(buffer, read);
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
     CloseHandle(file);
     return text;
 }
 
-HWND EditOf(HWND comboBox) { return FindWindowExA(comboBox, nullptr, "Edit", nullptr); }
+HWND EditOf(HWND comboBox)
+{
+    return FindWindowExA(comboBox, nullptr, "Edit", nullptr);
+}
 
 void Key(HWND target, WPARAM key)
 {
@@ -204,8 +213,8 @@ TEST_F(MainWindowTest, EndOfTheSessionSavesTheSettings)
 
 TEST(EditableList, TypedCharactersAreSwallowedAndEditsClearTheSelection)
 {
-    HWND list = CreateWindowExA(0, WC_COMBOBOXA, "", WS_POPUP | CBS_DROPDOWN, 0, 0, 100, 200, nullptr, nullptr,
-                                nullptr, nullptr);
+    HWND list = CreateWindowExA(0, WC_COMBOBOXA, "", WS_POPUP | CBS_DROPDOWN, 0, 0, 100, 200,
+                                nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(list, nullptr);
     SwallowTypedCharacters(list);
     AddItem(list, "5%");

@@ -9,7 +9,8 @@ namespace {
 
 class TrayTest : public ::testing::Test {
 protected:
-    HWND window = CreateWindowExA(0, "STATIC", "tray test", 0, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExA(0, "STATIC", "tray test", 0, 0, 0, 10, 10, nullptr, nullptr,
+                                  nullptr, nullptr);
     HICON icon = LoadIcon(nullptr, IDI_APPLICATION);
 
     void TearDown() override
@@ -49,7 +50,8 @@ TEST_F(TrayTest, LongTipsAreCutAndStillEndWithZero)
     NotifyIconDataV1 r = TrayIconRecord(window, longTip, icon);
     EXPECT_EQ(std::string(r.szTip), longTip.substr(0, 63));
     EXPECT_EQ(r.szTip[63], '\0');
-    EXPECT_EQ(std::string(TrayIconRecord(window, std::string(63, 'y'), icon).szTip), std::string(63, 'y'));
+    EXPECT_EQ(std::string(TrayIconRecord(window, std::string(63, 'y'), icon).szTip),
+              std::string(63, 'y'));
 }
 
 TEST_F(TrayTest, ChangesOnlyReachTheShellWhileAdded)

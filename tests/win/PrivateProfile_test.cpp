@@ -29,7 +29,8 @@ public:
     }
     ~TempFolder()
     {
-        for (const std::string& file : Files) DeleteFileA(file.c_str());
+        for (const std::string& file : Files)
+            DeleteFileA(file.c_str());
         RemoveDirectoryA(Dir.c_str());
     }
     TempFolder(const TempFolder&) = delete;

@@ -31,7 +31,8 @@ public:
 
     ~ScriptedDispatch()
     {
-        for (auto& a : answers) VariantClear(&a.second);
+        for (auto& a : answers)
+            VariantClear(&a.second);
     }
 
     void Answer(DISPID id, VARTYPE type, LONG value)
@@ -39,9 +40,12 @@ public:
         VARIANT v;
         VariantInit(&v);
         v.vt = type;
-        if (type == VT_I2) v.iVal = static_cast<SHORT>(value);
-        else if (type == VT_BOOL) v.boolVal = static_cast<VARIANT_BOOL>(value);
-        else v.lVal = value;
+        if (type == VT_I2)
+            v.iVal = static_cast<SHORT>(value);
+        else if (type == VT_BOOL)
+            v.boolVal = static_cast<VARIANT_BOOL>(value);
+        else
+            v.lVal = value;
         answers[id] = v;
     }
 
@@ -63,15 +67,22 @@ public:
     {
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p, VARIANT* result,
-                                     EXCEPINFO* info, UINT*) override
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID lcid, WORD flags, DISPPARAMS* p,
+                                     VARIANT* result, EXCEPINFO* info, UINT*) override
     {
-        Call c{id, flags, lcid, p->cArgs, p->cNamedArgs, p->cNamedArgs ? p->rgdispidNamedArgs[0] : 0,
-               VT_EMPTY, 0};
+        Call c{id,
+               flags,
+               lcid,
+               p->cArgs,
+               p->cNamedArgs,
+               p->cNamedArgs ? p->rgdispidNamedArgs[0] : 0,
+               VT_EMPTY,
+               0};
         if (p->cArgs == 1) {
             c.type = p->rgvarg[0].vt;
-            c.value = c.type == VT_I2 ? p->rgvarg[0].iVal
-                    : c.type == VT_BOOL ? p->rgvarg[0].boolVal : p->rgvarg[0].lVal;
+            c.value = c.type == VT_I2     ? p->rgvarg[0].iVal
+                      : c.type == VT_BOOL ? p->rgvarg[0].boolVal
+                                          : p->rgvarg[0].lVal;
         }
         calls.push_back(c);
         if (failWith != S_OK) {
@@ -81,7 +92,8 @@ public:
             info->bstrDescription = description ? SysAllocString(description) : nullptr;
             return DISP_E_EXCEPTION;
         }
-        if (flags == DISPATCH_PROPERTYGET && answers.count(id)) return VariantCopy(result, &answers[id]);
+        if (flags == DISPATCH_PROPERTYGET && answers.count(id))
+            return VariantCopy(result, &answers[id]);
         return S_OK;
     }
 };
@@ -111,9 +123,12 @@ TEST_F(WrapperTest, PutsCarryOneNamedArgumentOfTheDeclaredType)
         VARTYPE type;
         LONG value;
     };
-    const Expect expected[] = {{28, VT_I2, 3},           {34, VT_I2, -2},
-                               {38, VT_I4, 65535},       {39, VT_BOOL, VARIANT_TRUE},
-                               {27, VT_BOOL, VARIANT_FALSE}, {26, VT_I2, 80}};
+    const Expect expected[] = {{28, VT_I2, 3},
+                               {34, VT_I2, -2},
+                               {38, VT_I4, 65535},
+                               {39, VT_BOOL, VARIANT_TRUE},
+                               {27, VT_BOOL, VARIANT_FALSE},
+                               {26, VT_I2, 80}};
     ASSERT_EQ(fake.calls.size(), std::size(expected));
     for (size_t i = 0; i < fake.calls.size(); ++i) {
         const Call& c = fake.calls[i];
@@ -131,10 +146,10 @@ TEST_F(WrapperTest, PutsCarryOneNamedArgumentOfTheDeclaredType)
 TEST_F(WrapperTest, GetsTakeNoArgumentsAndConvertTheAnswer)
 {
     fake.Answer(22, VT_BOOL, VARIANT_TRUE);
-    fake.Answer(23, VT_I4, 1);     // any non-zero value counts as true
+    fake.Answer(23, VT_I4, 1);  // any non-zero value counts as true
     fake.Answer(39, VT_BOOL, 0);
     fake.Answer(28, VT_I2, 1);
-    fake.Answer(29, VT_I4, 2);     // converted to the declared 16 bits
+    fake.Answer(29, VT_I4, 2);  // converted to the declared 16 bits
     fake.Answer(35, VT_I2, 4);
     fake.Answer(38, VT_I4, 12345);
     VARIANT name;
