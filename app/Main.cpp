@@ -49,8 +49,11 @@ enum ControlId {
     idExit,
 };
 
-// Drop-down heights include the opened list.
+// Drop-down heights include the opened list. Common controls 6 size an
+// opened list by its number of entries instead: as many as fit that height,
+// so that the list opens below its box on both and on a 768-pixel screen.
 constexpr int ListDropHeight = 260;
+constexpr int ListVisibleEntries = 18;
 constexpr DWORD ListStyle = CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
 constexpr DWORD ButtonStyle = BS_PUSHBUTTON | WS_TABSTOP;
 
@@ -259,10 +262,7 @@ void TfrmMain::FormShow()
     PostMessageA(Handle, WM_FIRSTACTIVATE, 0, 0);
 }
 
-void TfrmMain::FormActivate()
-{
-    HideToTray();
-}
+void TfrmMain::FormActivate() { HideToTray(); }
 
 void TfrmMain::FormClose()
 {
@@ -273,10 +273,7 @@ void TfrmMain::FormClose()
     DestroyWindow(Handle);
 }
 
-void TfrmMain::btnHideClick()
-{
-    HideToTray();
-}
+void TfrmMain::btnHideClick() { HideToTray(); }
 
 void TfrmMain::btnExitClick()
 {
@@ -284,10 +281,7 @@ void TfrmMain::btnExitClick()
     SendMessageA(Handle, WM_CLOSE, 0, 0);
 }
 
-void TfrmMain::HideToTray()
-{
-    ShowWindow(Handle, SW_HIDE);
-}
+void TfrmMain::HideToTray() { ShowWindow(Handle, SW_HIDE); }
 
 void TfrmMain::ShowFromTray()
 {
@@ -306,15 +300,9 @@ bool TfrmMain::FromWithinProgram(HWND previous) const
     return process == GetCurrentProcessId();
 }
 
-void TfrmMain::btnHelpClick()
-{
-    OpenWithShell(Handle, AppDir + "tarnbell.chm");
-}
+void TfrmMain::btnHelpClick() { OpenWithShell(Handle, AppDir + "tarnbell.chm"); }
 
-void TfrmMain::btnAboutClick()
-{
-    frmAbout.ShowModal(Handle);
-}
+void TfrmMain::btnAboutClick() { frmAbout.ShowModal(Handle); }
 
 // ---- hotkeys and settings ------------------------------------------------
 
@@ -324,15 +312,9 @@ void TfrmMain::comboxVolumeUpChange()
     SaveSettings();
 }
 
-void TfrmMain::cboxStepUpChange()
-{
-    SaveSettings();
-}
+void TfrmMain::cboxStepUpChange() { SaveSettings(); }
 
-void TfrmMain::cboxStepDownChange()
-{
-    SaveSettings();
-}
+void TfrmMain::cboxStepDownChange() { SaveSettings(); }
 
 void TfrmMain::BuildHotkeyBindings()
 {
@@ -391,20 +373,11 @@ void TfrmMain::ShowChoices(const SettingsChoices& c)
 
 // ---- volume controls -----------------------------------------------------
 
-void TfrmMain::comboxSourceChange()
-{
-    Volume->comboxSourceChange();
-}
+void TfrmMain::comboxSourceChange() { Volume->comboxSourceChange(); }
 
-void TfrmMain::tbPlaybackVolumeChange()
-{
-    Volume->SliderScrolled();
-}
+void TfrmMain::tbPlaybackVolumeChange() { Volume->SliderScrolled(); }
 
-void TfrmMain::cboxMuteClick()
-{
-    Volume->cboxMuteClick();
-}
+void TfrmMain::cboxMuteClick() { Volume->cboxMuteClick(); }
 
 void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
@@ -412,25 +385,13 @@ void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
     Volume->HotkeyAction(wParam, lParam);
 }
 
-void TfrmMain::ClearChannels()
-{
-    SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0);
-}
+void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }
 
-void TfrmMain::AddChannel(const std::string& name)
-{
-    AddItem(comboxSource, name);
-}
+void TfrmMain::AddChannel(const std::string& name) { AddItem(comboxSource, name); }
 
-void TfrmMain::SelectChannel(int index)
-{
-    SetItemIndex(comboxSource, index);
-}
+void TfrmMain::SelectChannel(int index) { SetItemIndex(comboxSource, index); }
 
-int TfrmMain::SelectedChannel() const
-{
-    return ItemIndex(comboxSource);
-}
+int TfrmMain::SelectedChannel() const { return ItemIndex(comboxSource); }
 
 int TfrmMain::SliderPosition() const
 {
@@ -452,15 +413,9 @@ void TfrmMain::SetMuteChecked(bool checked)
     SendMessageA(cboxMute, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
-std::string TfrmMain::StepUpText() const
-{
-    return ListText(cboxStepUp);
-}
+std::string TfrmMain::StepUpText() const { return ListText(cboxStepUp); }
 
-std::string TfrmMain::StepDownText() const
-{
-    return ListText(cboxStepDown);
-}
+std::string TfrmMain::StepDownText() const { return ListText(cboxStepDown); }
 
 // ---- tray icon -----------------------------------------------------------
 
@@ -526,6 +481,7 @@ void TfrmMain::CreateControls()
     auto list = [&](const Placement& group, int id, int left, int top, int width) {
         HWND control = CreateControl(Handle, id, WC_COMBOBOXA, "", ListStyle,
                                      Inside(group, left, top, width, ListDropHeight), font);
+        SendMessageA(control, CB_SETMINVISIBLE, ListVisibleEntries, 0);
         SwallowTypedCharacters(control);
         return control;
     };

@@ -93,10 +93,7 @@ void AddItem(HWND comboBox, const std::string& text)
 // A list's user data marks a pick not yet followed by an edit of its text.
 namespace {
 
-bool Picked(HWND comboBox)
-{
-    return GetWindowLongPtrA(comboBox, GWLP_USERDATA) != 0;
-}
+bool Picked(HWND comboBox) { return GetWindowLongPtrA(comboBox, GWLP_USERDATA) != 0; }
 
 void SetPicked(HWND comboBox, bool picked)
 {
@@ -133,10 +130,7 @@ std::string ListText(HWND comboBox)
     return Picked(comboBox) && index >= 0 ? ItemText(comboBox, index) : WindowText(comboBox);
 }
 
-void SetItemIndex(HWND comboBox, int index)
-{
-    SendMessageA(comboBox, CB_SETCURSEL, index, 0);
-}
+void SetItemIndex(HWND comboBox, int index) { SendMessageA(comboBox, CB_SETCURSEL, index, 0); }
 
 void OpenWithShell(HWND owner, const std::string& target)
 {

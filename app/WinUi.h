@@ -95,7 +95,4 @@ void AllowMessageFromLowerPrivilege(HWND window, UINT message);
 // Places `window` (frame included) in the middle of the primary screen.
 void CenterOnScreen(HWND window);
 // Left or top that centres `size` within `screen`, truncated.
-inline int CenteredOrigin(int screen, int size)
-{
-    return (screen - size) / 2;
-}
+inline int CenteredOrigin(int screen, int size) { return (screen - size) / 2; }

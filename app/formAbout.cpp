@@ -159,12 +159,6 @@ LRESULT TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(Handle, message, wParam, lParam);
 }
 
-void TfrmAbout::btnOkClick()
-{
-    closed_ = true;
-}
+void TfrmAbout::btnOkClick() { closed_ = true; }
 
-void TfrmAbout::Label1Click()
-{
-    OpenWithShell(Handle, ProductWebAddress);
-}
+void TfrmAbout::Label1Click() { OpenWithShell(Handle, ProductWebAddress); }

@@ -54,10 +54,7 @@ DWORD WINAPI THotkeyDetector::Run(void* threadRef)
 
 THotkeyDetector::THotkeyDetector(Token, HWND target) : TargetWindow(target) {}
 
-void THotkeyDetector::Terminate()
-{
-    Terminated.store(true);
-}
+void THotkeyDetector::Terminate() { Terminated.store(true); }
 
 // The first poll runs at once; a request that arrives during a poll is
 // seen after the pause that follows it.

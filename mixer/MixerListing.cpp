@@ -3,29 +3,13 @@
 // of that device.
 #include "MixerListing.h"
 
+#include "ComClient.h"
 #include "CoreAudioBackend.h"
 #include "TarnMixerIds.h"
 
 namespace Id = TarnMixerDispid;
 
 namespace {
-
-std::string Narrow(const wchar_t* text, int length = -1)
-{
-    if (!text) return {};
-    const int size = WideCharToMultiByte(CP_ACP, 0, text, length, nullptr, 0, nullptr, nullptr);
-    std::string result(size > 0 ? size : 0, '\0');
-    if (size > 0) WideCharToMultiByte(CP_ACP, 0, text, length, &result[0], size, nullptr, nullptr);
-    if (length < 0 && !result.empty()) result.pop_back();  // the terminating zero
-    return result;
-}
-
-struct Variant : VARIANT {
-    Variant() { VariantInit(this); }
-    ~Variant() { VariantClear(this); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-};
 
 // One property access; on failure `error` says why, in the component's words
 // where it gave some.
@@ -52,15 +36,12 @@ public:
 private:
     bool Call(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, std::string& error)
     {
-        EXCEPINFO info{};
+        ExcepInfo info;
         const HRESULT hr =
             dispatch_->Invoke(id, IID_NULL, 0, flags, &params, result, &info, nullptr);
         if (SUCCEEDED(hr)) return true;
-        error = hr == DISP_E_EXCEPTION && info.bstrDescription ? Narrow(info.bstrDescription)
-                                                               : SystemText(hr);
-        SysFreeString(info.bstrSource);
-        SysFreeString(info.bstrDescription);
-        SysFreeString(info.bstrHelpFile);
+        HRESULT code = hr;
+        error = InvokeErrorText(hr, info, code);
         return false;
     }
 
@@ -141,23 +122,4 @@ std::string ListMixer(IDispatch* dispatch)
                "each other line stays on its own output. An output connected later\n"
                "is listed at the next start.\n";
     return out;
-}
-
-std::string SystemText(HRESULT hr)
-{
-    // Wine has no message text for the usual creation failures.
-    switch (hr) {
-    case REGDB_E_CLASSNOTREG: return "the class is not registered";
-    case CO_E_DLLNOTFOUND: return "the registered DLL was not found";
-    case E_NOINTERFACE: return "the object does not offer IDispatch";
-    }
-    char* buffer = nullptr;
-    const DWORD length = FormatMessageA(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-        nullptr, static_cast<DWORD>(hr), 0, reinterpret_cast<char*>(&buffer), 0, nullptr);
-    std::string text(buffer ? buffer : "", length);
-    LocalFree(buffer);
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == '.'))
-        text.pop_back();
-    return text.empty() ? "unknown error" : text;
 }

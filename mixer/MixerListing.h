@@ -8,6 +8,3 @@
 
 // The listing of the component behind `dispatch`, lines ending in "\n".
 std::string ListMixer(IDispatch* dispatch);
-
-// A system error in words, without the trailing full stop and line end.
-std::string SystemText(HRESULT hr);

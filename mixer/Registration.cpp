@@ -4,19 +4,10 @@
 
 namespace {
 
-std::wstring ClassKey()
-{
-    return std::wstring(L"CLSID\\") + TarnMixerClsidText;
-}
-std::wstring ServerKey()
-{
-    return ClassKey() + L"\\InprocServer32";
-}
+std::wstring ClassKey() { return std::wstring(L"CLSID\\") + TarnMixerClsidText; }
+std::wstring ServerKey() { return ClassKey() + L"\\InprocServer32"; }
 
-HRESULT FromWin32(LONG error)
-{
-    return HRESULT_FROM_WIN32(static_cast<DWORD>(error));
-}
+HRESULT FromWin32(LONG error) { return HRESULT_FROM_WIN32(static_cast<DWORD>(error)); }
 
 class Key {
 public:
@@ -55,10 +46,7 @@ LONG WriteEntries(HKEY root, const std::wstring& dllPath)
     return error;
 }
 
-bool Gone(LONG error)
-{
-    return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND;
-}
+bool Gone(LONG error) { return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND; }
 
 }  // namespace
 

@@ -108,10 +108,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object)
     return factory.QueryInterface(riid, object);
 }
 
-STDAPI DllCanUnloadNow()
-{
-    return ServerLock::Idle() ? S_OK : S_FALSE;
-}
+STDAPI DllCanUnloadNow() { return ServerLock::Idle() ? S_OK : S_FALSE; }
 
 // Machine-wide where this process may write it, else for the current user.
 STDAPI DllRegisterServer()

@@ -24,10 +24,7 @@ uint16_t ControlStep(uint32_t minimum, uint32_t maximum)
     return static_cast<uint16_t>((FullVolume + span - 1) / span);
 }
 
-float VolumeToScalar(uint16_t volume)
-{
-    return static_cast<float>(volume / double{FullVolume});
-}
+float VolumeToScalar(uint16_t volume) { return static_cast<float>(volume / double{FullVolume}); }
 
 uint16_t VolumeFromScalar(float scalar)
 {

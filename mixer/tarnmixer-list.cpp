@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "ComClient.h"
 #include "MixerListing.h"
 #include "TarnMixerIds.h"
 
@@ -13,24 +14,20 @@ using Microsoft::WRL::ComPtr;
 
 int main()
 {
-    if (FAILED(CoInitialize(nullptr))) {
+    ComApartment com;
+    if (FAILED(com.Result())) {
         std::printf("COM could not be started.\n");
         return 2;
     }
-    int status = 1;
-    {
-        ComPtr<IDispatch> dispatch;
-        const HRESULT hr =
-            CoCreateInstance(CLSID_TarnMixer, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                             IID_PPV_ARGS(&dispatch));
-        if (SUCCEEDED(hr)) {
-            std::fputs(ListMixer(dispatch.Get()).c_str(), stdout);
-            status = 0;
-        } else {
-            std::printf("TarnMixer could not be created: %s (0x%08lX).\n", SystemText(hr).c_str(),
-                        static_cast<unsigned long>(hr));
-        }
+    ComPtr<IDispatch> dispatch;
+    const HRESULT hr =
+        CoCreateInstance(CLSID_TarnMixer, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
+                         IID_PPV_ARGS(&dispatch));
+    if (FAILED(hr)) {
+        std::printf("TarnMixer could not be created: %s (0x%08lX).\n", SystemText(hr).c_str(),
+                    static_cast<unsigned long>(hr));
+        return 1;
     }
-    CoUninitialize();
-    return status;
+    std::fputs(ListMixer(dispatch.Get()).c_str(), stdout);
+    return 0;
 }

@@ -34,10 +34,7 @@ constexpr SettingField SettingFields[] = {
     {"Step", "StepDown", StepListSize, &SettingsChoices::StepDown},
 };
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string TrimBlanks(const std::string& text)
 {
@@ -149,10 +146,7 @@ void SaveSettings(IniStore& store, const SettingsChoices& choices)
     store.WriteAll(values);
 }
 
-std::string SettingsFileName(const std::string& appDir)
-{
-    return appDir + "TB.ini";
-}
+std::string SettingsFileName(const std::string& appDir) { return appDir + "TB.ini"; }
 
 void LoadOrCreateSettings(IniStore& store, bool fileExists, SettingsChoices& choices)
 {

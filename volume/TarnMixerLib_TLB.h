@@ -10,6 +10,7 @@
 #include <string>
 
 #include "MixerProperties.h"
+#include "mixer/ComClient.h"
 
 // A failed creation or property access, with the component's own error text.
 class ComError : public std::runtime_error {
@@ -47,7 +48,6 @@ public:
     void setSrcMute(bool value) override;
 
 private:
-    class Variant;
     void get(DISPID id, VARTYPE type, Variant& result);
     void put(DISPID id, Variant& value);
     bool getBool(DISPID id);
@@ -57,22 +57,3 @@ private:
 
     Microsoft::WRL::ComPtr<IDispatch> dispatch_;
 };
-
-// Keeps COM initialised (single-threaded apartment) on this thread.
-class ComApartment {
-public:
-    ComApartment() : hr_(CoInitialize(nullptr)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(hr_)) CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT hr_;
-};
-
-// Text of a COM failure: the EXCEPINFO description when given, else the
-// system's message for the HRESULT.
-std::string ComErrorText(HRESULT hr, const EXCEPINFO* info = nullptr);

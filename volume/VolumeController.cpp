@@ -11,22 +11,13 @@
 namespace {
 
 // The component's line index property is 16 bits wide.
-int16_t Low16(int32_t value)
-{
-    return static_cast<int16_t>(static_cast<uint16_t>(value & 0xFFFF));
-}
+int16_t Low16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(value & 0xFFFF)); }
 
 }  // namespace
 
-int VolumePercent(int position)
-{
-    return static_cast<int>(int64_t{position} * 100 / FullVolume);
-}
+int VolumePercent(int position) { return static_cast<int>(int64_t{position} * 100 / FullVolume); }
 
-int64_t StepUnits(int64_t percent)
-{
-    return percent * FullVolume / 100;
-}
+int64_t StepUnits(int64_t percent) { return percent * FullVolume / 100; }
 
 int StepPercent(const std::string& text)
 {
@@ -132,15 +123,9 @@ void VolumeController::HotkeyAction(uintptr_t wParam, intptr_t lParam)
     }
 }
 
-int VolumeController::StepUpPercent() const
-{
-    return StepPercent(controls_.StepUpText());
-}
+int VolumeController::StepUpPercent() const { return StepPercent(controls_.StepUpText()); }
 
-int VolumeController::StepDownPercent() const
-{
-    return StepPercent(controls_.StepDownText());
-}
+int VolumeController::StepDownPercent() const { return StepPercent(controls_.StepDownText()); }
 
 // A program-made slider move: clamped like the slider itself, and the change
 // handler runs only if the position really changed.

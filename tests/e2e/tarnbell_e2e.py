@@ -702,9 +702,16 @@ class Window(E2ETest):
         kl, kt, kw, kh = key_list["rect"]
         ox, oy = (int(n) for n in window["origin"].split(","))
         app.driver("click", ox + kl + kw - 8, oy + kt + kh // 2)
-        dropped = poll(lambda: [line for line in app.driver("windows").splitlines()
-                                if 'class="ComboLBox"' in line and "own=1" in line], "the list to open", 5)
-        dl, dt, dw, dh = parse_state(dropped[0].replace("toplevel", "window", 1))[0]["rect"]
+        def dropped_rect():
+            lines = [line for line in app.driver("windows").splitlines()
+                     if 'class="ComboLBox"' in line and "own=1" in line]
+            return parse_state(lines[0].replace("toplevel", "window", 1))[0]["rect"] if lines else None
+        # Wine shows the list first and places it a moment later: read it once it keeps still.
+        def settled():
+            first = dropped_rect()
+            time.sleep(0.2)
+            return first if first and dropped_rect() == first else None
+        dl, dt, dw, dh = poll(settled, "the list to open", 5)
         self.assertEqual((dl, dt, dw), (ox + kl, oy + kt + kh, kw), "the list opens below its box")
         grab(left, top, width, max(height, dt + dh - top), ARTIFACTS / "main-window-list-open.png")
         print(f"screenshot of an opened list: {ARTIFACTS / 'main-window-list-open.png'}")

@@ -279,10 +279,7 @@ bool Drag(POINT from, POINT to)
     return true;
 }
 
-POINT Middle(const RECT& r)
-{
-    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
-}
+POINT Middle(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
 
 RECT ScreenRect(HWND window)
 {
@@ -352,10 +349,7 @@ int Pick(HWND main, HWND list, int index)
     return std::fprintf(stderr, "entry %d never showed\n", index), 1;
 }
 
-HWND Control(HWND main, const char* id)
-{
-    return GetDlgItem(main, std::atoi(id));
-}
+HWND Control(HWND main, const char* id) { return GetDlgItem(main, std::atoi(id)); }
 
 BOOL CALLBACK FindSlider(HWND child, LPARAM out)
 {

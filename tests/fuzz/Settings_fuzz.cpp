@@ -131,10 +131,7 @@ public:
     void UpdateTrayIcon() override {}
 };
 
-bool IsDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 void CheckStep(const std::string& text)
 {

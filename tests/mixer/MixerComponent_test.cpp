@@ -12,10 +12,7 @@
 
 namespace {
 
-std::string DllPath()
-{
-    return ExecutableDirectory() + "TarnMixer.dll";
-}
+std::string DllPath() { return ExecutableDirectory() + "TarnMixer.dll"; }
 
 struct ToolRun {
     DWORD exitCode = ~0u;

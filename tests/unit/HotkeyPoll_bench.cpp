@@ -46,10 +46,7 @@ void RunPolls(benchmark::State& state, HotkeyChoice up, HotkeyChoice down, Hotke
 }
 
 // The defaults: keypad +, - and * without modifiers, nothing pressed.
-void BM_IdlePoll(benchmark::State& state)
-{
-    RunPolls(state, {0, 55}, {0, 56}, {0, 57}, 0);
-}
+void BM_IdlePoll(benchmark::State& state) { RunPolls(state, {0, 55}, {0, 56}, {0, 57}, 0); }
 
 // Nothing pressed with Ctrl+Shift on all three: one query per binding.
 void BM_IdlePollWithModifiers(benchmark::State& state)

@@ -70,10 +70,7 @@ struct Terminator {
 };
 
 // Signed difference of two tick readings.
-LONG Elapsed(DWORD from, DWORD to)
-{
-    return static_cast<LONG>(to - from);
-}
+LONG Elapsed(DWORD from, DWORD to) { return static_cast<LONG>(to - from); }
 
 struct Received {
     HotkeyAction Action;

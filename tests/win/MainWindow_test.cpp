@@ -168,10 +168,7 @@ std::string SettingsText()
     return text;
 }
 
-HWND EditOf(HWND comboBox)
-{
-    return FindWindowExA(comboBox, nullptr, "Edit", nullptr);
-}
+HWND EditOf(HWND comboBox) { return FindWindowExA(comboBox, nullptr, "Edit", nullptr); }
 
 void Key(HWND target, WPARAM key)
 {
