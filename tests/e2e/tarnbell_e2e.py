@@ -286,7 +286,14 @@ class Tarnbell:
         before the start."""
         def new_icon():
             after, background = Tray.occupied_cells(self.folder, "tray-after")
-            return (after - self.cells_before, background) if after - self.cells_before else None
+            if after - self.cells_before:
+                return after - self.cells_before, background
+            # The icon of a copy that ended just before the start may go
+            # meanwhile and leave its cell to this one; Wine adds an icon
+            # last, so once the shell knows this copy's icon it is the last.
+            if after and self.driver("tray-icon", check=False).strip() == "1":
+                return {max(after)}, background
+            return None
         # the first program on a fresh Wine server waits for its services
         cells, background = poll(new_icon, "the icon to appear in the tray", 120)
         if len(cells) != 1:

@@ -23,8 +23,7 @@ import time
 import unittest
 from pathlib import Path
 
-from tarnbell_e2e import ARTIFACTS, Tarnbell, parse_state
-from tarnbell_tray_e2e import Tray
+from tarnbell_e2e import ARTIFACTS, Tarnbell, Tray, parse_state
 
 TRIES = int(os.environ.get("TARNBELL_KILL_TRIES", "30"))
 EXE = "TbKill.exe"
