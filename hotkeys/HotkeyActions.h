@@ -16,9 +16,9 @@ struct HotkeyActionParams {
     std::intptr_t LParam;
 };
 
-constexpr HotkeyActionParams ParamsOf(HotkeyAction Action)
+constexpr HotkeyActionParams ParamsOf(HotkeyAction action)
 {
-    switch (Action) {
+    switch (action) {
     case HotkeyAction::VolumeDown: return {1, 0};
     case HotkeyAction::MuteToggle: return {0, 1};
     case HotkeyAction::VolumeUp: break;
@@ -28,9 +28,9 @@ constexpr HotkeyActionParams ParamsOf(HotkeyAction Action)
 
 // The receiving side: LParam decides first (mute), then WParam (down);
 // any non-zero value counts.
-constexpr HotkeyAction ActionOf(std::uintptr_t WParam, std::intptr_t LParam)
+constexpr HotkeyAction ActionOf(std::uintptr_t wParam, std::intptr_t lParam)
 {
-    if (LParam != 0) return HotkeyAction::MuteToggle;
-    if (WParam != 0) return HotkeyAction::VolumeDown;
+    if (lParam != 0) return HotkeyAction::MuteToggle;
+    if (wParam != 0) return HotkeyAction::VolumeDown;
     return HotkeyAction::VolumeUp;
 }

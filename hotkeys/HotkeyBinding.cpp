@@ -34,11 +34,11 @@ void Store(HotkeyBinding& binding, const BindingCodes& codes)
 
 }  // namespace
 
-void BuildHotkeyBindings(const HotkeyChoice& VolumeUpChoice, const HotkeyChoice& VolumeDownChoice,
-                         const HotkeyChoice& MuteChoice, HotkeyBinding& VolumeUp,
-                         HotkeyBinding& VolumeDown, HotkeyBinding& Mute)
+void BuildHotkeyBindings(const HotkeyChoice& volumeUpChoice, const HotkeyChoice& volumeDownChoice,
+                         const HotkeyChoice& muteChoice, HotkeyBinding& volumeUp,
+                         HotkeyBinding& volumeDown, HotkeyBinding& mute)
 {
-    Store(VolumeUp, CodesOf(VolumeUpChoice));
-    Store(VolumeDown, CodesOf(VolumeDownChoice));
-    Store(Mute, CodesOf(MuteChoice));
+    Store(volumeUp, CodesOf(volumeUpChoice));
+    Store(volumeDown, CodesOf(volumeDownChoice));
+    Store(mute, CodesOf(muteChoice));
 }

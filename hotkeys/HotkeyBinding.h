@@ -74,6 +74,6 @@ struct HotkeyChoice {
 // Rewrites the nine fields in place, in the order volume up, volume down,
 // mute, and Modifier1, Modifier2, Key within each. A choice with an index
 // outside its table gives (0, 0, 0), a binding that never fires.
-void BuildHotkeyBindings(const HotkeyChoice& VolumeUpChoice, const HotkeyChoice& VolumeDownChoice,
-                         const HotkeyChoice& MuteChoice, HotkeyBinding& VolumeUp,
-                         HotkeyBinding& VolumeDown, HotkeyBinding& Mute);
+void BuildHotkeyBindings(const HotkeyChoice& volumeUpChoice, const HotkeyChoice& volumeDownChoice,
+                         const HotkeyChoice& muteChoice, HotkeyBinding& volumeUp,
+                         HotkeyBinding& volumeDown, HotkeyBinding& mute);

@@ -12,14 +12,14 @@ public:
 
     // Only the "down now" bit: the "pressed since last query" bit is shared
     // with every other caller and says nothing reliable.
-    bool KeyDown(std::int32_t Code) { return (GetAsyncKeyState(Code) & 0x8000) != 0; }
+    bool KeyDown(std::int32_t code) { return (GetAsyncKeyState(code) & 0x8000) != 0; }
 
     std::int64_t Now() { return static_cast<std::int64_t>(GetTickCount()); }
 
     // A failed post (window gone, queue full) only loses that action.
-    void Post(HotkeyAction Action)
+    void Post(HotkeyAction action)
     {
-        const HotkeyActionParams params = ParamsOf(Action);
+        const HotkeyActionParams params = ParamsOf(action);
         PostMessageA(Target, WM_HOTKEYACTION, params.WParam, params.LParam);
     }
 
@@ -33,9 +33,9 @@ using DetectorRef = std::shared_ptr<THotkeyDetector>;
 
 // A plain system thread: the C++ thread library would bring a threads
 // runtime into the program for this one call.
-std::shared_ptr<THotkeyDetector> THotkeyDetector::Start(HWND TargetWindow)
+std::shared_ptr<THotkeyDetector> THotkeyDetector::Start(HWND targetWindow)
 {
-    auto detector = std::make_shared<THotkeyDetector>(Token{}, TargetWindow);
+    auto detector = std::make_shared<THotkeyDetector>(Token{}, targetWindow);
     auto threadRef = std::make_unique<DetectorRef>(detector);
     HANDLE thread = CreateThread(nullptr, 0, Run, threadRef.get(), 0, nullptr);
     if (thread) {

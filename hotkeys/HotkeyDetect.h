@@ -14,7 +14,7 @@ class THotkeyDetector {
 public:
     // Starts the thread at once. The thread holds its own reference, so the
     // detector lives until both the caller and the finished run let go.
-    static std::shared_ptr<THotkeyDetector> Start(HWND TargetWindow);
+    static std::shared_ptr<THotkeyDetector> Start(HWND targetWindow);
 
     // Asks the thread to stop after its current pause; does not wait.
     void Terminate();

@@ -16,10 +16,10 @@ constexpr std::int64_t HotkeyRepeatIntervalMs = 80;
 class HotkeyPlatform {
 public:
     // Whether the key is down at this moment; never asked about code 0.
-    virtual bool KeyDown(std::int32_t Code) = 0;
+    virtual bool KeyDown(std::int32_t code) = 0;
     // The millisecond tick counter, widened without wrap correction.
     virtual std::int64_t Now() = 0;
-    virtual void Post(HotkeyAction Action) = 0;
+    virtual void Post(HotkeyAction action) = 0;
 
 protected:
     ~HotkeyPlatform() = default;
@@ -57,17 +57,17 @@ private:
     // Other keys are never looked at, so extra modifiers neither block nor
     // change a match. Inlined even where the build favours size: it runs
     // three times a poll.
-    [[gnu::always_inline]] bool IsHeld(const HotkeyBinding& Binding)
+    [[gnu::always_inline]] bool IsHeld(const HotkeyBinding& binding)
     {
-        const std::int32_t modifier1 = Binding.Modifier1.load(std::memory_order_relaxed);
+        const std::int32_t modifier1 = binding.Modifier1.load(std::memory_order_relaxed);
         if (modifier1 != 0 && !Platform.KeyDown(modifier1)) return false;
-        const std::int32_t modifier2 = Binding.Modifier2.load(std::memory_order_relaxed);
+        const std::int32_t modifier2 = binding.Modifier2.load(std::memory_order_relaxed);
         if (modifier2 != 0 && !Platform.KeyDown(modifier2)) return false;
-        const std::int32_t key = Binding.Key.load(std::memory_order_relaxed);
+        const std::int32_t key = binding.Key.load(std::memory_order_relaxed);
         return key != 0 && Platform.KeyDown(key);
     }
 
-    void VolumeStep(HotkeyAction Action);
+    void VolumeStep(HotkeyAction action);
     void MuteStep();
     bool RepeatDue();
 
@@ -87,10 +87,10 @@ private:
 };
 
 template <class PlatformType>
-void BasicHotkeyPoller<PlatformType>::VolumeStep(HotkeyAction Action)
+void BasicHotkeyPoller<PlatformType>::VolumeStep(HotkeyAction action)
 {
     if (!Fired) {
-        Platform.Post(Action);
+        Platform.Post(action);
         LastPost = Platform.Now();
         if (AtRest) {
             HoldStart = LastPost;
