@@ -248,6 +248,14 @@ class Tarnbell:
         arrow keys."""
         self.driver("click-control", self.id(name), "--", "press", key, 100, count)
 
+    def choose(self, name, how, index, arrow, presses):
+        """Picks entry `index` of a list "by mouse", or "by keys" with
+        `presses` of the arrow key that reach it."""
+        if how == "mouse":
+            self.pick(name, index)
+        else:
+            self.arrow_keys(name, arrow, presses)
+
     def wait_until(self, condition, what, seconds=15):
         poll(condition, what, seconds)
 
@@ -534,10 +542,7 @@ class Lists(E2ETest):
         hotkeys = {"up": ([], VK_ADD), "down": ([], VK_SUBTRACT), "mute": ([], VK_MULTIPLY)}
         for action, ini_key, name, picked, arrow, presses, reached in self.HOTKEY_PICKS:
             for how, index in (("mouse", picked), ("keys", reached)):
-                if how == "mouse":
-                    app.pick(name, index)
-                else:
-                    app.arrow_keys(name, arrow, presses)
+                app.choose(name, how, index, arrow, presses)
                 app.wait_ini(f"{ini_key}={index}", f"{name} by {how}")
                 modifiers, key = hotkeys[action]
                 old = modifiers + [key]
@@ -565,10 +570,7 @@ class Lists(E2ETest):
                 ("step_up", "StepUp", VK_ADD, 1, 4, VK_DOWN, 2, 6),
                 ("step_down", "StepDown", VK_SUBTRACT, -1, 0, VK_DOWN, 3, 3)]:
             for how, index in (("mouse", picked), ("keys", reached)):
-                if how == "mouse":
-                    app.pick(name, index)
-                else:
-                    app.arrow_keys(name, arrow, presses)
+                app.choose(name, how, index, arrow, presses)
                 app.wait_ini(f"{ini_key}={index}", f"{name} by {how}")
                 position += sign * (percent[index] * 65535 // 100)
                 app.driver("press", hotkey)

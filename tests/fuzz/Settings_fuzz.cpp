@@ -19,6 +19,7 @@
 
 #include "hotkeys/HotkeyBinding.h"
 #include "settings/Settings.h"
+#include "tests/unit/MemoryIniStore.h"
 #include "volume/VolumeController.h"
 
 namespace {
@@ -61,22 +62,6 @@ private:
     std::size_t next_ = 0;
 };
 
-class MemoryStore : public IniStore {
-public:
-    std::map<std::pair<std::string, std::string>, std::string> Values;
-    std::string ReadString(const std::string& section, const std::string& key,
-                           const std::string& fallback) override
-    {
-        const auto found = Values.find({section, key});
-        return found == Values.end() ? fallback : found->second;
-    }
-    void WriteString(const std::string& section, const std::string& key,
-                     const std::string& value) override
-    {
-        Values[{section, key}] = value;
-    }
-};
-
 template <typename Table>
 bool InTable(const Table& table, int index)
 {
@@ -106,7 +91,7 @@ void CheckLoading(const std::vector<std::string>& lines)
     const SettingsChoices loaded = LoadSettings(file);
     CheckChoices(loaded);
 
-    MemoryStore saved;
+    MemoryIniStore saved;
     SaveSettings(saved, loaded);
     Require(saved.Values.size() == 8, "a save writes eight keys");
     Require(LoadSettings(saved) == loaded, "saved choices load back differently");

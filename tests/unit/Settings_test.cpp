@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include "tests/unit/MemoryIniStore.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -18,29 +20,6 @@ void PrintTo(const SettingsChoices& c, std::ostream* out)
 }
 
 namespace {
-
-// An INI file in memory that keeps a log of every write, in order.
-class MemoryIniStore : public IniStore {
-public:
-    std::map<std::pair<std::string, std::string>, std::string> Values;
-    std::vector<std::string> Writes;  // "Section/Key=Value"
-    bool FailWrites = false;
-
-    std::string ReadString(const std::string& section, const std::string& key,
-                           const std::string& fallback) override
-    {
-        const auto found = Values.find({section, key});
-        return found == Values.end() ? fallback : found->second;
-    }
-
-    void WriteString(const std::string& section, const std::string& key,
-                     const std::string& value) override
-    {
-        if (FailWrites) throw std::runtime_error("read-only");
-        Values[{section, key}] = value;
-        Writes.push_back(section + "/" + key + "=" + value);
-    }
-};
 
 // Every key holds a different in-range value, so a key read into the wrong
 // choice shows up.
