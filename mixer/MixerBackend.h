@@ -6,22 +6,19 @@
 
 #include <cstdint>
 #include <memory>
-#include <exception>
 #include <string>
+
+#include "common/TextError.h"
 
 // A failure the component reports to its caller: the HRESULT goes into
 // EXCEPINFO::scode, the text into its description.
-// (Not a std::runtime_error: that would link a second, copy-on-write string
-// implementation into the DLL.)
-class MixerError : public std::exception {
+class MixerError : public TextError {
 public:
-    MixerError(HRESULT hr, std::string text) : hr_(hr), text_(std::move(text)) {}
+    MixerError(HRESULT hr, std::string text) : TextError(std::move(text)), hr_(hr) {}
     HRESULT hr() const { return hr_; }
-    const char* what() const noexcept override { return text_.c_str(); }
 
 private:
     HRESULT hr_;
-    std::string text_;
 };
 
 // One device with its lines, read when the device is selected. Line indexes

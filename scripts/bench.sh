@@ -26,12 +26,12 @@ for preset in win32 win64; do
 done
 # The references are built like the program: same compiler, static, for size.
 for program in empty_window minimal_poller hotkey_slider; do
-  x86_64-w64-mingw32-g++-posix -std=c++17 -Os -s -static -mwindows bench/$program.cpp \
+  x86_64-w64-mingw32-g++-win32 -std=c++17 -Os -s -static -mwindows bench/$program.cpp \
     -o "$run/$program.exe" -lcomctl32 || exit 1
 done
-i686-w64-mingw32-g++-posix -std=c++17 -Os -s -static -mwindows bench/empty_window.cpp \
+i686-w64-mingw32-g++-win32 -std=c++17 -Os -s -static -mwindows bench/empty_window.cpp \
   -o "$out/empty_window32.exe" || exit 1
-x86_64-w64-mingw32-g++-posix -std=c++17 -Os -s -static bench/benchdriver.cpp \
+x86_64-w64-mingw32-g++-win32 -std=c++17 -Os -s -static bench/benchdriver.cpp \
   -o "$run/benchdriver.exe" -lcomctl32 || exit 1
 g++ -std=c++17 -Os -I. bench/poll_cost.cpp bench/key_state.cpp hotkeys/HotkeyBinding.cpp \
   hotkeys/HotkeyPoll.cpp -o "$out/poll_cost" || exit 1

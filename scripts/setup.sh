@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ googletest libbenchmark-dev
-          g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+          g++-mingw-w64-i686-win32 binutils-mingw-w64-i686 g++-mingw-w64-x86-64-win32 binutils-mingw-w64-x86-64
           wine wine64 wine32:i386 fonts-wine xvfb xdotool x11-utils imagemagick fp-utils nsis python3
           clang clang-format libclang-rt-14-dev)
 

@@ -1,12 +1,13 @@
 #include "settings/PrivateProfileStore.h"
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <windows.h>
+
+#include "common/TextError.h"
 
 namespace {
 
@@ -30,8 +31,8 @@ public:
 
 void Fail(const std::string& what, const std::string& fileName)
 {
-    throw std::runtime_error("cannot " + what + " " + fileName + " (error " +
-                             std::to_string(GetLastError()) + ")");
+    throw TextError("cannot " + what + " " + fileName + " (error " +
+                    std::to_string(GetLastError()) + ")");
 }
 
 // Starts the copy from the current file; with no file yet, from nothing (a
@@ -86,7 +87,7 @@ void PrivateProfileStore::WriteString(const std::string& section, const std::str
 {
     if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
                                     FileName.c_str())) {
-        throw std::runtime_error("cannot write " + key + " to " + FileName);
+        throw TextError("cannot write " + key + " to " + FileName);
     }
 }
 

@@ -17,11 +17,11 @@ public:
 
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& fallback) override;
-    // Throws std::runtime_error when the file cannot be written.
+    // Throws TextError when the file cannot be written.
     void WriteString(const std::string& section, const std::string& key,
                      const std::string& value) override;
     // All or nothing; keeps the file's other sections and comments. Throws
-    // std::runtime_error, leaving the file as it was and no copy behind.
+    // TextError, leaving the file as it was and no copy behind.
     void WriteAll(const std::vector<IniValue>& values) override;
 
 private:

@@ -17,7 +17,7 @@ TAudioMixer::TAudioMixer()
 {
     HRESULT hr =
         CoCreateInstance(CLSID_TarnMixer, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                         IID_IDispatch, reinterpret_cast<void**>(dispatch_.GetAddressOf()));
+                         __uuidof(IDispatch), reinterpret_cast<void**>(dispatch_.GetAddressOf()));
     if (FAILED(hr)) throw ComError(hr, SystemText(hr));
 }
 

@@ -6,16 +6,16 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
-#include <stdexcept>
 #include <string>
 
 #include "MixerProperties.h"
+#include "common/TextError.h"
 #include "mixer/ComClient.h"
 
 // A failed creation or property access, with the component's own error text.
-class ComError : public std::runtime_error {
+class ComError : public TextError {
 public:
-    ComError(HRESULT hr, const std::string& text) : std::runtime_error(text), hr_(hr) {}
+    ComError(HRESULT hr, const std::string& text) : TextError(text), hr_(hr) {}
     HRESULT hr() const { return hr_; }
 
 private:

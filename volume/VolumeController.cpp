@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <stdexcept>
 
+#include "common/TextError.h"
 #include "hotkeys/HotkeyActions.h"
 
 namespace {
@@ -30,7 +30,7 @@ int StepPercent(const std::string& text)
     errno = 0;
     const long long value = wellFormed ? std::strtoll(number.c_str(), nullptr, 10) : 0;
     if (!wellFormed || errno == ERANGE || value < INT_MIN || value > INT_MAX)
-        throw std::invalid_argument("'" + text + "' is not a step");
+        throw TextError("'" + text + "' is not a step");
     return static_cast<int>(value);
 }
 

@@ -38,7 +38,7 @@ int VolumePercent(int position);
 int64_t StepUnits(int64_t percent);
 // The whole percent of a step list's visible text ("10%" -> 10): the last
 // character is dropped and the rest must be an optional sign and decimal
-// digits, fitting into an int; throws std::invalid_argument otherwise.
+// digits, fitting into an int; throws TextError otherwise.
 int StepPercent(const std::string& text);
 
 class VolumeController {

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/TextError.h"
 #include "hotkeys/HotkeyBinding.h"
 #include "settings/Settings.h"
 #include "tests/unit/MemoryIniStore.h"
@@ -123,7 +124,7 @@ void CheckStep(const std::string& text)
     int percent = 0;
     try {
         percent = StepPercent(text);
-    } catch (const std::invalid_argument&) {
+    } catch (const TextError&) {
         return;
     }
     // Taken: an optional sign and digits only, before the last character.

@@ -1,4 +1,5 @@
 #include "volume/VolumeController.h"
+#include "common/TextError.h"
 
 #include <gtest/gtest.h>
 
@@ -243,7 +244,7 @@ TEST_F(VolumeControllerTest, StepSizesComeFromTheVisibleText)
     for (const char* bad :
          {"", "%", "x%", "1 0%", "99999999999%", "\v5%", "\f-3%", " 5%", "+%", "-+5%", "0x5%"}) {
         controls.stepUp = bad;
-        EXPECT_THROW(controller.HotkeyAction(0, 0), std::invalid_argument) << bad;
+        EXPECT_THROW(controller.HotkeyAction(0, 0), TextError) << bad;
     }
     EXPECT_EQ(controls.position, before + 655);
 }

@@ -6,11 +6,12 @@
 
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <windows.h>
+
+#include "common/TextError.h"
 
 namespace {
 
@@ -193,7 +194,7 @@ TEST(PrivateProfileTest, SaveThrowsWhenTheFileCannotBeWritten)
             ExclusiveHold hold(file, share);
             ASSERT_TRUE(hold.Held());
             PrivateProfileStore store(file);
-            EXPECT_THROW(SaveSettings(store, SettingsChoices{}), std::runtime_error) << share;
+            EXPECT_THROW(SaveSettings(store, SettingsChoices{}), TextError) << share;
         }
         EXPECT_EQ(ReadBytes(file), before) << share;
         EXPECT_FALSE(FileExists(file + ".tmp")) << share;
@@ -202,7 +203,7 @@ TEST(PrivateProfileTest, SaveThrowsWhenTheFileCannotBeWritten)
     PrivateProfileStore gone(folder.Path() + "missing\\TB.ini");
     SettingsChoices choices;
     choices.Mute = 4;
-    EXPECT_THROW(LoadOrCreateSettings(gone, false, choices), std::runtime_error);
+    EXPECT_THROW(LoadOrCreateSettings(gone, false, choices), TextError);
     EXPECT_EQ(choices.Mute, 57);
     EXPECT_FALSE(FileExists(folder.Path() + "missing\\TB.ini"));
 }
