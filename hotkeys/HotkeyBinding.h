@@ -13,6 +13,9 @@ struct HotkeyBinding {
     std::atomic<std::int32_t> Modifier1{0};
     std::atomic<std::int32_t> Modifier2{0};
     std::atomic<std::int32_t> Key{0};
+    // The code the detector asks first: Modifier1, else Modifier2, else Key;
+    // 0 when Key is 0. While nothing is pressed it is the only code asked.
+    std::atomic<std::int32_t> First{0};
 };
 
 extern HotkeyBinding VolumeUpHotkey;
@@ -71,8 +74,8 @@ struct HotkeyChoice {
     int Key;
 };
 
-// Rewrites the nine fields in place, in the order volume up, volume down,
-// mute, and Modifier1, Modifier2, Key within each. A choice with an index
+// Rewrites the bindings in place, in the order volume up, volume down,
+// mute, and Modifier1, Modifier2, Key, First within each. A choice with an index
 // outside its table gives (0, 0, 0), a binding that never fires.
 void BuildHotkeyBindings(const HotkeyChoice& volumeUpChoice, const HotkeyChoice& volumeDownChoice,
                          const HotkeyChoice& muteChoice, HotkeyBinding& volumeUp,
