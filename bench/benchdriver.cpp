@@ -82,6 +82,12 @@ double Median(std::vector<double> values)
     return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
 }
 
+// Wine's desktop process stays busy for a while after a tray icon goes
+// away; a program started in that time waits up to 2 s for it before its
+// first window. Every start, of Tarnbell and of the references alike, waits
+// this long after the previous program ended, as a user's restart would.
+constexpr DWORD PauseBetweenStartsMs = 3000;
+
 // Starts `exe`, waits until `ready` holds, then ends the program with
 // `close`, and waits until it has ended.
 template <typename Ready, typename Close>
@@ -105,6 +111,7 @@ double TimeOneStart(const std::string& exe, Ready ready, Close close)
     WaitForSingleObject(process.hProcess, 10000);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    Sleep(PauseBetweenStartsMs);
     return started ? elapsed : -1;
 }
 
@@ -170,8 +177,15 @@ void SendKey(WORD key, DWORD flags)
 // fixed one would lock onto Wine's 50 ms key-state cache.
 int Latency(const std::string& className, int presses, unsigned seed)
 {
-    HWND window = FindWindowA(className.c_str(), nullptr);
-    HWND slider = window ? FindWindowExA(window, nullptr, TRACKBAR_CLASSA, nullptr) : nullptr;
+    // The program may still be starting.
+    HWND slider = nullptr;
+    WaitFor(
+        [&] {
+            HWND window = FindWindowA(className.c_str(), nullptr);
+            slider = window ? FindWindowExA(window, nullptr, TRACKBAR_CLASSA, nullptr) : nullptr;
+            return slider != nullptr;
+        },
+        10000);
     if (!slider) {
         std::printf("error: no trackbar in a window of class %s\n", className.c_str());
         return 1;
