@@ -5,7 +5,7 @@
 # The 64-bit build runs under 64-bit Wine in a prefix of its own
 # (build/wineprefix-bench); sizes are those of the shipped 32-bit files.
 #
-#   scripts/bench.sh            # about 4 minutes
+#   scripts/bench.sh            # about 7 minutes
 #   BENCH_RUNS=10 BENCH_IDLE_SECONDS=30 BENCH_PRESSES=25 scripts/bench.sh
 set -uo pipefail
 cd "$(dirname "$0")/.."
