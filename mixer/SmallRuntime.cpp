@@ -1,10 +1,12 @@
-// The C++ runtime is linked statically into every shipped file. Two of its
+// The C++ runtime is linked statically into every shipped file. Three of its
 // parts cost far more than they give here, so they are replaced:
 //
 // - The default terminate handler prints the demangled name of an uncaught
 //   exception and pulls in the whole demangler and printf (tens of KB).
 //   Nothing escapes the entry points of the program or the component, so a
 //   plain abort does.
+// - A failed precondition check (an index past the end) reports itself with
+//   the same demangler and printf before it stops; here it only stops.
 // - The containers' own checks (a string built from a null pointer, a length
 //   past max_size(), an index out of range) throw through one file of the
 //   runtime that also constructs every standard exception, and with them a
@@ -14,7 +16,6 @@
 //   std::bad_alloc.
 #include <cstdlib>
 #include <new>
-#include <string>
 
 #include "common/TextError.h"
 
@@ -23,8 +24,6 @@ void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
 namespace std {
-// A failed precondition check of the runtime: stop, as the check would,
-// without its report, which brings printf and the demangler.
 void __glibcxx_assert_fail(const char*, int, const char*, const char*) noexcept { std::abort(); }
 void __throw_bad_alloc() { throw std::bad_alloc(); }
 void __throw_bad_array_new_length() { throw std::bad_array_new_length(); }
