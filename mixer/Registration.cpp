@@ -1,6 +1,6 @@
 #include "Registration.h"
 
-#include <vector>
+#include <iterator>
 
 #include "TarnMixerIds.h"
 
@@ -8,9 +8,35 @@ namespace {
 
 constexpr const wchar_t* ClassName = L"TAudioMixer";
 
-std::wstring Sub(const std::wstring& key, const wchar_t* name) { return key + L"\\" + name; }
-std::wstring ClassKey() { return std::wstring(L"CLSID\\") + TarnMixerClsidText; }
-std::wstring ServerKey() { return Sub(ClassKey(), L"InprocServer32"); }
+// One value the registration writes: its key's path in up to three parts
+// (the rest null), the value's name (null: the default) and its text (null:
+// the DLL's path). Parents come before their subkeys.
+struct Entry {
+    const wchar_t* path[3];
+    const wchar_t* name;
+    const wchar_t* value;
+};
+
+constexpr Entry Entries[] = {
+    {{L"CLSID", TarnMixerClsidText}, nullptr, ClassName},
+    {{L"CLSID", TarnMixerClsidText, L"InprocServer32"}, nullptr, nullptr},
+    {{L"CLSID", TarnMixerClsidText, L"InprocServer32"}, L"ThreadingModel", L"Apartment"},
+    {{L"CLSID", TarnMixerClsidText, L"ProgID"}, nullptr, TarnMixerCurrentProgId},
+    {{L"CLSID", TarnMixerClsidText, L"VersionIndependentProgID"}, nullptr, TarnMixerProgId},
+    {{TarnMixerCurrentProgId}, nullptr, ClassName},
+    {{TarnMixerCurrentProgId, L"CLSID"}, nullptr, TarnMixerClsidText},
+    {{TarnMixerProgId}, nullptr, ClassName},
+    {{TarnMixerProgId, L"CLSID"}, nullptr, TarnMixerClsidText},
+    {{TarnMixerProgId, L"CurVer"}, nullptr, TarnMixerCurrentProgId},
+};
+
+std::wstring PathOf(const Entry& entry)
+{
+    std::wstring path = entry.path[0];
+    for (int i = 1; i < 3 && entry.path[i]; ++i)
+        (path += L'\\') += entry.path[i];
+    return path;
+}
 
 HRESULT FromWin32(LONG error) { return HRESULT_FROM_WIN32(static_cast<DWORD>(error)); }
 
@@ -35,10 +61,10 @@ public:
         return RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE, &key_);
     }
 
-    LONG SetString(const wchar_t* name, const std::wstring& value)
+    LONG SetString(const wchar_t* name, const wchar_t* value)
     {
-        return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                              static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+        return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                              static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(wchar_t)));
     }
 
     // A short text value, or an empty one where there is none that fits.
@@ -58,38 +84,13 @@ private:
     HKEY key_ = nullptr;
 };
 
-struct Entry {
-    std::wstring key;
-    const wchar_t* name;
-    std::wstring value;
-};
-
-// Every value the registration writes. Each name's CLSID comes first, so
-// that a name left half-written is still known as this class's and removed.
-std::vector<Entry> Entries(const std::wstring& dllPath)
-{
-    const std::wstring cls = ClassKey(), current = TarnMixerCurrentProgId,
-                       independent = TarnMixerProgId;
-    return {
-        {cls, nullptr, ClassName},
-        {ServerKey(), nullptr, dllPath},
-        {ServerKey(), L"ThreadingModel", L"Apartment"},
-        {Sub(cls, L"ProgID"), nullptr, current},
-        {Sub(cls, L"VersionIndependentProgID"), nullptr, independent},
-        {Sub(current, L"CLSID"), nullptr, TarnMixerClsidText},
-        {current, nullptr, ClassName},
-        {Sub(independent, L"CLSID"), nullptr, TarnMixerClsidText},
-        {independent, nullptr, ClassName},
-        {Sub(independent, L"CurVer"), nullptr, current},
-    };
-}
-
 LONG WriteEntries(HKEY root, const std::wstring& dllPath)
 {
-    for (const Entry& entry : Entries(dllPath)) {
+    for (const Entry& entry : Entries) {
         Key key;
-        LONG error = key.Create(root, entry.key);
-        if (error == ERROR_SUCCESS) error = key.SetString(entry.name, entry.value);
+        LONG error = key.Create(root, PathOf(entry));
+        if (error == ERROR_SUCCESS)
+            error = key.SetString(entry.name, entry.value ? entry.value : dllPath.c_str());
         if (error != ERROR_SUCCESS) return error;
     }
     return ERROR_SUCCESS;
@@ -97,28 +98,12 @@ LONG WriteEntries(HKEY root, const std::wstring& dllPath)
 
 bool Gone(LONG error) { return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND; }
 
-// Subkeys before their parents.
-LONG DeleteKeys(HKEY root, std::initializer_list<std::wstring> keys)
-{
-    for (const std::wstring& key : keys) {
-        const LONG error = RegDeleteKeyW(root, key.c_str());
-        if (!Gone(error)) return error;
-    }
-    return ERROR_SUCCESS;
-}
-
-bool NamesThisClass(HKEY root, const std::wstring& progId)
+// A name that another class registered since is that class's now.
+bool NamesThisClass(HKEY root, const wchar_t* progId)
 {
     Key key;
-    return key.Open(root, Sub(progId, L"CLSID")) == ERROR_SUCCESS &&
+    return key.Open(root, std::wstring(progId) + L"\\CLSID") == ERROR_SUCCESS &&
            lstrcmpiW(key.GetString(nullptr).c_str(), TarnMixerClsidText) == 0;
-}
-
-// A name that another class registered since is that class's now.
-LONG DeleteProgId(HKEY root, const std::wstring& progId)
-{
-    if (!NamesThisClass(root, progId)) return ERROR_SUCCESS;
-    return DeleteKeys(root, {Sub(progId, L"CurVer"), Sub(progId, L"CLSID"), progId});
 }
 
 }  // namespace
@@ -131,15 +116,20 @@ HRESULT RegisterClassIn(HKEY classesRoot, const std::wstring& dllPath)
     return FromWin32(error);
 }
 
+// Subkeys before their parents: the entries from the last.
 HRESULT UnregisterClassIn(HKEY classesRoot)
 {
-    const std::wstring cls = ClassKey();
-    LONG error = DeleteProgId(classesRoot, TarnMixerProgId);
-    if (error == ERROR_SUCCESS) error = DeleteProgId(classesRoot, TarnMixerCurrentProgId);
-    if (error == ERROR_SUCCESS)
-        error = DeleteKeys(classesRoot, {ServerKey(), Sub(cls, L"ProgID"),
-                                         Sub(cls, L"VersionIndependentProgID"), cls});
-    return FromWin32(error);
+    const bool current = NamesThisClass(classesRoot, TarnMixerCurrentProgId),
+               independent = NamesThisClass(classesRoot, TarnMixerProgId);
+    for (auto entry = std::rbegin(Entries); entry != std::rend(Entries); ++entry) {
+        const wchar_t* top = entry->path[0];
+        if ((!current && lstrcmpW(top, TarnMixerCurrentProgId) == 0) ||
+            (!independent && lstrcmpW(top, TarnMixerProgId) == 0))
+            continue;
+        const LONG error = RegDeleteKeyW(classesRoot, PathOf(*entry).c_str());
+        if (!Gone(error)) return FromWin32(error);
+    }
+    return S_OK;
 }
 
 HRESULT RegisterServer(const std::wstring& dllPath, std::initializer_list<HKEY> classesRoots)

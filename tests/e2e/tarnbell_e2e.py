@@ -783,11 +783,11 @@ class ScriptHosts(unittest.TestCase):
     def test_help_examples_drive_the_volume_by_name_until_unregistered(self):
         examples = self.examples()
         dll = BIN / "TarnMixer.dll"
-        listed = wine(BIN / "tarnmixer-list.exe").stdout.split("* Device")[1].split("Device")[0]
-        names = re.findall(r'Line \d+: [\w ]+, "([^"]*)"', listed)
-        self.assertTrue(names, listed)
         with tempfile.TemporaryDirectory() as folder:
             self.assertEqual(wine("regsvr32", "/s", dll).returncode, 0)
+            listed = wine(BIN / "tarnmixer-list.exe").stdout.split("* Device")[1].split("Device")[0]
+            names = re.findall(r'Line \d+: [\w ]+, "([^"]*)"', listed)
+            self.assertTrue(names, listed)
             self.assertEqual(self.cscript(folder, "probe.vbs", self.PROBE), ["0", "0"])
             for kind, (name, start) in self.SCRIPTS.items():
                 mute = "True" if kind == "vbscript" else "true"
