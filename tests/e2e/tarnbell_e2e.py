@@ -772,17 +772,21 @@ class ScriptHosts(unittest.TestCase):
             self.assertEqual(code, found.get(kind, code), f"the README's {kind} example is the help page's")
         return found
 
+    @staticmethod
+    def windows_path(path):
+        """A path starting with "/" would read as one of the tools' options."""
+        return "Z:" + str(path).replace("/", "\\")
+
     def cscript(self, folder, name, text):
         path = Path(folder) / name
         path.write_text(text.replace("\n", "\r\n"), encoding="cp1252")
-        # A path starting with "/" would read as one of cscript's options.
-        done = wine("cscript", "//nologo", "Z:" + str(path).replace("/", "\\"), timeout=120)
+        done = wine("cscript", "//nologo", self.windows_path(path), timeout=120)
         self.assertEqual(done.returncode, 0, done.stderr)
         return done.stdout.splitlines()
 
     def test_help_examples_drive_the_volume_by_name_until_unregistered(self):
         examples = self.examples()
-        dll = BIN / "TarnMixer.dll"
+        dll = self.windows_path(BIN.resolve() / "TarnMixer.dll")
         with tempfile.TemporaryDirectory() as folder:
             self.assertEqual(wine("regsvr32", "/s", dll).returncode, 0)
             listed = wine(BIN / "tarnmixer-list.exe").stdout.split("* Device")[1].split("Device")[0]
@@ -799,6 +803,7 @@ class ScriptHosts(unittest.TestCase):
             self.assertEqual(self.cscript(folder, "probe.vbs", self.PROBE), ["429", "429"])
             for kind, (name, _) in self.SCRIPTS.items():
                 self.assertEqual(self.cscript(folder, name, examples[kind]), [], kind)
+
 
 if __name__ == "__main__":
     unittest.main()
