@@ -146,7 +146,8 @@ FunctionEnd
 Section "Uninstall"
   Call un.EnsureTarnbellExited
   ; The component's own unregistration, run by this installer's bitness,
-  ; removes the class entries that Tarnbell wrote at each start.
+  ; removes the class entries and the names scripts create it by, which
+  ; Tarnbell wrote at each start.
   ${If} ${FileExists} "$INSTDIR\TarnMixer.dll"
     UnRegDLL "$INSTDIR\TarnMixer.dll"
   ${EndIf}

@@ -7,6 +7,10 @@
 
 constexpr const char* TarnMixerFileName = "TarnMixer.dll";
 constexpr const wchar_t* TarnMixerClsidText = L"{E63081B5-5E90-43E2-A22D-83525CB1DC42}";
+// The names script engines create the class by: the version-independent one
+// follows the current one (CreateObject, New-Object -ComObject, ComObject()).
+constexpr const wchar_t* TarnMixerProgId = L"TarnMixer.AudioMixer";
+constexpr const wchar_t* TarnMixerCurrentProgId = L"TarnMixer.AudioMixer.1";
 
 // Full scale of the component's volume, 0..65535; also the slider's range.
 constexpr uint16_t FullVolume = 65535;

@@ -8,6 +8,7 @@ Run through ctest; needs TARNBELL_BIN (the folder with Tarnbell.exe,
 TarnMixer.dll, tarnmixer-list.exe and tbdriver.exe), TARNBELL_ARTIFACTS (where
 screenshots go) and the project's Wine environment (scripts/wine-env.sh).
 """
+import html
 import os
 import re
 import shutil
@@ -749,6 +750,68 @@ class Window(E2ETest):
         self.assertEqual(app.control("ComboBox", left=205, top=134)["count"], "59")
         self.assertEqual(app.control("ComboBox", left=101, top=134)["count"], "7")
         self.assertEqual(app.control("ComboBox", left=394, top=134)["count"], "9")
+
+
+class ScriptHosts(unittest.TestCase):
+    """TarnMixer.dll as a script meets it: registered with regsvr32 and
+    created by its names from Wine's own VBScript and JScript engines, which
+    run the help page's examples as a user would copy them. Wine's cscript
+    ends with 0 and prints nothing when a script fails, so each run is judged
+    by what it printed. Under Wine a volume lasts only as long as the process
+    that set it, so each example runs after a start of its own in the same
+    script, which gives the first line a volume that a raise can show."""
+
+    SOURCE = Path(__file__).resolve().parents[2]
+    SCRIPTS = {"vbscript": ("volume.vbs", 'Set start = CreateObject("TarnMixer.AudioMixer.1")\n'
+                            'start.srcOutput = 0\nstart.srcVolume = 1000\nstart.srcMute = False\n'),
+               "javascript": ("volume.js", 'var start = new ActiveXObject("TarnMixer.AudioMixer.1");\n'
+                              'start.srcOutput = 0;\nstart.srcVolume = 1000;\nstart.srcMute = false;\n')}
+    # Whether each name creates the component: 0, or VBScript's error number.
+    PROBE = "".join(f'On Error Resume Next\nSet mixer = CreateObject("{name}")\nWScript.Echo Err.Number\n'
+                    "Err.Clear\n" for name in ("TarnMixer.AudioMixer", "TarnMixer.AudioMixer.1"))
+
+    def examples(self):
+        page = (self.SOURCE / "help" / "scripting.htm").read_text(encoding="cp1252")
+        found = {kind: html.unescape(code).lstrip("\n")
+                 for kind, code in re.findall(r'<pre class="(\w+)">(.*?)</pre>', page, re.S)}
+        readme = (self.SOURCE / "README.md").read_text(encoding="utf-8")
+        shown = re.findall(r"^```(\w+)\n(.*?)^```", readme, re.S | re.M)
+        self.assertEqual({k for k, _ in shown} & set(found), {"vbscript", "powershell", "autohotkey"})
+        for kind, code in shown:
+            self.assertEqual(code, found.get(kind, code), f"the README's {kind} example is the help page's")
+        return found
+
+    @staticmethod
+    def windows_path(path):
+        """A path starting with "/" would read as one of the tools' options."""
+        return "Z:" + str(path).replace("/", "\\")
+
+    def cscript(self, folder, name, text):
+        path = Path(folder) / name
+        path.write_text(text.replace("\n", "\r\n"), encoding="cp1252")
+        done = wine("cscript", "//nologo", self.windows_path(path), timeout=120)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return done.stdout.splitlines()
+
+    def test_help_examples_drive_the_volume_by_name_until_unregistered(self):
+        examples = self.examples()
+        dll = self.windows_path(BIN.resolve() / "TarnMixer.dll")
+        with tempfile.TemporaryDirectory() as folder:
+            self.assertEqual(wine("regsvr32", "/s", dll).returncode, 0)
+            listed = wine(BIN / "tarnmixer-list.exe").stdout.split("* Device")[1].split("Device")[0]
+            names = re.findall(r'Line \d+: [\w ]+, "([^"]*)"', listed)
+            self.assertTrue(names, listed)
+            self.assertEqual(self.cscript(folder, "probe.vbs", self.PROBE), ["0", "0"])
+            for kind, (name, start) in self.SCRIPTS.items():
+                mute = "True" if kind == "vbscript" else "true"
+                self.assertEqual(self.cscript(folder, name, start + examples[kind]),
+                                 [f"{i}: {n}" for i, n in enumerate(names)]
+                                 + [f"Volume: {1000 + STEP}", f"Mute: {mute}"], kind)
+
+            self.assertEqual(wine("regsvr32", "/u", "/s", dll).returncode, 0)
+            self.assertEqual(self.cscript(folder, "probe.vbs", self.PROBE), ["429", "429"])
+            for kind, (name, _) in self.SCRIPTS.items():
+                self.assertEqual(self.cscript(folder, name, examples[kind]), [], kind)
 
 
 if __name__ == "__main__":

@@ -11,6 +11,7 @@ namespace {
 const wchar_t* const Scratch = L"Software\\TarnMixerTests";
 const std::wstring ClassKey = L"CLSID\\{E63081B5-5E90-43E2-A22D-83525CB1DC42}";
 const std::wstring ServerKey = ClassKey + L"\\InprocServer32";
+const std::wstring ProgIds[] = {L"TarnMixer.AudioMixer", L"TarnMixer.AudioMixer.1"};
 
 class OpenKey {
 public:
@@ -74,10 +75,18 @@ protected:
         EXPECT_EQ(L"TAudioMixer", Value(root, ClassKey, nullptr));
         EXPECT_EQ(path, Value(root, ServerKey, nullptr));
         EXPECT_EQ(L"Apartment", Value(root, ServerKey, L"ThreadingModel"));
-        EXPECT_EQ(1u, Count(root, ClassKey, false));  // InprocServer32 only
+        EXPECT_EQ(3u, Count(root, ClassKey, false));  // InprocServer32 and its two names
         EXPECT_EQ(1u, Count(root, ClassKey, true));   // its name
         EXPECT_EQ(0u, Count(root, ServerKey, false));
         EXPECT_EQ(2u, Count(root, ServerKey, true));  // path, threading model
+        // Script engines find the class by name, and the class its names.
+        EXPECT_EQ(ProgIds[1], Value(root, ClassKey + L"\\ProgID", nullptr));
+        EXPECT_EQ(ProgIds[0], Value(root, ClassKey + L"\\VersionIndependentProgID", nullptr));
+        EXPECT_EQ(ProgIds[1], Value(root, ProgIds[0] + L"\\CurVer", nullptr));
+        for (const std::wstring& progId : ProgIds) {
+            EXPECT_EQ(L"TAudioMixer", Value(root, progId, nullptr));
+            EXPECT_EQ(ClassKey.substr(6), Value(root, progId + L"\\CLSID", nullptr));
+        }
     }
 };
 
@@ -126,8 +135,28 @@ TEST_F(RegistrationTest, UnregisteringRemovesExactlyWhatWasWritten)
     EXPECT_FALSE(Exists(user.get(), ClassKey));
     EXPECT_TRUE(Exists(machine.get(), L"CLSID\\{00000000-1111-2222-3333-444444444444}"));
     EXPECT_TRUE(Exists(user.get(), L"CLSID"));  // the shared parent stays
+    for (const std::wstring& progId : ProgIds)
+        EXPECT_FALSE(Exists(machine.get(), progId) || Exists(user.get(), progId));
     // Nothing left to remove is not an error.
     EXPECT_EQ(S_OK, UnregisterServer({machine.get(), user.get()}));
+}
+
+// A name that another program's class took over after ours stays theirs.
+TEST_F(RegistrationTest, UnregisteringLeavesANameThatNamesAnotherClass)
+{
+    OpenKey root(L"Machine", KEY_ALL_ACCESS);
+    ASSERT_EQ(S_OK, RegisterClassIn(root.get(), L"C:\\TarnMixer.dll"));
+    const std::wstring other = L"{00000000-1111-2222-3333-444444444444}";
+    {
+        OpenKey taken(L"Machine\\" + ProgIds[0] + L"\\CLSID", KEY_ALL_ACCESS);
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(taken.get(), nullptr, 0, REG_SZ,
+                                                reinterpret_cast<const BYTE*>(other.c_str()),
+                                                static_cast<DWORD>((other.size() + 1) * 2)));
+    }
+    ASSERT_EQ(S_OK, UnregisterServer({root.get()}));
+    EXPECT_EQ(other, Value(root.get(), ProgIds[0] + L"\\CLSID", nullptr));
+    EXPECT_FALSE(Exists(root.get(), ProgIds[1]));
+    EXPECT_FALSE(Exists(root.get(), ClassKey));
 }
 
 }  // namespace

@@ -28,6 +28,8 @@ MACHINE = {"win32": 0x14C, "win64": 0x8664}
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnbell"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 CLASS_KEYS = [rf"HKLM\Software\Classes\CLSID\{CLSID}", rf"HKCU\Software\Classes\CLSID\{CLSID}"]
+PROGID_KEYS = [rf"{hive}\Software\Classes\TarnMixer.AudioMixer{version}"
+               for hive in ("HKLM", "HKCU") for version in ("", ".1")]
 EXIT_TARNBELL_RUNNING = 2
 
 
@@ -160,6 +162,7 @@ class Installer(unittest.TestCase):
         wait_until(lambda: self.driver("tray-icon") == (0, "1\n"), "Tarnbell's tray icon")
         wait_until(lambda: (folder / "TB.ini").exists(), "TB.ini in the install folder")
         self.assertIsNotNone(reg_values(CLASS_KEYS[0]), "Tarnbell registered its component")
+        self.assertIsNotNone(reg_values(PROGID_KEYS[0]), "and its name for scripts")
 
         # While it runs, a silent install fails and changes nothing.
         before = self.snapshot(folder, shortcut)
@@ -191,7 +194,7 @@ class Installer(unittest.TestCase):
         self.assertFalse(folder.exists())
         self.assertFalse(shortcut.exists())
         self.assertNotIn("Tarnbell", reg_values(RUN_KEY) or {})
-        for key in CLASS_KEYS:
+        for key in CLASS_KEYS + PROGID_KEYS:
             self.assertIsNone(reg_values(key), key)
 
 
