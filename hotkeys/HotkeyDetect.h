@@ -20,10 +20,10 @@ public:
     THotkeyDetector(const THotkeyDetector&) = delete;
     THotkeyDetector& operator=(const THotkeyDetector&) = delete;
 
+private:
     // Asks the thread to stop after its current pause; does not wait.
     void Terminate();
 
-private:
     struct ThreadJoin {
         void operator()(HANDLE thread) const;
     };
