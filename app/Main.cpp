@@ -215,7 +215,7 @@ void TfrmMain::FormCreate()
     AppDir = ExecutableDirectory();
     CreateMixer();
     Volume = std::make_unique<VolumeController>(*this, Mixer.get());
-    Detector = THotkeyDetector::Start(Handle);
+    Detector = std::make_unique<THotkeyDetector>(Handle, Hotkeys);
     Guarded([this] { LoadSettingsOrDefaults(); });
     ExitRequested = false;
     BuildHotkeyBindings();
@@ -242,7 +242,7 @@ void TfrmMain::CreateMixer()
 void TfrmMain::FormDestroy()
 {
     Guarded([this] { SaveSettings(); });
-    if (Detector) Detector->Terminate();
+    Detector.reset();
     Volume.reset();
     Mixer.reset();
     DeleteTrayIcon(Handle);
@@ -318,10 +318,10 @@ void TfrmMain::cboxStepDownChange() { SaveSettings(); }
 
 void TfrmMain::BuildHotkeyBindings()
 {
-    ::BuildHotkeyBindings({ItemIndex(comboxVolumeUp), ItemIndex(comboxVolumeUp1)},
-                          {ItemIndex(comboxVolumeDown), ItemIndex(comboxVolumeDown1)},
-                          {ItemIndex(comboxMute), ItemIndex(comboxMute1)}, VolumeUpHotkey,
-                          VolumeDownHotkey, MuteHotkey);
+    ::BuildHotkeyBindings({{{ItemIndex(comboxVolumeUp), ItemIndex(comboxVolumeUp1)},
+                            {ItemIndex(comboxVolumeDown), ItemIndex(comboxVolumeDown1)},
+                            {ItemIndex(comboxMute), ItemIndex(comboxMute1)}}},
+                          Hotkeys);
 }
 
 void TfrmMain::LoadSettingsOrDefaults()
@@ -382,7 +382,7 @@ void TfrmMain::cboxMuteClick() { Volume->cboxMuteClick(); }
 void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
     if (!Ready) return;
-    Volume->HotkeyAction(wParam, lParam);
+    Volume->HotkeyAction(ActionOf(wParam, lParam));
 }
 
 void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }

@@ -106,7 +106,7 @@ private:
     HWND btnHelp = nullptr, btnAbout = nullptr, btnHide = nullptr, btnExit = nullptr;
 
     std::unique_ptr<TAudioMixer> Mixer;
-    std::shared_ptr<THotkeyDetector> Detector;
+    std::unique_ptr<THotkeyDetector> Detector;
     std::unique_ptr<VolumeController> Volume;
 
     bool ExitRequested = false;

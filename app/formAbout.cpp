@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "TarnbellVersion.h"
 #include "app/Inflate.h"
 #include "app/resource.h"
 
@@ -14,7 +15,9 @@ namespace {
 constexpr int ClientWidth = 300;
 constexpr int ClientHeight = 200;
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-enum ControlId { idPicture = 100, idLink, idOk = IDOK };
+enum ControlId { idPicture = 100, idLink, idVersion, idOk = IDOK };
+// The picture's own text colour, for the text laid over it.
+constexpr COLORREF OverlayTextColour = RGB(0xDC, 0xE8, 0xF4);
 
 // Far more than any picture of ours expands to; bounds damaged data.
 constexpr std::size_t MaxPictureBytes = 4 << 20;
@@ -84,15 +87,19 @@ void TfrmAbout::CreateControls()
     font_ = CreateUiFont(-11);
     imgAbout = CreateControl(Handle, idPicture, WC_STATICA, "", SS_BITMAP | WS_CLIPSIBLINGS,
                              {0, 0, ClientWidth, ClientHeight}, nullptr);
-    // The click area and the button lie over the picture.
+    // The click area, the version and the button lie over the picture. The
+    // version is the build's, so it is text rather than pixels of the picture.
     Label1 =
         CreateControl(Handle, idLink, WC_STATICA, "", SS_NOTIFY, {8, 110, 161, 17}, font_.get());
-    SetWindowLongPtrA(Label1, GWL_EXSTYLE,
-                      GetWindowLongPtrA(Label1, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
+    lbVersion = CreateControl(Handle, idVersion, WC_STATICA, "Version " TARNBELL_VERSION_TEXT, 0,
+                              {11, 62, 150, 16}, font_.get());
     btnOk = CreateControl(Handle, idOk, WC_BUTTONA, "Ok", BS_DEFPUSHBUTTON | WS_TABSTOP,
                           {200, 152, 75, 25}, font_.get());
-    SetWindowPos(Label1, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    SetWindowPos(btnOk, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    for (HWND text : {Label1, lbVersion})
+        SetWindowLongPtrA(text, GWL_EXSTYLE,
+                          GetWindowLongPtrA(text, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
+    for (HWND over : {Label1, lbVersion, btnOk})
+        SetWindowPos(over, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
 void TfrmAbout::ShowModal(HWND owner)
@@ -150,8 +157,10 @@ LRESULT TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         }
         break;
     case WM_CTLCOLORSTATIC:
-        if (reinterpret_cast<HWND>(lParam) == Label1) {
+        if (reinterpret_cast<HWND>(lParam) == Label1 ||
+            reinterpret_cast<HWND>(lParam) == lbVersion) {
             SetBkMode(reinterpret_cast<HDC>(wParam), TRANSPARENT);
+            SetTextColor(reinterpret_cast<HDC>(wParam), OverlayTextColour);
             return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
         }
         break;

@@ -1,6 +1,6 @@
 #pragma once
-// TfrmAbout: the About window, a picture with a clickable web address and an
-// "Ok" button, shown modally from the main window.
+// TfrmAbout: the About window, a picture with a clickable web address, the
+// version and an "Ok" button, shown modally from the main window.
 #include <windows.h>
 
 #include "app/WinUi.h"
@@ -38,6 +38,7 @@ private:
     HWND Handle = nullptr;
     HWND imgAbout = nullptr;
     HWND Label1 = nullptr;
+    HWND lbVersion = nullptr;
     HWND btnOk = nullptr;
     Font font_;
     Bitmap picture_;

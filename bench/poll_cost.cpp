@@ -26,10 +26,10 @@ public:
 
 __attribute__((noinline)) void TarnbellPolls(long count)
 {
-    HotkeyBinding up, down, mute;
-    BuildHotkeyBindings({0, 55}, {0, 56}, {0, 57}, up, down, mute);  // Numpad +, -, *
+    HotkeyBindings bindings;
+    BuildHotkeyBindings({{{0, 55}, {0, 56}, {0, 57}}}, bindings);  // Numpad +, -, *
     NativePlatform platform;
-    BasicHotkeyPoller<NativePlatform> poller(up, down, mute, platform);
+    BasicHotkeyPoller<NativePlatform> poller(bindings, platform);
     for (long i = 0; i < count; ++i)
         poller.Poll();
 }

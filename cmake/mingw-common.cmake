@@ -3,8 +3,8 @@
 # its tests.
 set(CMAKE_SYSTEM_NAME Windows)
 # The Win32 thread model: its C++ runtime calls the system directly, where
-# the POSIX model links a threads library into every shipped file (about
-# 30 KB each). Nothing here needs std::thread or std::mutex.
+# the POSIX model links a threads library into every shipped file. Nothing
+# here needs std::thread or std::mutex.
 set(CMAKE_C_COMPILER ${TARNBELL_MINGW_TRIPLE}-gcc-win32)
 set(CMAKE_CXX_COMPILER ${TARNBELL_MINGW_TRIPLE}-g++-win32)
 set(CMAKE_RC_COMPILER ${TARNBELL_MINGW_TRIPLE}-windres)

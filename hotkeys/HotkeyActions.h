@@ -1,7 +1,9 @@
 #pragma once
-// The message the detector posts to the main window for a recognised
-// hotkey press, and how its parameters tell the three actions apart.
+// The hotkey actions, the table type that keeps one value per action, and
+// the message the detector posts to the main window for a recognised press.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 // WM_USER + 1 (this header is free of Windows; app/WindowMessages.h
@@ -9,6 +11,26 @@
 constexpr unsigned int WM_HOTKEYACTION = 0x0400 + 1;
 
 enum class HotkeyAction { VolumeUp, VolumeDown, MuteToggle };
+
+// Every action, in the order the detector looks for them: when several are
+// held, the first one wins.
+inline constexpr std::array<HotkeyAction, 3> AllHotkeyActions{
+    {HotkeyAction::VolumeUp, HotkeyAction::VolumeDown, HotkeyAction::MuteToggle}};
+
+// A held volume key repeats its action; a toggle happens once a press.
+constexpr bool Repeats(HotkeyAction action) { return action != HotkeyAction::MuteToggle; }
+
+// One value per action, indexed by the action.
+template <typename T>
+struct PerHotkeyAction {
+    T Rows[AllHotkeyActions.size()];
+
+    constexpr T& operator[](HotkeyAction action) { return Rows[static_cast<std::size_t>(action)]; }
+    constexpr const T& operator[](HotkeyAction action) const
+    {
+        return Rows[static_cast<std::size_t>(action)];
+    }
+};
 
 // Same widths as WPARAM and LPARAM on Windows.
 struct HotkeyActionParams {
@@ -26,8 +48,8 @@ constexpr HotkeyActionParams ParamsOf(HotkeyAction action)
     return {0, 0};
 }
 
-// The receiving side: LParam decides first (mute), then WParam (down);
-// any non-zero value counts.
+// The receiving window's reading: LParam decides first (mute), then WParam
+// (down); any non-zero value counts.
 constexpr HotkeyAction ActionOf(std::uintptr_t wParam, std::intptr_t lParam)
 {
     if (lParam != 0) return HotkeyAction::MuteToggle;

@@ -1,8 +1,6 @@
 #include "hotkeys/HotkeyBinding.h"
 
-HotkeyBinding VolumeUpHotkey;
-HotkeyBinding VolumeDownHotkey;
-HotkeyBinding MuteHotkey;
+HotkeyBindings Hotkeys;
 
 namespace {
 
@@ -38,11 +36,8 @@ void Store(HotkeyBinding& binding, const BindingCodes& codes)
 
 }  // namespace
 
-void BuildHotkeyBindings(const HotkeyChoice& volumeUpChoice, const HotkeyChoice& volumeDownChoice,
-                         const HotkeyChoice& muteChoice, HotkeyBinding& volumeUp,
-                         HotkeyBinding& volumeDown, HotkeyBinding& mute)
+void BuildHotkeyBindings(const HotkeyChoices& choices, HotkeyBindings& bindings)
 {
-    Store(volumeUp, CodesOf(volumeUpChoice));
-    Store(volumeDown, CodesOf(volumeDownChoice));
-    Store(mute, CodesOf(muteChoice));
+    for (const HotkeyAction action : AllHotkeyActions)
+        Store(bindings[action], CodesOf(choices[action]));
 }

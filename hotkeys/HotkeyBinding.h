@@ -1,10 +1,13 @@
 #pragma once
-// The hotkey choice tables behind the main window's six hotkey lists, the
-// three bindings built from them, and the operation that builds them.
+// The hotkey choice tables behind the main window's hotkey lists, the
+// bindings built from them (one per action), and the operation that builds
+// them.
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+
+#include "hotkeys/HotkeyActions.h"
 
 // One hotkey as Windows virtual-key codes; 0 means "no modifier", and a Key
 // of 0 is never held. The main thread writes the fields while the detector
@@ -18,9 +21,13 @@ struct HotkeyBinding {
     std::atomic<std::int32_t> First{0};
 };
 
-extern HotkeyBinding VolumeUpHotkey;
-extern HotkeyBinding VolumeDownHotkey;
-extern HotkeyBinding MuteHotkey;
+using HotkeyBindings = PerHotkeyAction<HotkeyBinding>;
+
+// The process-wide bindings the detector reads, and their rows by name.
+extern HotkeyBindings Hotkeys;
+inline HotkeyBinding& VolumeUpHotkey = Hotkeys[HotkeyAction::VolumeUp];
+inline HotkeyBinding& VolumeDownHotkey = Hotkeys[HotkeyAction::VolumeDown];
+inline HotkeyBinding& MuteHotkey = Hotkeys[HotkeyAction::MuteToggle];
 
 struct ModifierRow {
     const char* Text;
@@ -74,9 +81,9 @@ struct HotkeyChoice {
     int Key;
 };
 
-// Rewrites the bindings in place, in the order volume up, volume down,
-// mute, and Modifier1, Modifier2, Key, First within each. A choice with an index
+using HotkeyChoices = PerHotkeyAction<HotkeyChoice>;
+
+// Rewrites every binding in place from its action's choice, in action order
+// and Modifier1, Modifier2, Key, First within each. A choice with an index
 // outside its table gives (0, 0, 0), a binding that never fires.
-void BuildHotkeyBindings(const HotkeyChoice& volumeUpChoice, const HotkeyChoice& volumeDownChoice,
-                         const HotkeyChoice& muteChoice, HotkeyBinding& volumeUp,
-                         HotkeyBinding& volumeDown, HotkeyBinding& mute);
+void BuildHotkeyBindings(const HotkeyChoices& choices, HotkeyBindings& bindings);

@@ -27,32 +27,29 @@ private:
     const HWND Target;
 };
 
-using DetectorRef = std::shared_ptr<THotkeyDetector>;
-
 }  // namespace
 
 // A plain system thread: the C++ thread library would bring a threads
 // runtime into the program for this one call.
-std::shared_ptr<THotkeyDetector> THotkeyDetector::Start(HWND targetWindow)
+THotkeyDetector::THotkeyDetector(HWND targetWindow, const HotkeyBindings& bindings)
+    : TargetWindow(targetWindow), Bindings(bindings)
 {
-    auto detector = std::make_shared<THotkeyDetector>(Token{}, targetWindow);
-    auto threadRef = std::make_unique<DetectorRef>(detector);
-    HANDLE thread = CreateThread(nullptr, 0, Run, threadRef.get(), 0, nullptr);
-    if (thread) {
-        threadRef.release();  // the thread's own reference, dropped when it ends
-        CloseHandle(thread);
-    }
-    return detector;
+    Thread.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
 }
 
-DWORD WINAPI THotkeyDetector::Run(void* threadRef)
+THotkeyDetector::~THotkeyDetector() { Terminate(); }
+
+void THotkeyDetector::ThreadJoin::operator()(HANDLE thread) const
 {
-    const std::unique_ptr<DetectorRef> self(static_cast<DetectorRef*>(threadRef));
-    (*self)->Execute();
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+}
+
+DWORD WINAPI THotkeyDetector::Run(void* detector)
+{
+    static_cast<THotkeyDetector*>(detector)->Execute();
     return 0;
 }
-
-THotkeyDetector::THotkeyDetector(Token, HWND target) : TargetWindow(target) {}
 
 void THotkeyDetector::Terminate() { Terminated.store(true); }
 
@@ -62,8 +59,7 @@ void THotkeyDetector::Execute() noexcept
 {
     try {
         Win32HotkeyPlatform platform(TargetWindow);
-        BasicHotkeyPoller<Win32HotkeyPlatform> poller(VolumeUpHotkey, VolumeDownHotkey, MuteHotkey,
-                                                      platform);
+        BasicHotkeyPoller<Win32HotkeyPlatform> poller(Bindings, platform);
         do {
             poller.Poll();
             Sleep(1);

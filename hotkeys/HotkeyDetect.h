@@ -1,6 +1,6 @@
 #pragma once
-// The hotkey detector thread: polls the keys of the three hotkey bindings
-// every millisecond and posts WM_HOTKEYACTION to the target window for each
+// The hotkey detector thread: polls the keys of the hotkey bindings every
+// millisecond and posts WM_HOTKEYACTION to the target window for each
 // recognised press. It registers no system hotkey and installs no hook.
 
 #include <windows.h>
@@ -8,25 +8,32 @@
 #include <atomic>
 #include <memory>
 
+#include "hotkeys/HotkeyBinding.h"
+
 class THotkeyDetector {
-    struct Token {};
-
 public:
-    // Starts the thread at once. The thread holds its own reference, so the
-    // detector lives until both the caller and the finished run let go.
-    static std::shared_ptr<THotkeyDetector> Start(HWND targetWindow);
-
-    // Asks the thread to stop after its current pause; does not wait.
-    void Terminate();
-
-    THotkeyDetector(Token, HWND target);
+    // Starts the thread at once. `bindings` must outlive the detector.
+    THotkeyDetector(HWND targetWindow, const HotkeyBindings& bindings);
+    // Asks the thread to stop and waits until it has ended, so that nothing
+    // polls or posts once the owner goes on.
+    ~THotkeyDetector();
     THotkeyDetector(const THotkeyDetector&) = delete;
     THotkeyDetector& operator=(const THotkeyDetector&) = delete;
 
 private:
-    static DWORD WINAPI Run(void* threadRef);
+    // Asks the thread to stop after its current pause; does not wait.
+    void Terminate();
+
+    struct ThreadJoin {
+        void operator()(HANDLE thread) const;
+    };
+
+    static DWORD WINAPI Run(void* detector);
     void Execute() noexcept;
 
     const HWND TargetWindow;
+    const HotkeyBindings& Bindings;
     std::atomic<bool> Terminated{false};
+    // Last, so that it is joined before the fields the thread reads go.
+    std::unique_ptr<void, ThreadJoin> Thread;
 };

@@ -32,25 +32,28 @@ protected:
 template <class PlatformType>
 class BasicHotkeyPoller {
 public:
-    BasicHotkeyPoller(const HotkeyBinding& volumeUp, const HotkeyBinding& volumeDown,
-                      const HotkeyBinding& mute, PlatformType& platform)
-        : VolumeUp(volumeUp), VolumeDown(volumeDown), Mute(mute), Platform(platform)
+    BasicHotkeyPoller(const HotkeyBindings& bindings, PlatformType& platform)
+        : Bindings(bindings), Platform(platform)
     {
     }
 
-    // Posts at most one action; allocates nothing and takes no lock.
+    // Posts at most one action, for the first binding held; allocates
+    // nothing and takes no lock.
     void Poll()
     {
-        if (IsHeld(VolumeUp)) {
-            VolumeStep(HotkeyAction::VolumeUp);
-        } else if (IsHeld(VolumeDown)) {
-            VolumeStep(HotkeyAction::VolumeDown);
-        } else if (IsHeld(Mute)) {
-            MuteStep();
-        } else {
-            Fired = false;
-            AtRest = true;
+        // Unrolled where the build favours size too: one round costs a
+        // call and an index for each action otherwise.
+#pragma GCC unroll 8
+        for (const HotkeyAction action : AllHotkeyActions) {
+            if (!IsHeld(Bindings[action])) continue;
+            if (Repeats(action))
+                RepeatingStep(action);
+            else
+                OncePerPressStep(action);
+            return;
         }
+        Fired = false;
+        AtRest = true;
     }
 
 private:
@@ -59,7 +62,7 @@ private:
     // extra modifiers neither block nor change a match. The first code to ask
     // is kept ready in First: a poll with nothing pressed asks one key a
     // binding and reads nothing else. Inlined even where the build favours
-    // size: it runs three times a poll.
+    // size: it runs once a binding each poll.
     [[gnu::always_inline]] bool IsHeld(const HotkeyBinding& binding)
     {
         const std::int32_t first = binding.First.load(std::memory_order_relaxed);
@@ -68,16 +71,14 @@ private:
     }
 
     bool RestHeld(const HotkeyBinding& binding);
-    void VolumeStep(HotkeyAction action);
-    void MuteStep();
+    void RepeatingStep(HotkeyAction action);
+    void OncePerPressStep(HotkeyAction action);
     bool RepeatDue();
 
-    const HotkeyBinding& VolumeUp;
-    const HotkeyBinding& VolumeDown;
-    const HotkeyBinding& Mute;
+    const HotkeyBindings& Bindings;
     PlatformType& Platform;
 
-    // Shared by all three bindings: a hold lasts as long as any of them is
+    // Shared by all bindings: a hold lasts as long as any of them is
     // held without a poll in between that finds none held. Fired is set from
     // a post until the repeat rule or a release clears it. A HoldStart of 0
     // counts as a hold that began long ago.
@@ -107,7 +108,7 @@ bool BasicHotkeyPoller<PlatformType>::RestHeld(const HotkeyBinding& binding)
 }
 
 template <class PlatformType>
-void BasicHotkeyPoller<PlatformType>::VolumeStep(HotkeyAction action)
+void BasicHotkeyPoller<PlatformType>::RepeatingStep(HotkeyAction action)
 {
     if (!Fired) {
         Platform.Post(action);
@@ -123,12 +124,12 @@ void BasicHotkeyPoller<PlatformType>::VolumeStep(HotkeyAction action)
     }
 }
 
-// One toggle per press: Fired stays set until a poll finds nothing held.
+// One post per press: Fired stays set until a poll finds nothing held.
 template <class PlatformType>
-void BasicHotkeyPoller<PlatformType>::MuteStep()
+void BasicHotkeyPoller<PlatformType>::OncePerPressStep(HotkeyAction action)
 {
     if (Fired) return;
-    Platform.Post(HotkeyAction::MuteToggle);
+    Platform.Post(action);
     LastPost = Platform.Now();
     Fired = true;
 }

@@ -254,8 +254,10 @@ private:
     void Put(DISPID id, const VARIANT& value)
     {
         switch (id) {
-        case Id::TimerInterval: timerInterval_ = V_I2(&value); break;
-        case Id::TimerEnabled: timerEnabled_ = V_BOOL(&value) != VARIANT_FALSE; break;
+        // Accepted as the contract says; the component reads the system
+        // on each get and runs no timer, so the values are not kept.
+        case Id::TimerInterval:
+        case Id::TimerEnabled: break;
         case Id::devOutput: SelectDevice(V_I2(&value)); break;
         case Id::srcOutput: SelectLine(V_I2(&value)); break;
         case Id::srcVolume: SetVolume(V_I4(&value)); break;
@@ -316,8 +318,6 @@ private:
     std::unique_ptr<MixerDevice> device_;
     int deviceIndex_ = -1;
     int line_ = 0;
-    short timerInterval_ = 0;
-    bool timerEnabled_ = false;
 };
 
 }  // namespace

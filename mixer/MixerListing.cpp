@@ -3,9 +3,10 @@
 // of that device.
 #include "MixerListing.h"
 
-#include "ComClient.h"
 #include "CoreAudioBackend.h"
 #include "TarnMixerIds.h"
+
+#include "common/ComClient.h"
 
 namespace Id = TarnMixerDispid;
 

@@ -2,17 +2,17 @@
 // parts cost far more than they give here, so they are replaced:
 //
 // - The default terminate handler prints the demangled name of an uncaught
-//   exception and pulls in the whole demangler and printf (tens of KB).
-//   Nothing escapes the entry points of the program or the component, so a
-//   plain abort does.
+//   exception and pulls in the whole demangler and printf. Nothing escapes
+//   the entry points of the program or the component, so a plain abort
+//   does.
 // - A failed precondition check (an index past the end) reports itself with
 //   the same demangler and printf before it stops; here it only stops.
 // - The containers' own checks (a string built from a null pointer, a length
 //   past max_size(), an index out of range) throw through one file of the
 //   runtime that also constructs every standard exception, and with them a
-//   second, copy-on-write string implementation (about 40 KB). Here they
-//   throw a TextError with the runtime's message, which every handler of the
-//   program and the component already reports; allocation failures stay
+//   second, copy-on-write string implementation. Here they throw a
+//   TextError with the runtime's message, which every handler of the program
+//   and the component already reports; allocation failures stay
 //   std::bad_alloc.
 #include <cstdlib>
 #include <new>

@@ -18,8 +18,8 @@ constexpr uint16_t FullVolume = 65535;
 namespace TarnMixerDispid {
 constexpr long devOutputValid = 22;  // VT_BOOL, read
 constexpr long srcOutputValid = 23;  // VT_BOOL, read
-constexpr long TimerInterval = 26;   // VT_I2, write (stored)
-constexpr long TimerEnabled = 27;    // VT_BOOL, write (stored)
+constexpr long TimerInterval = 26;   // VT_I2, write (accepted, no effect)
+constexpr long TimerEnabled = 27;    // VT_BOOL, write (accepted, no effect)
 constexpr long devOutput = 28;       // VT_I2, read/write
 constexpr long devOutputMax = 29;    // VT_I2, read
 constexpr long srcOutput = 34;       // VT_I2, write

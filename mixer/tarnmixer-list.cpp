@@ -6,9 +6,10 @@
 
 #include <cstdio>
 
-#include "ComClient.h"
 #include "MixerListing.h"
 #include "TarnMixerIds.h"
+
+#include "common/ComClient.h"
 
 using Microsoft::WRL::ComPtr;
 

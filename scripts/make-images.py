@@ -324,9 +324,8 @@ def make_about(tmp):
         strip, "-geometry", "+0+197", "-composite",
         "-font", "DejaVu-Sans-Bold", "-pointsize", "34", "-fill", "white",
         "-annotate", "+10+50", "Tarnbell",
-        "-font", "DejaVu-Sans", "-pointsize", "13", "-fill", "#dce8f4",
-        "-annotate", "+11+74", "Version 1.0.0",
-        "-pointsize", "12", "-fill", "#b8d0e4",
+        # No version: the About window shows the build's as text.
+        "-font", "DejaVu-Sans", "-pointsize", "12", "-fill", "#b8d0e4",
         "-annotate", "+11+94", "Volume hotkeys for Windows",
         "-font", LINK_FONT[0], "-pointsize", str(LINK_FONT[1]),
         "-fill", LINK_COLOUR, "-annotate", "+%d+%d" % LINK_POS, LINK_TEXT,

@@ -10,7 +10,7 @@
 
 #include "MixerProperties.h"
 #include "common/TextError.h"
-#include "mixer/ComClient.h"
+#include "common/ComClient.h"
 
 // A failed creation or property access, with the component's own error text.
 class ComError : public TextError {

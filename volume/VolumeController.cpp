@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "common/TextError.h"
-#include "hotkeys/HotkeyActions.h"
 
 namespace {
 
@@ -110,9 +109,9 @@ void VolumeController::cboxMuteClick()
     controls_.UpdateTrayIcon();
 }
 
-void VolumeController::HotkeyAction(uintptr_t wParam, intptr_t lParam)
+void VolumeController::HotkeyAction(::HotkeyAction action)
 {
-    switch (ActionOf(wParam, lParam)) {
+    switch (action) {
     case HotkeyAction::MuteToggle: SetMute(!controls_.MuteChecked()); break;
     case HotkeyAction::VolumeDown:
         MoveSlider(int64_t{controls_.SliderPosition()} - StepUnits(StepDownPercent()));

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "MixerProperties.h"
+#include "hotkeys/HotkeyActions.h"
 
 // The main window's controls as the controller sees them. Setters are raw:
 // they change the control and raise no change handler.
@@ -56,8 +57,8 @@ public:
     void tbPlaybackVolumeChange();
     void cboxMuteClick();
 
-    // WM_HOTKEYACTION, told apart as the detector posts it (ActionOf).
-    void HotkeyAction(uintptr_t wParam, intptr_t lParam);
+    // A hotkey press: a volume step or a mute toggle.
+    void HotkeyAction(::HotkeyAction action);
 
     int StepUpPercent() const;
     int StepDownPercent() const;

@@ -10,6 +10,7 @@ mistake. Screenshots go to TARNBELL_ARTIFACTS; scripts/make-docs-pictures.sh
 turns them into the README's pictures.
 """
 import os
+import re
 import shutil
 import subprocess
 import tempfile
@@ -310,20 +311,26 @@ class AboutWindow(TrayTest):
         self.assertEqual((left, top), ((sw - width) // 2, (sh - height) // 2), "centred")
         self.assertEqual(app.window()["enabled"], "0", "the main window waits while About is open")
 
+        # The version is the one the build was given.
+        cmake = (HERE.parent.parent / "CMakeLists.txt").read_text()
+        wanted = re.search(r"project\(Tarnbell VERSION (\S+)", cmake).group(1)
+        version = next(c for c in controls if c["text"].startswith("Version "))
+        self.assertEqual(version["text"], "Version " + wanted)
+
         # On top of the main window: the screen shows the picture, except
-        # where the button lies over it.
-        # A slower build paints later: the screen is looked at until it
-        # shows the picture or a bounded time has passed.
+        # where the button and the version lie over it. A slower build
+        # paints later: the screen is looked at until it shows the picture or
+        # a bounded time has passed.
         ox, oy = (int(n) for n in about["origin"].split(","))
         picture = rgb(RES / "about.bmp")
         ok = next(c for c in controls if c["text"] == "Ok")
-        bl, bt, bw, bh = ok["rect"]
-        outside_button = [i for i in range(300 * 200)
-                          if not (bl <= i % 300 < bl + bw and bt <= i // 300 < bt + bh)]
+        over = [ok["rect"], version["rect"]]
+        uncovered = [i for i in range(300 * 200)
+                     if not any(l <= i % 300 < l + w and t <= i // 300 < t + h for l, t, w, h in over)]
 
         def differ():
             shot = grab(ox, oy, 300, 200, self.artifact("about-window.png"))
-            return sum(1 for i in outside_button if shot[i * 3:i * 3 + 3] != picture[i * 3:i * 3 + 3])
+            return sum(1 for i in uncovered if shot[i * 3:i * 3 + 3] != picture[i * 3:i * 3 + 3])
         poll(lambda: differ() < 300, "the screen to show the About picture", 10, 0.5)
 
         # the address area asks the shell to open the product's web page

@@ -79,10 +79,12 @@ void CheckChoices(const SettingsChoices& c)
         Require(step >= 0 && step < static_cast<int>(StepTexts.size()),
                 "step index outside its list");
 
-    HotkeyBinding up, down, mute;
-    BuildHotkeyBindings({c.PreVolumeUp, c.VolumeUp}, {c.PreVolumeDown, c.VolumeDown},
-                        {c.PreMute, c.Mute}, up, down, mute);
-    Require(up.Key == KeyCodes[c.VolumeUp].Code && mute.Key == KeyCodes[c.Mute].Code,
+    HotkeyBindings bindings;
+    BuildHotkeyBindings(
+        {{{c.PreVolumeUp, c.VolumeUp}, {c.PreVolumeDown, c.VolumeDown}, {c.PreMute, c.Mute}}},
+        bindings);
+    Require(bindings[HotkeyAction::VolumeUp].Key == KeyCodes[c.VolumeUp].Code &&
+                bindings[HotkeyAction::MuteToggle].Key == KeyCodes[c.Mute].Code,
             "binding differs from its table row");
 }
 
@@ -137,8 +139,9 @@ void CheckStep(const std::string& text)
     Controls controls;
     controls.Step = text;
     VolumeController controller(controls, nullptr);
-    for (uintptr_t down : {0u, 1u, 0u}) {
-        controller.HotkeyAction(down, 0);
+    for (HotkeyAction step :
+         {HotkeyAction::VolumeUp, HotkeyAction::VolumeDown, HotkeyAction::VolumeUp}) {
+        controller.HotkeyAction(step);
         Require(controls.Position >= 0 && controls.Position <= FullVolume,
                 "slider outside its range");
     }

@@ -30,11 +30,11 @@ public:
 void RunPolls(benchmark::State& state, HotkeyChoice up, HotkeyChoice down, HotkeyChoice mute,
               std::int32_t heldKey)
 {
-    HotkeyBinding upBinding, downBinding, muteBinding;
-    BuildHotkeyBindings(up, down, mute, upBinding, downBinding, muteBinding);
+    HotkeyBindings bindings;
+    BuildHotkeyBindings({{up, down, mute}}, bindings);
     CountingDesk desk;
     if (heldKey != 0) desk.Down[heldKey] = true;
-    HotkeyPoller poller(upBinding, downBinding, muteBinding, desk);
+    HotkeyPoller poller(bindings, desk);
     for (auto _ : state) {
         poller.Poll();
         ++desk.Tick;  // one millisecond between polls, as in the detector

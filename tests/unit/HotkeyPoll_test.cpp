@@ -61,9 +61,9 @@ protected:
     // Long after system start, as in a real run.
     static constexpr std::int64_t T0 = 5'000'000;
 
-    HotkeyBinding UpBinding, DownBinding, MuteBinding;
+    HotkeyBindings Bindings;
     SimulatedDesk Desk;
-    HotkeyPoller Poller{UpBinding, DownBinding, MuteBinding, Desk};
+    HotkeyPoller Poller{Bindings, Desk};
 
     void SetUp() override
     {
@@ -72,7 +72,7 @@ protected:
     }
     void Bind(HotkeyChoice up, HotkeyChoice down, HotkeyChoice mute)
     {
-        BuildHotkeyBindings(up, down, mute, UpBinding, DownBinding, MuteBinding);
+        BuildHotkeyBindings({{up, down, mute}}, Bindings);
     }
     void Press(std::initializer_list<std::int32_t> codes)
     {
@@ -247,8 +247,8 @@ TEST_F(HotkeyPollTest, TickWrapDuringAHoldStopsRepeatsUntilRelease)
 
 TEST_F(HotkeyPollTest, ZeroBindingsNeverPostNorAskAnything)
 {
-    HotkeyBinding up, down, mute;
-    HotkeyPoller poller(up, down, mute, Desk);
+    HotkeyBindings zero;
+    HotkeyPoller poller(zero, Desk);
     Desk.Down.fill(true);
     for (int i = 0; i < 2000; ++i) {
         poller.Poll();

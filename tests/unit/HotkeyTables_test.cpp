@@ -140,15 +140,19 @@ TEST(HotkeyTables, EveryKeyEntryIsDistinctAndUsable)
 
 TEST(BuildHotkeyBindings, TurnsChoicesIntoCodesPerAction)
 {
-    HotkeyBinding up, down, mute;
-    BuildHotkeyBindings(Choice("Ctrl+Shift", "Numpad +"), Choice("<None>", "F5"),
-                        Choice("Shift+Alt", "`"), up, down, mute);
+    HotkeyBindings bindings;
+    const HotkeyBinding &up = bindings[HotkeyAction::VolumeUp],
+                        &down = bindings[HotkeyAction::VolumeDown],
+                        &mute = bindings[HotkeyAction::MuteToggle];
+    BuildHotkeyBindings(
+        {{Choice("Ctrl+Shift", "Numpad +"), Choice("<None>", "F5"), Choice("Shift+Alt", "`")}},
+        bindings);
     EXPECT_EQ(Read(up), (Codes{0x11, 0x10, 0x6B}));
     EXPECT_EQ(Read(down), (Codes{0, 0, 0x74}));
     EXPECT_EQ(Read(mute), (Codes{0x10, 0x12, 0xC0}));
 
     // The settings file's defaults: the keypad keys alone.
-    BuildHotkeyBindings({0, 55}, {0, 56}, {0, 57}, up, down, mute);
+    BuildHotkeyBindings({{{0, 55}, {0, 56}, {0, 57}}}, bindings);
     EXPECT_EQ(Read(up), (Codes{0, 0, 0x6B}));
     EXPECT_EQ(Read(down), (Codes{0, 0, 0x6D}));
     EXPECT_EQ(Read(mute), (Codes{0, 0, 0x6A}));
@@ -156,19 +160,22 @@ TEST(BuildHotkeyBindings, TurnsChoicesIntoCodesPerAction)
 
 TEST(BuildHotkeyBindings, RebuildsAllNineFieldsInPlace)
 {
-    HotkeyBinding up, down, mute;
-    Fill(up, 0x7777);
-    Fill(down, 0x7777);
-    Fill(mute, 0x7777);
-    BuildHotkeyBindings(Choice("Ctrl+Alt", "Z"), Choice("Alt", "0"), Choice("Shift", "Numpad /"),
-                        up, down, mute);
+    HotkeyBindings bindings;
+    HotkeyBinding &up = bindings[HotkeyAction::VolumeUp],
+                  &down = bindings[HotkeyAction::VolumeDown],
+                  &mute = bindings[HotkeyAction::MuteToggle];
+    for (HotkeyAction action : AllHotkeyActions)
+        Fill(bindings[action], 0x7777);
+    HotkeyChoices choices{
+        {Choice("Ctrl+Alt", "Z"), Choice("Alt", "0"), Choice("Shift", "Numpad /")}};
+    BuildHotkeyBindings(choices, bindings);
     EXPECT_EQ(Read(up), (Codes{0x11, 0x12, 0x5A}));
     EXPECT_EQ(Read(down), (Codes{0x12, 0, 0x30}));
     EXPECT_EQ(Read(mute), (Codes{0x10, 0, 0x6F}));
 
     // A second modifier goes back to 0 when a one-modifier row follows.
-    BuildHotkeyBindings(Choice("Ctrl", "Z"), Choice("Alt", "0"), Choice("Shift", "Numpad /"), up,
-                        down, mute);
+    choices[HotkeyAction::VolumeUp] = Choice("Ctrl", "Z");
+    BuildHotkeyBindings(choices, bindings);
     EXPECT_EQ(Read(up), (Codes{0x11, 0, 0x5A}));
 }
 
@@ -177,14 +184,14 @@ TEST(BuildHotkeyBindings, IndexOutsideItsTableGivesABindingThatNeverFires)
     const HotkeyChoice bad[] = {{-1, 55},     {7, 55},      {0, -1}, {6, 59},
                                 {INT_MIN, 0}, {0, INT_MAX}, {-1, -1}};
     for (const HotkeyChoice& choice : bad) {
-        HotkeyBinding up, down, mute;
-        Fill(down, 0x7777);
-        BuildHotkeyBindings({5, 55}, choice, {0, 57}, up, down, mute);
-        EXPECT_EQ(Read(down), (Codes{0, 0, 0}))
+        HotkeyBindings bindings;
+        Fill(bindings[HotkeyAction::VolumeDown], 0x7777);
+        BuildHotkeyBindings({{{5, 55}, choice, {0, 57}}}, bindings);
+        EXPECT_EQ(Read(bindings[HotkeyAction::VolumeDown]), (Codes{0, 0, 0}))
             << "modifier " << choice.Modifier << ", key " << choice.Key;
         // The other two actions are built as usual.
-        EXPECT_EQ(Read(up), (Codes{0x11, 0x10, 0x6B}));
-        EXPECT_EQ(Read(mute), (Codes{0, 0, 0x6A}));
+        EXPECT_EQ(Read(bindings[HotkeyAction::VolumeUp]), (Codes{0x11, 0x10, 0x6B}));
+        EXPECT_EQ(Read(bindings[HotkeyAction::MuteToggle]), (Codes{0, 0, 0x6A}));
     }
 }
 

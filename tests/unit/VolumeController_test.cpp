@@ -10,6 +10,9 @@
 
 namespace {
 
+constexpr HotkeyAction Up = HotkeyAction::VolumeUp, Down = HotkeyAction::VolumeDown,
+                       Mute = HotkeyAction::MuteToggle;
+
 // A component with devices and lines, recording every property access.
 struct Line {
     std::string name;
@@ -206,21 +209,21 @@ TEST_F(VolumeControllerTest, HotkeyStepsMoveTheSliderAndWriteOnlyRealChanges)
     UseLines({{"Master", true, 0}});
     ListLines();
 
-    controller.HotkeyAction(0, 0);  // up 10 %
+    controller.HotkeyAction(Up);  // up 10 %
     EXPECT_EQ(controls.position, 6553);
     EXPECT_EQ(VolumePercent(controls.position), 9);
     for (int i = 0; i < 9; ++i)
-        controller.HotkeyAction(0, 0);
+        controller.HotkeyAction(Up);
     EXPECT_EQ(controls.position, 65530);
-    controller.HotkeyAction(0, 0);
+    controller.HotkeyAction(Up);
     EXPECT_EQ(controls.position, 65535);
     mixer.log.clear();
-    controller.HotkeyAction(0, 0);  // already at full: nothing written
+    controller.HotkeyAction(Up);  // already at full: nothing written
     EXPECT_TRUE(mixer.log.empty());
 
     controls.position = 3000;
     controller.SliderScrolled();
-    controller.HotkeyAction(1, 0);  // down 10 % clamps at 0
+    controller.HotkeyAction(Down);  // down 10 % clamps at 0
     EXPECT_EQ(controls.position, 0);
     EXPECT_EQ(mixer.log, (Log{"put srcVolume 3000", "put srcVolume 0"}));
 }
@@ -231,20 +234,20 @@ TEST_F(VolumeControllerTest, StepSizesComeFromTheVisibleText)
     ListLines();
     controls.stepUp = "50%";
     controls.stepDown = "3%";
-    controller.HotkeyAction(0, 0);
+    controller.HotkeyAction(Up);
     EXPECT_EQ(controls.position, 32767);
-    controller.HotkeyAction(5, 0);  // any non-zero WParam is "down"
+    controller.HotkeyAction(Down);
     EXPECT_EQ(controls.position, 32767 - 1966);
 
     controls.stepUp = "10";  // "%" deleted: the "0" is dropped, 1 % remains
     int before = controls.position;
-    controller.HotkeyAction(0, 0);
+    controller.HotkeyAction(Up);
     EXPECT_EQ(controls.position, before + 655);
 
     for (const char* bad :
          {"", "%", "x%", "1 0%", "99999999999%", "\v5%", "\f-3%", " 5%", "+%", "-+5%", "0x5%"}) {
         controls.stepUp = bad;
-        EXPECT_THROW(controller.HotkeyAction(0, 0), TextError) << bad;
+        EXPECT_THROW(controller.HotkeyAction(Up), TextError) << bad;
     }
     EXPECT_EQ(controls.position, before + 655);
 }
@@ -252,11 +255,11 @@ TEST_F(VolumeControllerTest, StepSizesComeFromTheVisibleText)
 TEST_F(VolumeControllerTest, HugeStepsClampInsteadOfOverflowing)
 {
     controls.stepUp = "2000000000%";
-    controller.HotkeyAction(0, 0);
+    controller.HotkeyAction(Up);
     EXPECT_EQ(controls.position, FullVolume);
     controls.stepDown = "-2000000000%";  // a negative down step raises
     controls.position = 0;
-    controller.HotkeyAction(1, 0);
+    controller.HotkeyAction(Down);
     EXPECT_EQ(controls.position, FullVolume);
 }
 
@@ -264,10 +267,10 @@ TEST_F(VolumeControllerTest, MuteActionTogglesThroughTheClickHandler)
 {
     UseLines({{"Master", true, 100, false}});
     ListLines();
-    controller.HotkeyAction(1, 1);  // LParam decides first: mute, not down
+    controller.HotkeyAction(Mute);
     EXPECT_TRUE(controls.muted);
     EXPECT_EQ(controls.position, 100);
-    controller.HotkeyAction(0, 1);
+    controller.HotkeyAction(Mute);
     EXPECT_FALSE(controls.muted);
     EXPECT_EQ(mixer.log, (Log{"put srcMute 1", "put srcMute 0"}));
     EXPECT_EQ(controls.trayUpdates, 2);
@@ -291,9 +294,9 @@ TEST(VolumeControllerWithoutComponent, ControlsStillWork)
     VolumeController controller(controls, nullptr);
     controller.SelectDevice();
     controller.RefreshLineList();
-    controller.HotkeyAction(0, 0);
+    controller.HotkeyAction(Up);
     EXPECT_EQ(controls.position, 6553);
-    controller.HotkeyAction(0, 1);
+    controller.HotkeyAction(Mute);
     EXPECT_TRUE(controls.muted);
     EXPECT_EQ(controls.trayUpdates, 1);
     EXPECT_TRUE(controls.channels.empty());

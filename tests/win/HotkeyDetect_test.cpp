@@ -3,6 +3,7 @@
 // room for a loaded machine; the exact rules are checked by the unit tests.
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -60,14 +61,18 @@ private:
     std::vector<WORD> Down;
 };
 
-// Stops a detector when the test ends, as the main window does at exit.
-struct Terminator {
-    std::shared_ptr<THotkeyDetector> Detector;
-    ~Terminator()
-    {
-        if (Detector) Detector->Terminate();
-    }
-};
+// The threads this process has now.
+int ThreadCount()
+{
+    const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId();
+    CloseHandle(snapshot);
+    return count;
+}
 
 // Signed difference of two tick readings.
 LONG Elapsed(DWORD from, DWORD to) { return static_cast<LONG>(to - from); }
@@ -101,21 +106,20 @@ protected:
     {
         ASSERT_TRUE(Window);
         // Volume up "Ctrl" + "F9", volume down and mute on the keypad.
-        BuildHotkeyBindings({1, 51}, {0, 56}, {0, 57}, VolumeUpHotkey, VolumeDownHotkey,
-                            MuteHotkey);
+        BuildHotkeyBindings({{{1, 51}, {0, 56}, {0, 57}}}, Hotkeys);
         ASSERT_EQ(VolumeUpHotkey.Key.load(), F9);
-        Guard.Detector = THotkeyDetector::Start(Window.get());
+        Detector = std::make_unique<THotkeyDetector>(Window.get(), Hotkeys);
     }
     void TearDown() override
     {
         Keys.ReleaseAll();
-        BuildHotkeyBindings({-1, -1}, {-1, -1}, {-1, -1}, VolumeUpHotkey, VolumeDownHotkey,
-                            MuteHotkey);
+        Detector.reset();
+        BuildHotkeyBindings({{{-1, -1}, {-1, -1}, {-1, -1}}}, Hotkeys);
     }
 
     UniqueWindow Window = MakeTargetWindow();
     Keyboard Keys;
-    Terminator Guard;
+    std::unique_ptr<THotkeyDetector> Detector;  // ended first, as the window ends it
 };
 
 TEST_F(HotkeyDetectorTest, HeldVolumeKeyPostsAtOnceThenRepeats)
@@ -176,40 +180,26 @@ TEST_F(HotkeyDetectorTest, EachActionCarriesItsOwnParameters)
     }
 }
 
-TEST_F(HotkeyDetectorTest, TerminateEndsTheThreadWhichFreesItself)
+// Its owner ends it: the thread is gone when that returns, also when the
+// window it posts to went first.
+TEST_F(HotkeyDetectorTest, EndingTheDetectorJoinsItsThread)
 {
-    const std::weak_ptr<THotkeyDetector> watch = Guard.Detector;
-    Guard.Detector.reset();
-    CollectFor(Window.get(), 100);
-    ASSERT_FALSE(watch.expired()) << "the running thread keeps its own reference";
-
-    std::shared_ptr<THotkeyDetector> detector = watch.lock();
-    ASSERT_TRUE(detector);
-    detector->Terminate();
-
-    // Once the thread has let go, the detector is freed with our reference.
-    detector.reset();
-    for (int i = 0; i < 200 && !watch.expired(); ++i)
-        Sleep(10);
-    EXPECT_TRUE(watch.expired());
-
+    const int running = ThreadCount();
+    Detector.reset();
+    EXPECT_EQ(ThreadCount(), running - 1);
     Keys.Press(NumpadSubtract);
     EXPECT_TRUE(CollectFor(Window.get(), 200).empty()) << "nothing polls any more";
 }
 
-TEST_F(HotkeyDetectorTest, OutlivesItsWindowUntilTerminated)
+TEST_F(HotkeyDetectorTest, OutlivesItsWindowUntilEnded)
 {
-    const std::weak_ptr<THotkeyDetector> watch = Guard.Detector;
     Window.reset();
     Keys.Press(NumpadSubtract);  // posts to a window that is gone
     Sleep(100);
     Keys.ReleaseAll();
-    ASSERT_FALSE(watch.expired());
-    Guard.Detector->Terminate();
-    Guard.Detector.reset();
-    for (int i = 0; i < 200 && !watch.expired(); ++i)
-        Sleep(10);
-    EXPECT_TRUE(watch.expired());
+    const int running = ThreadCount();
+    Detector.reset();
+    EXPECT_EQ(ThreadCount(), running - 1);
 }
 
 }  // namespace

@@ -75,8 +75,7 @@ protected:
         DestroyWindow(window);
         Pump(50);
         DeleteFileA((ExecutableDirectory() + "TB.ini").c_str());
-        BuildHotkeyBindings({-1, -1}, {-1, -1}, {-1, -1}, VolumeUpHotkey, VolumeDownHotkey,
-                            MuteHotkey);
+        BuildHotkeyBindings({{{-1, -1}, {-1, -1}, {-1, -1}}}, Hotkeys);
     }
 
     int Slider()

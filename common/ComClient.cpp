@@ -1,4 +1,4 @@
-#include "ComClient.h"
+#include "common/ComClient.h"
 
 #include <oleauto.h>
 
