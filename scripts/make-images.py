@@ -2,10 +2,16 @@
 """Draw Tarnbell's images into app/res/.
 
 Makes:
-  app/res/tray_normal.ico  16x16 tray image: a fader beside a blue-to-red level bar
+  app/res/tray_normal.ico  tray image: a fader beside a blue-to-red level bar
   app/res/tray_muted.ico   the same with a red "prohibited" sign at the lower right
-  app/res/tarnbell.ico     application icon, the same motif drawn at 16, 32 and 48 px
+  app/res/tarnbell.ico     application icon, the same motif
   app/res/about.bmp        300x200 24-bit picture for the About window
+
+Each icon is drawn at every size a display scale from 100 % to 200 % asks
+for, so that none is stretched. Windows XP reads only uncompressed entries;
+it asks for the tray's 16 px and the program's 16, 32 and 48 px, so those
+stay uncompressed and every other size is stored as PNG (Vista and later),
+which keeps the program small.
 
 Run from anywhere:  python3 scripts/make-images.py
 Needs Python 3 and ImageMagick 6 (`convert`) with the DejaVu fonts. The
@@ -97,7 +103,7 @@ class Canvas:
 
 
 # Segment count and gap of the level bar per drawn size.
-BAR_SEGMENTS = {16: (5, 1), 32: (6, 1), 48: (9, 1)}
+BAR_SEGMENTS = {16: (5, 1), 20: (6, 1), 24: (7, 1), 32: (6, 1), 48: (9, 1)}
 
 
 def draw_level_bar(c, S, x0, x1):
@@ -214,9 +220,32 @@ def draw_prohibited(c, x0, y0, rim):
             c.blend(x0 + x, y0 + y, rgb, a)
 
 
-def draw_tray_muted():
-    c = draw_motif(16)
-    draw_prohibited(c, 6, 6, rim=True)
+def draw_prohibited_smooth(c, S):
+    """The sign at larger sizes: an antialiased ring and slash on white, in
+    the same place as the 16 px one, with a dark rim where it covers the
+    picture."""
+    cx = cy = S * 11 / 16
+    r = S * 5 / 16
+    w = S * 1.6 / 16
+    rim = S / 16
+
+    def dist(x, y):
+        return ((x - cx) ** 2 + (y - cy) ** 2) ** 0.5
+
+    covered = [[c.px[y][x][3] > 0 for x in range(S)] for y in range(S)]
+    c.shape(lambda x, y: dist(x, y) <= r + rim and covered[int(y)][int(x)], OUTLINE)
+    c.shape(lambda x, y: dist(x, y) <= r, SIGN_FILL)
+    c.shape(lambda x, y: r - w <= dist(x, y) <= r, SIGN_RED)
+    c.shape(lambda x, y: dist(x, y) <= r and abs((x - cx) - (y - cy)) <= w / 2 ** 0.5,
+            SIGN_RED)
+
+
+def draw_tray_muted(S):
+    c = draw_motif(S)
+    if S == 16:
+        draw_prohibited(c, 6, 6, rim=True)
+    else:
+        draw_prohibited_smooth(c, S)
     return c
 
 
@@ -242,8 +271,9 @@ def dib_32(canvas):
     return header + xor + mask
 
 
-def write_ico(path, canvases):
-    images = [dib_32(c) for c in canvases]
+def write_ico(path, canvases, uncompressed):
+    """Entries smallest first; sizes not in `uncompressed` are stored as PNG."""
+    images = [dib_32(c) if c.w in uncompressed else png_bytes(c) for c in canvases]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for c, img in zip(canvases, images):
@@ -256,6 +286,11 @@ def write_ico(path, canvases):
 
 
 def write_png(path, canvas):
+    with open(path, "wb") as f:
+        f.write(png_bytes(canvas))
+
+
+def png_bytes(canvas):
     rows = canvas.rgba_bytes()
     raw = b"".join(b"\0" + bytes(v for px in row for v in px) for row in rows)
 
@@ -263,11 +298,9 @@ def write_png(path, canvas):
         return (struct.pack(">I", len(data)) + kind + data +
                 struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
 
-    png = (b"\x89PNG\r\n\x1a\n" +
-           chunk(b"IHDR", struct.pack(">IIBBBBB", canvas.w, canvas.h, 8, 6, 0, 0, 0)) +
-           chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-    with open(path, "wb") as f:
-        f.write(png)
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", canvas.w, canvas.h, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
 
 
 # ---------------------------------------------------------------- About picture
@@ -340,10 +373,13 @@ def make_about(tmp):
 
 def main():
     os.makedirs(RES, exist_ok=True)
-    write_ico(os.path.join(RES, "tray_normal.ico"), [draw_motif(16)])
-    write_ico(os.path.join(RES, "tray_muted.ico"), [draw_tray_muted()])
+    tray_sizes = [16, 20, 24, 32, 48]
+    write_ico(os.path.join(RES, "tray_normal.ico"),
+              [draw_motif(S) for S in tray_sizes], {16})
+    write_ico(os.path.join(RES, "tray_muted.ico"),
+              [draw_tray_muted(S) for S in tray_sizes], {16})
     write_ico(os.path.join(RES, "tarnbell.ico"),
-              [draw_motif(16), draw_motif(32), draw_motif(48)])
+              [draw_motif(S) for S in tray_sizes + [256]], {16, 32, 48})
     with tempfile.TemporaryDirectory() as tmp:
         bounds = make_about(tmp)
     print("link text pixels: x %d..%d, y %d..%d" %
