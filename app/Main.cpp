@@ -505,8 +505,8 @@ void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)
 void TfrmMain::CreateControls()
 {
     // Group boxes first; their contents are children of the window, placed
-    // at the group's position plus their offset within it, so that their
-    // notifications reach the window.
+    // (ApplyDpi) at the group's position plus their offset within it, so
+    // that their notifications reach the window.
     auto control = [&](int id, const char* className, const char* text, DWORD style) {
         return CreateControl(Handle, id, className, text, style, {}, nullptr);
     };

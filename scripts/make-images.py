@@ -290,9 +290,32 @@ def write_png(path, canvas):
         f.write(png_bytes(canvas))
 
 
+def filter_rows(line, above):
+    """One PNG row under each filter: none, left, up, average, Paeth."""
+    def paeth(a, b, c):
+        p = a + b - c
+        pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+        return a if pa <= pb and pa <= pc else b if pb <= pc else c
+
+    left = lambda i: line[i - 4] if i >= 4 else 0
+    up_left = lambda i: above[i - 4] if i >= 4 else 0
+    predictors = [lambda i: 0, left, lambda i: above[i],
+                  lambda i: (left(i) + above[i]) // 2,
+                  lambda i: paeth(left(i), above[i], up_left(i))]
+    return [bytes([kind]) + bytes((line[i] - predict(i)) & 0xFF for i in range(len(line)))
+            for kind, predict in enumerate(predictors)]
+
+
 def png_bytes(canvas):
-    rows = canvas.rgba_bytes()
-    raw = b"".join(b"\0" + bytes(v for px in row for v in px) for row in rows)
+    """The smallest of the PNGs with one filter for every row, or for each
+    row the one that leaves the smallest differences."""
+    lines = [bytes(v for px in row for v in px) for row in canvas.rgba_bytes()]
+    choices = [filter_rows(line, above) for line, above in
+               zip(lines, [bytes(len(lines[0]))] + lines)]
+    candidates = [[rows[kind] for rows in choices] for kind in range(5)]
+    candidates.append([min(rows, key=lambda row: sum(min(v, 256 - v) for v in row[1:]))
+                       for rows in choices])
+    idat = min((zlib.compress(b"".join(rows), 9) for rows in candidates), key=len)
 
     def chunk(kind, data):
         return (struct.pack(">I", len(data)) + kind + data +
@@ -300,7 +323,7 @@ def png_bytes(canvas):
 
     return (b"\x89PNG\r\n\x1a\n" +
             chunk(b"IHDR", struct.pack(">IIBBBBB", canvas.w, canvas.h, 8, 6, 0, 0, 0)) +
-            chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+            chunk(b"IDAT", idat) + chunk(b"IEND", b""))
 
 
 # ---------------------------------------------------------------- About picture
