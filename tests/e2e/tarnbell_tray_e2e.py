@@ -387,8 +387,9 @@ class DisplayScale(TrayTest):
         border = (height - size) // 2
         name = "tray_muted" if app.muted() else "tray_normal"
         reference = Reference(name, self.tray.background, self.folder, size)
-        icon = grab(x + self.tray.index * height + border, y + border, size, size, self.artifact(f"tray-{dpi}.png"))
-        self.assertEqual(differing_pixels(icon, reference.pixels, reference.opaque), 0, f"the {size} px image")
+        poll(lambda: differing_pixels(grab(x + self.tray.index * height + border, y + border, size, size,
+                                           self.artifact(f"tray-{dpi}.png")), reference.pixels, reference.opaque) == 0,
+             f"the tray to show the {size} px image", 10)
 
         self.click_icon(1)
         app.driver("wait-shown")
