@@ -101,10 +101,14 @@ Icon LoadSmallIcon(int id)
     HICON icon = nullptr;
     if (auto load = SystemExport<IconMetric>(GetModuleHandleA("comctl32.dll"), "LoadIconMetric"))
         load(instance, MAKEINTRESOURCEW(id), LIM_SMALL, &icon);
-    if (!icon)
-        icon = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON,
-                                             GetSystemMetrics(SM_CXSMICON),
-                                             GetSystemMetrics(SM_CYSMICON), 0));
+    auto load = [&](int size) {
+        return static_cast<HICON>(
+            LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+    };
+    if (!icon) icon = load(GetSystemMetrics(SM_CXSMICON));
+    // Windows XP cannot read the compressed larger images: it shows the
+    // 16-pixel one, scaled by the shell.
+    if (!icon) icon = load(16);
     return Icon(icon);
 }
 

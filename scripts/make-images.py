@@ -7,11 +7,14 @@ Makes:
   app/res/tarnbell.ico     application icon, the same motif
   app/res/about.bmp        300x200 24-bit picture for the About window
 
-Each icon is drawn at every size a display scale from 100 % to 200 % asks
-for, so that none is stretched. Windows XP reads only uncompressed entries;
-it asks for the tray's 16 px and the program's 16, 32 and 48 px, so those
-stay uncompressed and every other size is stored as PNG (Vista and later),
-which keeps the program small.
+The tray images are drawn at every small-icon size a display scale from
+100 % to 200 % asks for (16, 20, 24, 32 and 48 px), so that none is
+stretched; the program icon at 16, 32, 48 and 256 px. Windows XP reads only
+uncompressed entries, and picks the closest size itself wherever Windows
+loads the program icon, so the program icon's XP sizes stay uncompressed
+and it has no 20 or 24 px entry that XP could pick and fail to read; the
+program loads the tray images itself and gives XP the 16 px one. Every
+other entry is PNG (Vista and later), which keeps the program small.
 
 Run from anywhere:  python3 scripts/make-images.py
 Needs Python 3 and ImageMagick 6 (`convert`) with the DejaVu fonts. The
@@ -402,7 +405,7 @@ def main():
     write_ico(os.path.join(RES, "tray_muted.ico"),
               [draw_tray_muted(S) for S in tray_sizes], {16})
     write_ico(os.path.join(RES, "tarnbell.ico"),
-              [draw_motif(S) for S in tray_sizes + [256]], {16, 32, 48})
+              [draw_motif(S) for S in [16, 32, 48, 256]], {16, 32, 48})
     with tempfile.TemporaryDirectory() as tmp:
         bounds = make_about(tmp)
     print("link text pixels: x %d..%d, y %d..%d" %
