@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "app/Dpi.h"
 #include "app/GlobeVar.h"
 #include "app/Notifyicon.h"
 #include "app/WindowMessages.h"
@@ -62,10 +63,53 @@ constexpr Placement ChannelGroup{314, 20, 159, 65};
 constexpr Placement HotkeyGroup{21, 106, 276, 133};
 constexpr Placement StepGroup{314, 106, 159, 133};
 
-Placement Inside(const Placement& group, int left, int top, int width, int height)
+constexpr Placement Inside(const Placement& group, int left, int top, int width, int height)
 {
     return {group.Left + left, group.Top + top, width, height};
 }
+
+constexpr int FontPoints = 8;
+constexpr int PlusPoints = 14;  // the "+" between a hotkey's two lists
+constexpr int ThumbLength = 15;
+
+// The window's design at 96 DPI: where each control sits in the client area,
+// and its font's size. Every other DPI scales these. A label has no size
+// here: it is as large as its text.
+struct ControlLayout {
+    int Id;
+    Placement At;
+    int Points = FontPoints;
+};
+
+constexpr ControlLayout Layout[] = {
+    {idGroupBox1, VolumeGroup},
+    {idPlayBackVolume, Inside(VolumeGroup, 15, 28, 186, 19)},
+    {idMute, Inside(VolumeGroup, 214, 29, 51, 17)},
+    {idGroupBox2, ChannelGroup},
+    {idSource, Inside(ChannelGroup, 15, 26, 130, ListDropHeight)},
+    {idHotkey1, HotkeyGroup},
+    {idLabel1, Inside(HotkeyGroup, 24, 32, 0, 0)},
+    {idLabel4, Inside(HotkeyGroup, 10, 64, 0, 0)},
+    {idLabel5, Inside(HotkeyGroup, 50, 96, 0, 0)},
+    {idVolumeUp, Inside(HotkeyGroup, 80, 28, 81, ListDropHeight)},
+    {idVolumeDown, Inside(HotkeyGroup, 80, 60, 81, ListDropHeight)},
+    {idMuteKeyModifier, Inside(HotkeyGroup, 80, 92, 81, ListDropHeight)},
+    {idPlusUp, Inside(HotkeyGroup, 166, 26, 0, 0), PlusPoints},
+    {idPlusDown, Inside(HotkeyGroup, 166, 59, 0, 0), PlusPoints},
+    {idPlusMute, Inside(HotkeyGroup, 166, 91, 0, 0), PlusPoints},
+    {idVolumeUp1, Inside(HotkeyGroup, 184, 28, 81, ListDropHeight)},
+    {idVolumeDown1, Inside(HotkeyGroup, 184, 60, 81, ListDropHeight)},
+    {idMute1, Inside(HotkeyGroup, 184, 92, 81, ListDropHeight)},
+    {idGroupBox3, StepGroup},
+    {idLabel2, Inside(StepGroup, 24, 32, 0, 0)},
+    {idLabel3, Inside(StepGroup, 10, 64, 0, 0)},
+    {idStepUp, Inside(StepGroup, 80, 28, 65, ListDropHeight)},
+    {idStepDown, Inside(StepGroup, 80, 60, 65, ListDropHeight)},
+    {idHelp, {21, 264, 75, 25}},
+    {idAbout, {112, 264, 75, 25}},
+    {idHide, {309, 264, 75, 25}},
+    {idExit, {398, 264, 75, 25}},
+};
 
 }  // namespace
 
@@ -82,13 +126,13 @@ HWND TfrmMain::Create()
     RegisterFormClass(ClassName, FormWindowProc<TfrmMain>,
                       LoadIconA(instance, MAKEINTRESOURCEA(IDI_TARNBELL)));
 
-    RECT frame{0, 0, ClientWidth, ClientHeight};
-    AdjustWindowRectEx(&frame, WindowStyle, FALSE, WindowExStyle);
-    CreateWindowExA(WindowExStyle, ClassName, "Tarnbell", WindowStyle, 0, 0,
-                    frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr, instance,
-                    this);
+    CreateWindowExA(WindowExStyle, ClassName, "Tarnbell", WindowStyle, 0, 0, 0, 0, nullptr, nullptr,
+                    instance, this);
     if (!Handle) return nullptr;
     CreateControls();
+    UINT dpi = DpiForWindow(Handle);
+    SizeForDpi(Handle, ClientWidth, ClientHeight, dpi);
+    ApplyDpi(dpi);
     CenterOnScreen(Handle);
     FormCreate();
     return Handle;
@@ -133,6 +177,13 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_NCDESTROY:
         SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
         Handle = nullptr;
+        return 0;
+    case WmGetDpiScaledSize:
+        *reinterpret_cast<SIZE*>(lParam) =
+            FrameForDpi(Handle, ClientWidth, ClientHeight, static_cast<UINT>(wParam));
+        return TRUE;
+    case WM_DPICHANGED:
+        DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
     case WM_TRAYNOTIFY: {
@@ -285,6 +336,9 @@ void TfrmMain::HideToTray() { ShowWindow(Handle, SW_HIDE); }
 
 void TfrmMain::ShowFromTray()
 {
+    // Centring may carry the window onto a monitor of another scale, where
+    // it takes another size: it is centred again at that size.
+    CenterOnScreen(Handle);
     CenterOnScreen(Handle);
     ShowWindow(Handle, SW_SHOWNORMAL);
     SetForegroundWindow(Handle);
@@ -450,81 +504,95 @@ void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)
 
 void TfrmMain::CreateControls()
 {
-    font_ = CreateUiFont(-11);
-    plusFont_ = CreateUiFont(-19);
-    SendMessageA(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
-    HFONT font = font_.get();
-
     // Group boxes first; their contents are children of the window, placed
-    // at the group's position plus their offset within it, so that their
-    // notifications reach the window.
-    GroupBox1 =
-        CreateControl(Handle, idGroupBox1, WC_BUTTONA, "Volume", BS_GROUPBOX, VolumeGroup, font);
-    GroupBox2 =
-        CreateControl(Handle, idGroupBox2, WC_BUTTONA, "Channel", BS_GROUPBOX, ChannelGroup, font);
-    gbHotkey1 =
-        CreateControl(Handle, idHotkey1, WC_BUTTONA, "Hotkey", BS_GROUPBOX, HotkeyGroup, font);
-    GroupBox3 = CreateControl(Handle, idGroupBox3, WC_BUTTONA, "Adjustment Range", BS_GROUPBOX,
-                              StepGroup, font);
-
-    auto label = [&](const Placement& group, int id, const char* text, int left, int top,
-                     HFONT labelFont) {
-        HWND control = CreateControl(Handle, id, WC_STATICA, text, SS_LEFT,
-                                     Inside(group, left, top, 0, 0), labelFont);
-        // Sized to its text; smoothed glyphs may reach a pixel past the
-        // measured extent, so a little room is kept.
-        SIZE size = TextSize(control, labelFont, text);
-        SetWindowPos(control, nullptr, 0, 0, size.cx + 2, size.cy,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        return control;
+    // (ApplyDpi) at the group's position plus their offset within it, so
+    // that their notifications reach the window.
+    auto control = [&](int id, const char* className, const char* text, DWORD style) {
+        return CreateControl(Handle, id, className, text, style, {}, nullptr);
     };
-    auto list = [&](const Placement& group, int id, int left, int top, int width) {
-        HWND control = CreateControl(Handle, id, WC_COMBOBOXA, "", ListStyle,
-                                     Inside(group, left, top, width, ListDropHeight), font);
-        SendMessageA(control, CB_SETMINVISIBLE, ListVisibleEntries, 0);
-        SwallowTypedCharacters(control);
-        return control;
+    GroupBox1 = control(idGroupBox1, WC_BUTTONA, "Volume", BS_GROUPBOX);
+    GroupBox2 = control(idGroupBox2, WC_BUTTONA, "Channel", BS_GROUPBOX);
+    gbHotkey1 = control(idHotkey1, WC_BUTTONA, "Hotkey", BS_GROUPBOX);
+    GroupBox3 = control(idGroupBox3, WC_BUTTONA, "Adjustment Range", BS_GROUPBOX);
+
+    auto label = [&](int id, const char* text) { return control(id, WC_STATICA, text, SS_LEFT); };
+    auto list = [&](int id) {
+        HWND created = control(id, WC_COMBOBOXA, "", ListStyle);
+        SendMessageA(created, CB_SETMINVISIBLE, ListVisibleEntries, 0);
+        SwallowTypedCharacters(created);
+        return created;
     };
 
-    tbPlayBackVolume = CreateControl(Handle, idPlayBackVolume, TRACKBAR_CLASSA, "",
-                                     TBS_HORZ | TBS_NOTICKS | TBS_FIXEDLENGTH,
-                                     Inside(VolumeGroup, 15, 28, 186, 19), font);
+    tbPlayBackVolume =
+        control(idPlayBackVolume, TRACKBAR_CLASSA, "", TBS_HORZ | TBS_NOTICKS | TBS_FIXEDLENGTH);
     SendMessageA(tbPlayBackVolume, TBM_SETRANGEMIN, FALSE, 0);
     SendMessageA(tbPlayBackVolume, TBM_SETRANGEMAX, TRUE, FullVolume);
-    SendMessageA(tbPlayBackVolume, TBM_SETTHUMBLENGTH, 15, 0);
-    cboxMute = CreateControl(Handle, idMute, WC_BUTTONA, "Mute", BS_AUTOCHECKBOX | WS_TABSTOP,
-                             Inside(VolumeGroup, 214, 29, 51, 17), font);
-    comboxSource = list(ChannelGroup, idSource, 15, 26, 130);
+    cboxMute = control(idMute, WC_BUTTONA, "Mute", BS_AUTOCHECKBOX | WS_TABSTOP);
+    comboxSource = list(idSource);
 
-    Label1 = label(HotkeyGroup, idLabel1, "Volume up", 24, 32, font);
-    Label4 = label(HotkeyGroup, idLabel4, "Volume down", 10, 64, font);
-    Label5 = label(HotkeyGroup, idLabel5, "Mute", 50, 96, font);
-    comboxVolumeUp = list(HotkeyGroup, idVolumeUp, 80, 28, 81);
-    comboxVolumeDown = list(HotkeyGroup, idVolumeDown, 80, 60, 81);
-    comboxMute = list(HotkeyGroup, idMuteKeyModifier, 80, 92, 81);
-    lbVolumeUp = label(HotkeyGroup, idPlusUp, "+", 166, 26, plusFont_.get());
-    lbVolumeDown = label(HotkeyGroup, idPlusDown, "+", 166, 59, plusFont_.get());
-    lbMute = label(HotkeyGroup, idPlusMute, "+", 166, 91, plusFont_.get());
-    comboxVolumeUp1 = list(HotkeyGroup, idVolumeUp1, 184, 28, 81);
-    comboxVolumeDown1 = list(HotkeyGroup, idVolumeDown1, 184, 60, 81);
-    comboxMute1 = list(HotkeyGroup, idMute1, 184, 92, 81);
+    Label1 = label(idLabel1, "Volume up");
+    Label4 = label(idLabel4, "Volume down");
+    Label5 = label(idLabel5, "Mute");
+    comboxVolumeUp = list(idVolumeUp);
+    comboxVolumeDown = list(idVolumeDown);
+    comboxMute = list(idMuteKeyModifier);
+    lbVolumeUp = label(idPlusUp, "+");
+    lbVolumeDown = label(idPlusDown, "+");
+    lbMute = label(idPlusMute, "+");
+    comboxVolumeUp1 = list(idVolumeUp1);
+    comboxVolumeDown1 = list(idVolumeDown1);
+    comboxMute1 = list(idMute1);
 
-    Label2 = label(StepGroup, idLabel2, "Volume up", 24, 32, font);
-    Label3 = label(StepGroup, idLabel3, "Volume down", 10, 64, font);
-    cboxStepUp = list(StepGroup, idStepUp, 80, 28, 65);
-    cboxStepDown = list(StepGroup, idStepDown, 80, 60, 65);
+    Label2 = label(idLabel2, "Volume up");
+    Label3 = label(idLabel3, "Volume down");
+    cboxStepUp = list(idStepUp);
+    cboxStepDown = list(idStepDown);
 
-    btnHelp =
-        CreateControl(Handle, idHelp, WC_BUTTONA, "Help", ButtonStyle, {21, 264, 75, 25}, font);
-    btnAbout =
-        CreateControl(Handle, idAbout, WC_BUTTONA, "About", ButtonStyle, {112, 264, 75, 25}, font);
-    btnHide = CreateControl(Handle, idHide, WC_BUTTONA, "Background", ButtonStyle,
-                            {309, 264, 75, 25}, font);
-    btnExit =
-        CreateControl(Handle, idExit, WC_BUTTONA, "Exit", ButtonStyle, {398, 264, 75, 25}, font);
+    btnHelp = control(idHelp, WC_BUTTONA, "Help", ButtonStyle);
+    btnAbout = control(idAbout, WC_BUTTONA, "About", ButtonStyle);
+    btnHide = control(idHide, WC_BUTTONA, "Background", ButtonStyle);
+    btnExit = control(idExit, WC_BUTTONA, "Exit", ButtonStyle);
 
     FillChoiceLists();
     LoadTrayImages();
+}
+
+// Lays the controls out for `dpi`: the design's places scaled, the fonts at
+// the same points, each label as large as its text.
+void TfrmMain::ApplyDpi(UINT dpi)
+{
+    Font font = CreateUiFont(FontPoints, dpi);
+    Font plusFont = CreateUiFont(PlusPoints, dpi);
+    SendMessageA(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    for (const ControlLayout& row : Layout) {
+        HWND control = GetDlgItem(Handle, row.Id);
+        HFONT rowFont = (row.Points == PlusPoints ? plusFont : font).get();
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(rowFont), FALSE);
+        Placement at = Scaled(row.At, dpi);
+        if (row.At.Width == 0) {
+            // Smoothed glyphs may reach a pixel past the measured extent,
+            // so a little room is kept.
+            SIZE size = TextSize(control, rowFont, WindowText(control));
+            at.Width = size.cx + 2;
+            at.Height = size.cy;
+        }
+        Place(control, at);
+    }
+    SendMessageA(tbPlayBackVolume, TBM_SETTHUMBLENGTH, ScaleForDpi(ThumbLength, dpi), 0);
+    // The old fonts go only now that no control uses them.
+    font_ = std::move(font);
+    plusFont_ = std::move(plusFont);
+    InvalidateRect(Handle, nullptr, TRUE);
+}
+
+// The window moved to a monitor of another scale: it takes the place Windows
+// suggests, and its controls and tray images are chosen anew.
+void TfrmMain::DpiChanged(UINT dpi, const RECT& suggested)
+{
+    Place(Handle, suggested);
+    ApplyDpi(dpi);
+    LoadTrayImages();
+    UpdateTrayIcon();
 }
 
 void TfrmMain::FillChoiceLists()
@@ -542,13 +610,11 @@ void TfrmMain::FillChoiceLists()
     }
 }
 
+// The two tray images at the size the notification area shows now.
 void TfrmMain::LoadTrayImages()
 {
-    ImageList1.reset(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 0));
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_MUTED}) {
-        Icon icon(
-            static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0)));
-        ImageList_AddIcon(ImageList1.get(), icon.get());
-    }
+    int size = GetSystemMetrics(SM_CXSMICON);
+    ImageList1.reset(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 2, 0));
+    for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_MUTED})
+        ImageList_AddIcon(ImageList1.get(), LoadSmallIcon(id).get());
 }

@@ -68,6 +68,8 @@ private:
     void TrayNotifyMessage(LPARAM mouseMessage);
 
     void CreateControls();
+    void ApplyDpi(UINT dpi);
+    void DpiChanged(UINT dpi, const RECT& suggested);
     void FillChoiceLists();
     void LoadTrayImages();
     void CreateMixer();

@@ -3,7 +3,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <cstring>
 #include <vector>
+
+#include "app/Dpi.h"
 
 void RegisterFormClass(const char* className, WNDPROC windowProc, HICON icon)
 {
@@ -18,11 +21,95 @@ void RegisterFormClass(const char* className, WNDPROC windowProc, HICON icon)
     RegisterClassExA(&windowClass);
 }
 
-Font CreateUiFont(int height)
+namespace {
+
+constexpr const char* BitmapFace = "MS Sans Serif";
+
+// Stops the listing at a bitmap size of the wanted character height.
+int CALLBACK OtherThanHeight(const LOGFONTA*, const TEXTMETRICA* metric, DWORD type, LPARAM wanted)
 {
-    return Font(CreateFontA(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+    return !((type & RASTER_FONTTYPE) &&
+             metric->tmHeight - metric->tmInternalLeading == static_cast<LONG>(wanted));
+}
+
+bool BitmapFaceHas(int characterHeight)
+{
+    LOGFONTA face{};
+    face.lfCharSet = DEFAULT_CHARSET;
+    std::strcpy(face.lfFaceName, BitmapFace);
+    HDC screen = GetDC(nullptr);
+    int listed = EnumFontFamiliesExA(screen, &face, OtherThanHeight, characterHeight, 0);
+    ReleaseDC(nullptr, screen);
+    return listed == 0;
+}
+
+}  // namespace
+
+Font CreateUiFont(int points, UINT dpi)
+{
+    constexpr int PointsPerInch = 72;
+    int height = MulDiv(points, static_cast<int>(dpi), PointsPerInch);
+    return Font(CreateFontA(-height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                             OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                            DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
+                            DEFAULT_PITCH | FF_DONTCARE,
+                            BitmapFaceHas(height) ? BitmapFace : "Microsoft Sans Serif"));
+}
+
+Placement Scaled(const Placement& at96, UINT dpi)
+{
+    return {ScaleForDpi(at96.Left, dpi), ScaleForDpi(at96.Top, dpi), ScaleForDpi(at96.Width, dpi),
+            ScaleForDpi(at96.Height, dpi)};
+}
+
+void Place(HWND window, const Placement& at)
+{
+    SetWindowPos(window, nullptr, at.Left, at.Top, at.Width, at.Height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Place(HWND window, const RECT& at)
+{
+    Place(window, Placement{at.left, at.top, at.right - at.left, at.bottom - at.top});
+}
+
+SIZE FrameForDpi(HWND form, int clientWidth96, int clientHeight96, UINT dpi)
+{
+    // The frame's own size depends on the DPI only from Windows 10 1607 on.
+    using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+    auto adjust =
+        SystemExport<AdjustForDpi>(GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi");
+    RECT frame{0, 0, ScaleForDpi(clientWidth96, dpi), ScaleForDpi(clientHeight96, dpi)};
+    auto style = static_cast<DWORD>(GetWindowLongA(form, GWL_STYLE));
+    auto exStyle = static_cast<DWORD>(GetWindowLongA(form, GWL_EXSTYLE));
+    if (!adjust || !adjust(&frame, style, FALSE, exStyle, dpi))
+        AdjustWindowRectEx(&frame, style, FALSE, exStyle);
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void SizeForDpi(HWND form, int clientWidth96, int clientHeight96, UINT dpi)
+{
+    SIZE frame = FrameForDpi(form, clientWidth96, clientHeight96, dpi);
+    SetWindowPos(form, nullptr, 0, 0, frame.cx, frame.cy,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+Icon LoadSmallIcon(int id)
+{
+    // LoadIconMetric comes with common controls 6 of Windows Vista.
+    using IconMetric = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    HICON icon = nullptr;
+    if (auto load = SystemExport<IconMetric>(GetModuleHandleA("comctl32.dll"), "LoadIconMetric"))
+        load(instance, MAKEINTRESOURCEW(id), LIM_SMALL, &icon);
+    auto load = [&](int size) {
+        return static_cast<HICON>(
+            LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+    };
+    if (!icon) icon = load(GetSystemMetrics(SM_CXSMICON));
+    // Windows XP cannot read the compressed larger images: it shows the
+    // 16-pixel one, scaled by the shell.
+    if (!icon) icon = load(16);
+    return Icon(icon);
 }
 
 HWND CreateControl(HWND parent, int id, const char* className, const char* text, DWORD style,

@@ -47,13 +47,39 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-// "MS Sans Serif" at a pixel height (negative: character height).
-Font CreateUiFont(int height);
+// A function of newer Windows versions, looked up at run time so that the
+// program still starts on older ones; null where the system lacks it.
+template <typename Function>
+Function SystemExport(HMODULE module, const char* name)
+{
+    return module
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+               : nullptr;
+}
+
+// "MS Sans Serif" at `points` for `dpi`. The bitmap face has a few sizes
+// only, and GDI would stretch one into blocks: where it lacks the size, its
+// TrueType sibling "Microsoft Sans Serif" draws the text.
+Font CreateUiFont(int points, UINT dpi);
 
 // Where a control sits inside its parent, in pixels.
 struct Placement {
     int Left, Top, Width, Height;
 };
+
+// A placement of the 96-DPI design at `dpi`.
+Placement Scaled(const Placement& at96, UINT dpi);
+void Place(HWND window, const Placement& at);
+void Place(HWND window, const RECT& at);
+
+// Sent by Windows 10 1703 and later before WM_DPICHANGED, to ask the size a
+// window takes at the new DPI; older headers lack it.
+constexpr UINT WmGetDpiScaledSize = 0x02E4;
+// The size, frame included, of a form whose client area is the design's
+// `clientWidth96` x `clientHeight96` scaled to `dpi`.
+SIZE FrameForDpi(HWND form, int clientWidth96, int clientHeight96, UINT dpi);
+// Gives a form that size, keeping its place.
+void SizeForDpi(HWND form, int clientWidth96, int clientHeight96, UINT dpi);
 
 HWND CreateControl(HWND parent, int id, const char* className, const char* text, DWORD style,
                    const Placement& at, HFONT font);
@@ -91,6 +117,10 @@ void OpenWithShell(HWND owner, const std::string& target);
 // when this program runs elevated). Does nothing where Windows has no such
 // filter.
 void AllowMessageFromLowerPrivilege(HWND window, UINT message);
+
+// The tray images' icon `id` at the small-icon size the notification area
+// shows, scaled down from a larger image where the exact size is missing.
+Icon LoadSmallIcon(int id);
 
 // Places `window` (frame included) in the middle of the primary screen.
 void CenterOnScreen(HWND window);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "TarnbellVersion.h"
+#include "app/Dpi.h"
 #include "app/Inflate.h"
 #include "app/resource.h"
 
@@ -16,8 +17,14 @@ constexpr int ClientWidth = 300;
 constexpr int ClientHeight = 200;
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 enum ControlId { idPicture = 100, idLink, idVersion, idOk = IDOK };
+constexpr int FontPoints = 8;
+constexpr Placement LinkArea{8, 110, 161, 17};  // over the address in the picture
+constexpr Placement VersionArea{11, 62, 150, 16};
+constexpr Placement OkButton{200, 152, 75, 25};
 // The picture's own text colour, for the text laid over it.
 constexpr COLORREF OverlayTextColour = RGB(0xDC, 0xE8, 0xF4);
+
+using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, HandleFree<HDC, DeleteDC>>;
 
 // Far more than any picture of ours expands to; bounds damaged data.
 constexpr std::size_t MaxPictureBytes = 4 << 20;
@@ -65,6 +72,28 @@ HBITMAP LoadAboutPicture(HMODULE module)
     return picture;
 }
 
+Bitmap StretchedPicture(HBITMAP picture, int width, int height)
+{
+    BITMAP source{};
+    GetObjectA(picture, sizeof source, &source);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    Bitmap stretched(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    MemoryDc from(CreateCompatibleDC(nullptr));
+    MemoryDc to(CreateCompatibleDC(nullptr));
+    if (!stretched || !from || !to) return nullptr;
+    HGDIOBJ oldFrom = SelectObject(from.get(), picture);
+    HGDIOBJ oldTo = SelectObject(to.get(), stretched.get());
+    SetStretchBltMode(to.get(), HALFTONE);
+    SetBrushOrgEx(to.get(), 0, 0, nullptr);
+    StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, source.bmWidth, source.bmHeight,
+               SRCCOPY);
+    SelectObject(from.get(), oldFrom);
+    SelectObject(to.get(), oldTo);
+    return stretched;
+}
+
 TfrmAbout::~TfrmAbout()
 {
     if (Handle) DestroyWindow(Handle);
@@ -74,27 +103,23 @@ HWND TfrmAbout::Create(HWND owner)
 {
     RegisterFormClass(ClassName, FormWindowProc<TfrmAbout>, nullptr);
 
-    RECT frame{0, 0, ClientWidth, ClientHeight};
-    AdjustWindowRectEx(&frame, WindowStyle, FALSE, 0);
-    CreateWindowExA(0, ClassName, "About", WindowStyle, 0, 0, frame.right - frame.left,
-                    frame.bottom - frame.top, owner, nullptr, GetModuleHandleA(nullptr), this);
+    CreateWindowExA(0, ClassName, "About", WindowStyle, 0, 0, 0, 0, owner, nullptr,
+                    GetModuleHandleA(nullptr), this);
     if (Handle) CreateControls();
     return Handle;
 }
 
 void TfrmAbout::CreateControls()
 {
-    font_ = CreateUiFont(-11);
-    imgAbout = CreateControl(Handle, idPicture, WC_STATICA, "", SS_BITMAP | WS_CLIPSIBLINGS,
-                             {0, 0, ClientWidth, ClientHeight}, nullptr);
+    imgAbout =
+        CreateControl(Handle, idPicture, WC_STATICA, "", SS_BITMAP | WS_CLIPSIBLINGS, {}, nullptr);
     // The click area, the version and the button lie over the picture. The
     // version is the build's, so it is text rather than pixels of the picture.
-    Label1 =
-        CreateControl(Handle, idLink, WC_STATICA, "", SS_NOTIFY, {8, 110, 161, 17}, font_.get());
+    Label1 = CreateControl(Handle, idLink, WC_STATICA, "", SS_NOTIFY, {}, nullptr);
     lbVersion = CreateControl(Handle, idVersion, WC_STATICA, "Version " TARNBELL_VERSION_TEXT, 0,
-                              {11, 62, 150, 16}, font_.get());
-    btnOk = CreateControl(Handle, idOk, WC_BUTTONA, "Ok", BS_DEFPUSHBUTTON | WS_TABSTOP,
-                          {200, 152, 75, 25}, font_.get());
+                              {}, nullptr);
+    btnOk =
+        CreateControl(Handle, idOk, WC_BUTTONA, "Ok", BS_DEFPUSHBUTTON | WS_TABSTOP, {}, nullptr);
     for (HWND text : {Label1, lbVersion})
         SetWindowLongPtrA(text, GWL_EXSTYLE,
                           GetWindowLongPtrA(text, GWL_EXSTYLE) | WS_EX_TRANSPARENT);
@@ -105,7 +130,9 @@ void TfrmAbout::CreateControls()
 void TfrmAbout::ShowModal(HWND owner)
 {
     closed_ = false;
-    ShowPicture();
+    UINT dpi = DpiForWindow(Handle);
+    SizeForDpi(Handle, ClientWidth, ClientHeight, dpi);
+    ApplyDpi(dpi);
     EnableWindow(owner, FALSE);
     CenterOnScreen(Handle);
     ShowWindow(Handle, SW_SHOWNORMAL);
@@ -128,13 +155,29 @@ void TfrmAbout::ShowModal(HWND owner)
     ShowWindow(Handle, SW_HIDE);
 }
 
-// Expanded when first shown, so that a start that never opens the window
-// neither spends the time nor keeps the pixels.
-void TfrmAbout::ShowPicture()
+// Lays the window out for `dpi`. The picture is expanded when first shown,
+// so that a start that never opens the window neither spends the time nor
+// keeps the pixels; at another scale a smoothed copy of it is shown.
+void TfrmAbout::ApplyDpi(UINT dpi)
 {
-    if (picture_) return;
-    picture_.reset(LoadAboutPicture(GetModuleHandleA(nullptr)));
-    SendMessageA(imgAbout, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(picture_.get()));
+    if (!picture_) picture_.reset(LoadAboutPicture(GetModuleHandleA(nullptr)));
+    Placement whole = Scaled({0, 0, ClientWidth, ClientHeight}, dpi);
+    Bitmap shown = picture_ && whole.Width != ClientWidth
+                       ? StretchedPicture(picture_.get(), whole.Width, whole.Height)
+                       : nullptr;
+    SendMessageA(imgAbout, STM_SETIMAGE, IMAGE_BITMAP,
+                 reinterpret_cast<LPARAM>(shown ? shown.get() : picture_.get()));
+    stretched_ = std::move(shown);
+    Place(imgAbout, whole);
+
+    Font font = CreateUiFont(FontPoints, dpi);
+    for (HWND control : {Label1, lbVersion, btnOk})
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
+    font_ = std::move(font);
+    Place(Label1, Scaled(LinkArea, dpi));
+    Place(lbVersion, Scaled(VersionArea, dpi));
+    Place(btnOk, Scaled(OkButton, dpi));
+    InvalidateRect(Handle, nullptr, TRUE);
 }
 
 LRESULT TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -146,6 +189,16 @@ LRESULT TfrmAbout::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (LOWORD(wParam) == idLink && HIWORD(wParam) == STN_CLICKED) Label1Click();
         return 0;
     case WM_CLOSE: btnOkClick(); return 0;
+    case WmGetDpiScaledSize:
+        *reinterpret_cast<SIZE*>(lParam) =
+            FrameForDpi(Handle, ClientWidth, ClientHeight, static_cast<UINT>(wParam));
+        return TRUE;
+    case WM_DPICHANGED: {
+        const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+        Place(Handle, suggested);
+        ApplyDpi(LOWORD(wParam));
+        return 0;
+    }
     case WM_NCDESTROY:  // with its owner, the main window
         SetWindowLongPtrA(Handle, GWLP_USERDATA, 0);
         Handle = nullptr;

@@ -11,6 +11,8 @@ constexpr const char* ProductWebAddress = "https://tarnbell.example.org/";
 // The About picture from `module`'s resources, expanded into a 24-bit DIB
 // section; null when it is missing or damaged.
 HBITMAP LoadAboutPicture(HMODULE module);
+// A copy of `picture` stretched to `width` x `height`, smoothed.
+Bitmap StretchedPicture(HBITMAP picture, int width, int height);
 
 class TfrmAbout {
 public:
@@ -31,7 +33,7 @@ private:
     friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
-    void ShowPicture();
+    void ApplyDpi(UINT dpi);
     void btnOkClick();
     void Label1Click();
 
@@ -42,5 +44,6 @@ private:
     HWND btnOk = nullptr;
     Font font_;
     Bitmap picture_;
+    Bitmap stretched_;  // the picture at the window's scale, when not 96 DPI
     bool closed_ = true;
 };

@@ -2,10 +2,19 @@
 """Draw Tarnbell's images into app/res/.
 
 Makes:
-  app/res/tray_normal.ico  16x16 tray image: a fader beside a blue-to-red level bar
+  app/res/tray_normal.ico  tray image: a fader beside a blue-to-red level bar
   app/res/tray_muted.ico   the same with a red "prohibited" sign at the lower right
-  app/res/tarnbell.ico     application icon, the same motif drawn at 16, 32 and 48 px
+  app/res/tarnbell.ico     application icon, the same motif
   app/res/about.bmp        300x200 24-bit picture for the About window
+
+The tray images are drawn at every small-icon size a display scale from
+100 % to 200 % asks for (16, 20, 24, 32 and 48 px), so that none is
+stretched; the program icon at 16, 32, 48 and 256 px. Windows XP reads only
+uncompressed entries, and picks the closest size itself wherever Windows
+loads the program icon, so the program icon's XP sizes stay uncompressed
+and it has no 20 or 24 px entry that XP could pick and fail to read; the
+program loads the tray images itself and gives XP the 16 px one. Every
+other entry is PNG (Vista and later), which keeps the program small.
 
 Run from anywhere:  python3 scripts/make-images.py
 Needs Python 3 and ImageMagick 6 (`convert`) with the DejaVu fonts. The
@@ -97,7 +106,7 @@ class Canvas:
 
 
 # Segment count and gap of the level bar per drawn size.
-BAR_SEGMENTS = {16: (5, 1), 32: (6, 1), 48: (9, 1)}
+BAR_SEGMENTS = {16: (5, 1), 20: (6, 1), 24: (7, 1), 32: (6, 1), 48: (9, 1)}
 
 
 def draw_level_bar(c, S, x0, x1):
@@ -214,9 +223,32 @@ def draw_prohibited(c, x0, y0, rim):
             c.blend(x0 + x, y0 + y, rgb, a)
 
 
-def draw_tray_muted():
-    c = draw_motif(16)
-    draw_prohibited(c, 6, 6, rim=True)
+def draw_prohibited_smooth(c, S):
+    """The sign at larger sizes: an antialiased ring and slash on white, in
+    the same place as the 16 px one, with a dark rim where it covers the
+    picture."""
+    cx = cy = S * 11 / 16
+    r = S * 5 / 16
+    w = S * 1.6 / 16
+    rim = S / 16
+
+    def dist(x, y):
+        return ((x - cx) ** 2 + (y - cy) ** 2) ** 0.5
+
+    covered = [[c.px[y][x][3] > 0 for x in range(S)] for y in range(S)]
+    c.shape(lambda x, y: dist(x, y) <= r + rim and covered[int(y)][int(x)], OUTLINE)
+    c.shape(lambda x, y: dist(x, y) <= r, SIGN_FILL)
+    c.shape(lambda x, y: r - w <= dist(x, y) <= r, SIGN_RED)
+    c.shape(lambda x, y: dist(x, y) <= r and abs((x - cx) - (y - cy)) <= w / 2 ** 0.5,
+            SIGN_RED)
+
+
+def draw_tray_muted(S):
+    c = draw_motif(S)
+    if S == 16:
+        draw_prohibited(c, 6, 6, rim=True)
+    else:
+        draw_prohibited_smooth(c, S)
     return c
 
 
@@ -242,8 +274,9 @@ def dib_32(canvas):
     return header + xor + mask
 
 
-def write_ico(path, canvases):
-    images = [dib_32(c) for c in canvases]
+def write_ico(path, canvases, uncompressed):
+    """Entries smallest first; sizes not in `uncompressed` are stored as PNG."""
+    images = [dib_32(c) if c.w in uncompressed else png_bytes(c) for c in canvases]
     out = struct.pack("<HHH", 0, 1, len(images))
     offset = 6 + 16 * len(images)
     for c, img in zip(canvases, images):
@@ -256,18 +289,44 @@ def write_ico(path, canvases):
 
 
 def write_png(path, canvas):
-    rows = canvas.rgba_bytes()
-    raw = b"".join(b"\0" + bytes(v for px in row for v in px) for row in rows)
+    with open(path, "wb") as f:
+        f.write(png_bytes(canvas))
+
+
+def filter_rows(line, above):
+    """One PNG row under each filter: none, left, up, average, Paeth."""
+    def paeth(a, b, c):
+        p = a + b - c
+        pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+        return a if pa <= pb and pa <= pc else b if pb <= pc else c
+
+    left = lambda i: line[i - 4] if i >= 4 else 0
+    up_left = lambda i: above[i - 4] if i >= 4 else 0
+    predictors = [lambda i: 0, left, lambda i: above[i],
+                  lambda i: (left(i) + above[i]) // 2,
+                  lambda i: paeth(left(i), above[i], up_left(i))]
+    return [bytes([kind]) + bytes((line[i] - predict(i)) & 0xFF for i in range(len(line)))
+            for kind, predict in enumerate(predictors)]
+
+
+def png_bytes(canvas):
+    """The smallest of the PNGs with one filter for every row, or for each
+    row the one that leaves the smallest differences."""
+    lines = [bytes(v for px in row for v in px) for row in canvas.rgba_bytes()]
+    choices = [filter_rows(line, above) for line, above in
+               zip(lines, [bytes(len(lines[0]))] + lines)]
+    candidates = [[rows[kind] for rows in choices] for kind in range(5)]
+    candidates.append([min(rows, key=lambda row: sum(min(v, 256 - v) for v in row[1:]))
+                       for rows in choices])
+    idat = min((zlib.compress(b"".join(rows), 9) for rows in candidates), key=len)
 
     def chunk(kind, data):
         return (struct.pack(">I", len(data)) + kind + data +
                 struct.pack(">I", zlib.crc32(kind + data) & 0xFFFFFFFF))
 
-    png = (b"\x89PNG\r\n\x1a\n" +
-           chunk(b"IHDR", struct.pack(">IIBBBBB", canvas.w, canvas.h, 8, 6, 0, 0, 0)) +
-           chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
-    with open(path, "wb") as f:
-        f.write(png)
+    return (b"\x89PNG\r\n\x1a\n" +
+            chunk(b"IHDR", struct.pack(">IIBBBBB", canvas.w, canvas.h, 8, 6, 0, 0, 0)) +
+            chunk(b"IDAT", idat) + chunk(b"IEND", b""))
 
 
 # ---------------------------------------------------------------- About picture
@@ -339,10 +398,13 @@ def make_about(tmp):
 
 def main():
     os.makedirs(RES, exist_ok=True)
-    write_ico(os.path.join(RES, "tray_normal.ico"), [draw_motif(16)])
-    write_ico(os.path.join(RES, "tray_muted.ico"), [draw_tray_muted()])
+    tray_sizes = [16, 20, 24, 32, 48]
+    write_ico(os.path.join(RES, "tray_normal.ico"),
+              [draw_motif(S) for S in tray_sizes], {16})
+    write_ico(os.path.join(RES, "tray_muted.ico"),
+              [draw_tray_muted(S) for S in tray_sizes], {16})
     write_ico(os.path.join(RES, "tarnbell.ico"),
-              [draw_motif(16), draw_motif(32), draw_motif(48)])
+              [draw_motif(S) for S in [16, 32, 48, 256]], {16, 32, 48})
     with tempfile.TemporaryDirectory() as tmp:
         bounds = make_about(tmp)
     print("link text pixels: x %d..%d, y %d..%d" %

@@ -92,4 +92,12 @@ tarnbell_init_prefix() {
     mkdir -p "$fonts"
     cp -n /usr/share/wine/fonts/* "$fonts/"
   fi
+  # Windows has "Microsoft Sans Serif", the TrueType face the window's text
+  # takes at scales the bitmap "MS Sans Serif" has no size for. Wine has
+  # none, and would draw the wider DejaVu Sans: Wine's own Tahoma stands in.
+  if ! grep -q '"Microsoft Sans Serif"="Tahoma"' "$WINEPREFIX/system.reg" 2>/dev/null; then
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
+      /v 'Microsoft Sans Serif' /d Tahoma /f >/dev/null 2>&1
+    wineserver -w
+  fi
 }

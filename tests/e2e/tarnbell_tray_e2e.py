@@ -42,11 +42,14 @@ class Reference:
     draws a new image over the old one without clearing it, so only those
     pixels are sure to show the new image alone."""
 
-    def __init__(self, name, background, folder):
-        out = folder / f"reference-{name}.png"
-        run("convert", RES / f"{name}.ico", "-background", "#%02x%02x%02x" % tuple(background), "-flatten", out)
+    SIZES = [16, 20, 24, 32, 48]  # the images in each file, smallest first
+
+    def __init__(self, name, background, folder, size=16):
+        out = folder / f"reference-{name}-{size}.png"
+        image = f"{RES / name}.ico[{self.SIZES.index(size)}]"
+        run("convert", image, "-background", "#%02x%02x%02x" % tuple(background), "-flatten", out)
         self.pixels = rgb(out)
-        alpha = subprocess.run(["convert", str(RES / f"{name}.ico"), "-alpha", "extract", "-depth", "8", "gray:-"],
+        alpha = subprocess.run(["convert", image, "-alpha", "extract", "-depth", "8", "gray:-"],
                                capture_output=True, check=True).stdout
         self.opaque = [a == 255 for a in alpha]
 
@@ -349,6 +352,93 @@ class AboutWindow(TrayTest):
         self.assertIsNone(app.process.poll(), "still running")
         self.click_icon(1)
         app.driver("wait-shown")
+
+
+class ScaledProgram(TrayProgram):
+    def muted(self):
+        """The Mute check box wherever the scale puts it."""
+        return self.control("Button", "Mute")["checked"] == "1"
+
+
+class DisplayScale(TrayTest):
+    """Started at 150 % and 200 % display scale (Wine's system DPI), in a Wine
+    prefix of its own so that no other test sees the scale, on an Xvfb
+    screen of its own that holds the larger window."""
+
+    CLIENT = {144: (741, 471), 192: (988, 628)}  # the 494 x 314 design, scaled
+
+    @classmethod
+    def setUpClass(cls):
+        xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "2048x1536x24", "-nolisten", "tcp"],
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        cls.addClassCleanup(lambda: (xvfb.terminate(), xvfb.wait(), xvfb.stdout.close()))
+        display = xvfb.stdout.readline().strip()  # written once the server is ready
+        saved = dict(os.environ)
+        cls.addClassCleanup(lambda: (os.environ.clear(), os.environ.update(saved)))
+        prefix = os.environ["WINEPREFIX"] + "-scaled"
+        os.environ.update(DISPLAY=f":{display}", WINEPREFIX=prefix, TARNBELL_WINEPREFIX=prefix)
+        cls.addClassCleanup(lambda: subprocess.run(["wineserver", "-k"], check=False))
+        subprocess.run(["bash", "-c", f'. "{HERE.parent.parent}/scripts/wine-env.sh" && tarnbell_init_prefix'],
+                       check=True, timeout=600)
+
+    def check_scale(self, dpi):
+        base.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", dpi,
+                  "/f")
+        subprocess.run(["wineserver", "-k"], check=False)  # a new server reads the new scale
+        subprocess.run(["wineserver", "-w"], check=False)
+        app = self.app = ScaledProgram(self.folder, f"TbScale{dpi}.exe").start()
+        self.tray = app.find_icon()
+        self.mouse = app.mouse
+        app.wait_ready()
+
+        # the tray shows the image drawn for the scaled small-icon size
+        size = 16 * dpi // 96
+        x, y, _, height = Tray.geometry()
+        border = (height - size) // 2
+        name = "tray_muted" if app.muted() else "tray_normal"
+        reference = Reference(name, self.tray.background, self.folder, size)
+        poll(lambda: differing_pixels(grab(x + self.tray.index * height + border, y + border, size, size,
+                                           self.artifact(f"tray-{dpi}.png")), reference.pixels, reference.opaque) == 0,
+             f"the tray to show the {size} px image", 10)
+
+        self.click_icon(1)
+        app.driver("wait-shown")
+        window, controls = base.parse_state(app.driver("state"))
+        self.assertEqual(tuple(int(n) for n in window["client"].split(",")), self.CLIENT[dpi])
+        ox, oy = (int(n) for n in window["origin"].split(","))
+        grab(ox, oy, *self.CLIENT[dpi], self.artifact(f"main-window-{dpi}.png"))
+
+        # every control inside the window and inside the group box it lies in; none over another
+        def box(c):
+            left, top, width, height = c["rect"]
+            return left, top, left + width, top + height
+        groups = [box(c) for c in controls if c["class"] == "Button" and c["text"] in
+                  ("Volume", "Channel", "Hotkey", "Adjustment Range")]
+        others = [box(c) for c in controls if box(c) not in groups]
+        def inside(a, b):
+            return a[0] >= b[0] and a[1] >= b[1] and a[2] <= b[2] and a[3] <= b[3]
+        def meet(a, b):
+            return a[0] < b[2] and b[0] < a[2] and a[1] < b[3] and b[1] < a[3]
+        for c in others:
+            self.assertTrue(inside(c, (0, 0) + self.CLIENT[dpi]), c)
+            self.assertTrue(all(inside(c, g) for g in groups if meet(c, g)), c)
+            self.assertEqual([o for o in others if o != c and meet(c, o)], [], c)
+
+        # the About window and its picture scale alike
+        app.click("About")
+        about, parts = poll(lambda: (lambda s: s if s[0]["visible"] == "1" else None)(app.about()), "About")
+        self.assertEqual(about["client"], "%d,%d" % (300 * dpi // 96, 200 * dpi // 96))
+        ox, oy = (int(n) for n in about["origin"].split(","))
+        time.sleep(0.5)  # only for the picture: drawn by now
+        grab(ox, oy, 300 * dpi // 96, 200 * dpi // 96, self.artifact(f"about-window-{dpi}.png"))
+        self.mouse.click(*app.screen_point(about, next(c for c in parts if c["text"] == "Ok")))
+        poll(lambda: app.about()[0]["visible"] == "0", "About to close")
+
+    def test_at_150_percent(self):
+        self.check_scale(144)
+
+    def test_at_200_percent(self):
+        self.check_scale(192)
 
 
 class Help(TrayTest):

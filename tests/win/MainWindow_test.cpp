@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
+#include <vector>
+
 #include "app/GlobeVar.h"
 #include "app/Notifyicon.h"
 #include "app/formAbout.h"
@@ -205,6 +207,75 @@ TEST_F(MainWindowTest, EndOfTheSessionSavesTheSettings)
     SendMessageA(muteKey, CB_SETCURSEL, 0, 0);
     SendMessageA(window, WM_ENDSESSION, TRUE, 0);
     EXPECT_NE(SettingsText().find("Mute=0\r\n"), std::string::npos) << SettingsText();
+}
+
+int TextWidth(HWND control, const std::string& text)
+{
+    auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+    return TextSize(control, font, text).cx;
+}
+
+// What is wrong with the window's layout: a control outside the client area
+// or its group box, two controls overlapping, a label, button or list entry
+// wider than its control in the control's own font.
+std::string LayoutFaults(HWND window, int width, int height)
+{
+    std::vector<std::pair<HWND, RECT>> controls;
+    for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT)) {
+        RECT r;
+        GetWindowRect(c, &r);
+        MapWindowPoints(HWND_DESKTOP, window, reinterpret_cast<POINT*>(&r), 2);
+        controls.emplace_back(c, r);
+    }
+    auto group = [](HWND c) { return (GetWindowLongA(c, GWL_STYLE) & BS_TYPEMASK) == BS_GROUPBOX; };
+    auto inside = [](const RECT& in, const RECT& out) {
+        return in.left >= out.left && in.top >= out.top && in.right <= out.right &&
+               in.bottom <= out.bottom;
+    };
+    std::string faults;
+    for (auto& [c, r] : controls) {
+        std::string name = WindowText(c) + " ";
+        if (!inside(r, RECT{0, 0, width, height})) faults += name + "outside; ";
+        for (auto& [other, o] : controls) {
+            RECT common;
+            bool meet = other != c && IntersectRect(&common, &r, &o);
+            if (meet && group(other) && !group(c) && !inside(r, o)) faults += name + "half in; ";
+            if (meet && !group(other) && !group(c)) faults += name + "overlaps; ";
+        }
+        HWND edit = FindWindowExA(c, nullptr, "Edit", nullptr);
+        RECT room;
+        GetClientRect(edit ? edit : c, &room);
+        auto count = static_cast<int>(SendMessageA(c, CB_GETCOUNT, 0, 0));
+        for (int i = edit ? 0 : -1; i < (edit ? count : 0); ++i) {
+            char text[64] = {};
+            SendMessageA(c, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+            if (TextWidth(edit, text) > room.right) faults += name + text + " cut; ";
+        }
+        if (!edit && !group(c) && TextWidth(c, WindowText(c)) > room.right)
+            faults += name + "cut; ";
+    }
+    return faults;
+}
+
+// Moved to a monitor of another scale, the window takes the place Windows
+// suggests at the size it asked for, and lays its controls out anew.
+TEST_F(MainWindowTest, TakesTheScaleOfAnotherMonitor)
+{
+    struct Scale {
+        UINT Dpi;
+        int Width, Height;
+    };
+    for (Scale scale : {Scale{144, 741, 471}, Scale{192, 988, 628}, Scale{96, 494, 314}}) {
+        SIZE frame{};
+        ASSERT_TRUE(
+            SendMessageA(window, WmGetDpiScaledSize, scale.Dpi, reinterpret_cast<LPARAM>(&frame)));
+        RECT suggested{30, 40, 30 + frame.cx, 40 + frame.cy}, now;
+        SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(scale.Dpi, scale.Dpi),
+                     reinterpret_cast<LPARAM>(&suggested));
+        GetWindowRect(window, &now);
+        EXPECT_TRUE(EqualRect(&now, &suggested)) << scale.Dpi;
+        EXPECT_EQ(LayoutFaults(window, scale.Width, scale.Height), "") << scale.Dpi;
+    }
 }
 
 TEST(EditableList, TypedCharactersAreSwallowedAndEditsClearTheSelection)

@@ -1,0 +1,47 @@
+#include "Dpi.h"
+
+#include <memory>
+
+#include "app/WinUi.h"
+
+namespace {
+
+constexpr UINT DesignDpi = 96;
+
+UINT SystemDpi()
+{
+    HDC screen = GetDC(nullptr);
+    int dpi = screen ? GetDeviceCaps(screen, LOGPIXELSY) : 0;
+    if (screen) ReleaseDC(nullptr, screen);
+    return dpi > 0 ? static_cast<UINT>(dpi) : DesignDpi;
+}
+
+}  // namespace
+
+UINT DpiForWindow(HWND window)
+{
+    // Windows 10 1607 and later know each window's DPI; before it, the
+    // window's monitor tells.
+    using ForWindow = UINT(WINAPI*)(HWND);
+    auto forWindow = SystemExport<ForWindow>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
+    UINT dpi = forWindow ? forWindow(window) : 0;
+    if (dpi) return dpi;
+    return DpiForMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY));
+}
+
+UINT DpiForMonitor(HMONITOR monitor)
+{
+    // shcore.dll comes with Windows 8.1; before it every monitor has the
+    // system's DPI.
+    using ForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+    constexpr int EffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
+    std::unique_ptr<std::remove_pointer_t<HMODULE>, HandleFree<HMODULE, FreeLibrary>> shcore(
+        LoadLibraryExA("shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    auto forMonitor = SystemExport<ForMonitor>(shcore.get(), "GetDpiForMonitor");
+    UINT x = 0, y = 0;
+    if (forMonitor && monitor && SUCCEEDED(forMonitor(monitor, EffectiveDpi, &x, &y)) && x)
+        return x;
+    return SystemDpi();
+}
+
+int ScaleForDpi(int value96, UINT dpi) { return MulDiv(value96, static_cast<int>(dpi), DesignDpi); }
