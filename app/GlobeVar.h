@@ -1,5 +1,6 @@
 #pragma once
-// Process-wide values and the mixer component's server registration.
+// Process-wide values and the mixer component's server registration. Paths
+// are UTF-8 (common/Utf16.h turns them into what Windows takes).
 #include <string>
 
 // The executable's directory, with a trailing backslash. Set at start.

@@ -94,10 +94,12 @@ HWND TfrmMain::Create()
     return Handle;
 }
 
-void TfrmMain::ShowFirstTime()
+void TfrmMain::ShowFirstTime(int showCommand)
 {
-    ShowWindow(Handle, SW_SHOWNORMAL);
+    ShowWindow(Handle, showCommand);
     UpdateWindow(Handle);
+    // A hidden start (a scheduled task, a launcher) sends no WM_SHOWWINDOW.
+    FormShow();
 }
 
 LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -135,6 +137,10 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         Handle = nullptr;
         return 0;
     case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
+    case WM_TIMER:
+        if (wParam != TrayRetryTimer) break;
+        AddTrayIconNow();
+        return 0;
     case WM_TRAYNOTIFY: {
         LRESULT result = DefWindowProcA(Handle, message, wParam, lParam);
         TrayNotifyMessage(lParam);
@@ -144,7 +150,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (message == taskbarCreated_ && taskbarCreated_ != 0) {
             // The notification area was made anew (the shell restarted):
             // without our icon there would be no way back to the window.
-            TrayIconAdded = false;
+            TrayIcon.Forget();
             AddTrayIconNow();
             return 0;
         }
@@ -245,7 +251,7 @@ void TfrmMain::FormDestroy()
     if (Detector) Detector->Terminate();
     Volume.reset();
     Mixer.reset();
-    DeleteTrayIcon(Handle);
+    TrayIcon.Delete();
 }
 
 // ---- showing and hiding --------------------------------------------------
@@ -327,6 +333,7 @@ void TfrmMain::BuildHotkeyBindings()
 void TfrmMain::LoadSettingsOrDefaults()
 {
     std::string fileName = SettingsFileName(AppDir);
+    TakeOverInterruptedSave(fileName);
     PrivateProfileStore store(fileName);
     SettingsChoices choices = Choices();
     bool exists = FileExists(fileName);
@@ -428,13 +435,13 @@ Icon TfrmMain::TrayImage() const
 void TfrmMain::UpdateTrayIcon()
 {
     Icon icon = TrayImage();
-    ModifyTrayIcon(Handle, TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
+    TrayIcon.Modify(TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
 }
 
 void TfrmMain::AddTrayIconNow()
 {
     Icon icon = TrayImage();
-    AddTrayIcon(Handle, TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
+    TrayIcon.Add(Handle, TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
 }
 
 void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)

@@ -39,6 +39,17 @@ HWND Child(HWND window, const char* className, const char* text = nullptr)
     return found.control;
 }
 
+// Whether the shell knows the window's icon: a change of it only succeeds then.
+bool ShellHasIcon(HWND window)
+{
+    NOTIFYICONDATAA probe{};
+    probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    probe.hWnd = window;
+    probe.uID = TrayIconId;
+    probe.uFlags = NIF_TIP;
+    return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
+}
+
 // Handles what is queued; true if the loop was told to end.
 bool Pump(int milliseconds = 300)
 {
@@ -93,7 +104,7 @@ protected:
 
 TEST_F(MainWindowTest, StartsHiddenAndActsOnHotkeysOnlyAfterItsFirstShow)
 {
-    EXPECT_TRUE(TrayIconAdded);
+    EXPECT_TRUE(ShellHasIcon(window));
     EXPECT_EQ(VolumeUpHotkey.Key.load(), 0x6B);   // the bindings are built at creation
     PostMessageA(window, WM_HOTKEYACTION, 1, 0);  // volume down, before the first show
     Pump();
@@ -103,7 +114,7 @@ TEST_F(MainWindowTest, StartsHiddenAndActsOnHotkeysOnlyAfterItsFirstShow)
     EXPECT_EQ(Slider(), before);
 
     PostMessageA(window, WM_HOTKEYACTION, 1, 0);  // still waiting when the window shows
-    main.ShowFirstTime();
+    main.ShowFirstTime(SW_SHOWNORMAL);
     Pump();
     EXPECT_FALSE(IsWindowVisible(window));  // back to the notification area at once
     EXPECT_EQ(Slider(), before);
@@ -119,9 +130,45 @@ TEST_F(MainWindowTest, StartsHiddenAndActsOnHotkeysOnlyAfterItsFirstShow)
     EXPECT_EQ(component.srcVolume(), Slider());
 }
 
+// Started hidden (Windows then shows nothing and sends no WM_SHOWWINDOW) or
+// minimised: ready for hotkeys all the same, in the tray, and a tray click
+// brings the whole window up in the middle of the screen.
+TEST_F(MainWindowTest, HiddenAndMinimisedStartsAreReadyAndComeBackWhole)
+{
+    RECT created;
+    GetWindowRect(window, &created);
+    main.ShowFirstTime(SW_SHOWMINNOACTIVE);
+    Pump();
+    EXPECT_FALSE(IsWindowVisible(window));
+    int before = Slider();
+    PostMessageA(window, WM_HOTKEYACTION, before < 6553 ? 0 : 1, 0);
+    Pump();
+    EXPECT_EQ(Slider(), before < 6553 ? before + 6553 : before - 6553);
+
+    PostMessageA(window, WM_TRAYNOTIFY, TrayIconId, WM_RBUTTONUP);
+    Pump();
+    RECT shown;
+    GetWindowRect(window, &shown);
+    EXPECT_TRUE(IsWindowVisible(window) && !IsIconic(window));
+    EXPECT_EQ(shown.right - shown.left, created.right - created.left);
+    EXPECT_EQ(shown.left, CenteredOrigin(GetSystemMetrics(SM_CXSCREEN), shown.right - shown.left));
+    EXPECT_EQ(shown.top, CenteredOrigin(GetSystemMetrics(SM_CYSCREEN), shown.bottom - shown.top));
+
+    TfrmMain hidden{about};
+    DestroyWindow(window);  // one instance at a time, as the program runs
+    Pump(50);
+    ASSERT_NE(window = hidden.Create(), nullptr);
+    hidden.ShowFirstTime(SW_HIDE);
+    Pump();
+    before = Slider();
+    PostMessageA(window, WM_HOTKEYACTION, before < 6553 ? 0 : 1, 0);
+    Pump();
+    EXPECT_EQ(Slider(), before < 6553 ? before + 6553 : before - 6553);
+}
+
 TEST_F(MainWindowTest, ClosingHidesAndOnlyExitEnds)
 {
-    main.ShowFirstTime();
+    main.ShowFirstTime(SW_SHOWNORMAL);
     Pump();
     PostMessageA(window, WM_TRAYNOTIFY, TrayIconId, WM_LBUTTONUP);
     Pump();
@@ -135,7 +182,7 @@ TEST_F(MainWindowTest, ClosingHidesAndOnlyExitEnds)
     Click("Exit");
     EXPECT_FALSE(IsWindow(window));
     EXPECT_TRUE(Pump(50));  // the message loop is told to end
-    EXPECT_FALSE(TrayIconAdded);
+    EXPECT_FALSE(ShellHasIcon(window));
     EXPECT_NE(GetFileAttributesA((ExecutableDirectory() + "TB.ini").c_str()),
               INVALID_FILE_ATTRIBUTES);
 }
