@@ -37,6 +37,14 @@ std::string ExecutableDirectory()
     return full.substr(0, full.find_last_of("\\/") + 1);
 }
 
+std::string ShortPath(const std::string& path)
+{
+    const std::wstring full = Utf16(path);
+    std::wstring brief(full.size() + 1, L'\0');
+    const DWORD n = GetShortPathNameW(full.c_str(), brief.data(), static_cast<DWORD>(brief.size()));
+    return n > 0 && n < brief.size() ? Utf8(brief.substr(0, n)) : path;
+}
+
 std::string SystemDirectory()
 {
     wchar_t buffer[128] = {};

@@ -11,6 +11,11 @@ std::string ExecutablePath();
 // Its directory, with a trailing backslash.
 std::string ExecutableDirectory();
 
+// The path in its short (8.3) form where the file system keeps one, else as
+// given: the help viewer reads its command line as ANSI text, in which a
+// folder named outside the code page cannot be written.
+std::string ShortPath(const std::string& path);
+
 // The Windows system directory (read into a 128-character buffer).
 std::string SystemDirectory();
 

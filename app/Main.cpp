@@ -306,7 +306,7 @@ bool TfrmMain::FromWithinProgram(HWND previous) const
     return process == GetCurrentProcessId();
 }
 
-void TfrmMain::btnHelpClick() { OpenWithShell(Handle, AppDir + "tarnbell.chm"); }
+void TfrmMain::btnHelpClick() { OpenWithShell(Handle, ShortPath(AppDir + "tarnbell.chm")); }
 
 void TfrmMain::btnAboutClick() { frmAbout.ShowModal(Handle); }
 
