@@ -446,24 +446,33 @@ bool TrayIconKnown(HWND main)
 }
 
 // A launcher's start: the show command goes in STARTUPINFO. The program's
-// name is read as UTF-16, so any folder works.
+// name is read as UTF-16, so any folder works. The program ends with this
+// driver (a job closed with it), so that a test that kills the driver
+// leaves no copy holding the program's name.
 int StartAndWait(WORD show)
 {
     wchar_t program[MAX_PATH] = {};
     if (!GetEnvironmentVariableW(L"TBDRIVER_EXE", program, MAX_PATH)) return 2;
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = show;
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(program, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &started))
+    if (!CreateProcessW(program, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &started))
         return std::fprintf(stderr, "cannot start (error %lu)\n", GetLastError()), 2;
+    AssignProcessToJobObject(job, started.hProcess);
+    ResumeThread(started.hThread);
     CloseHandle(started.hThread);
     WaitForSingleObject(started.hProcess, INFINITE);
     DWORD code = 1;
     GetExitCodeProcess(started.hProcess, &code);
     CloseHandle(started.hProcess);
+    CloseHandle(job);
     return static_cast<int>(code);
 }
 
