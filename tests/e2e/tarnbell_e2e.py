@@ -89,13 +89,12 @@ def unregister_component():
 
 
 def registry_value(key):
-    """The default value of a registry key, read from regedit's export (a
-    UTF-16 file, so that any character survives)."""
+    """The default value of a registry key, from regedit's export: a UTF-16
+    file, in which any character survives."""
     with tempfile.TemporaryDirectory() as folder:
-        exported = Path(folder) / "key.reg"
-        wine("regedit", "/E", f"Z:{exported}".replace("/", "\\"), key)
-        found = re.search(r'^@="(.*)"\r?$', exported.read_bytes().decode("utf-16"), re.M)
-    return found.group(1).replace("\\\\", "\\") if found else None
+        wine("regedit", "/E", f"Z:{folder}/key.reg".replace("/", "\\"), key)
+        found = re.search(r'^@="(.*)"\r?$', (Path(folder) / "key.reg").read_text("utf-16"), re.M)
+    return found and found.group(1).replace("\\\\", "\\")
 
 
 def mixer_lines():
@@ -408,12 +407,12 @@ class E2ETest(unittest.TestCase):
             app.kill()
         shutil.rmtree(self.folder, ignore_errors=True)
 
-    def launch(self, sub="app", **kw):
+    def launch(self, sub="app", show=None, **kw):
         folder = Path(self.folder) / sub
         folder.mkdir()
         app = Tarnbell(folder, **kw)
         self.apps.append(app)
-        return app.start()
+        return app.start(show)
 
 
 class StartAndStop(E2ETest):
@@ -483,10 +482,7 @@ class StartAndStop(E2ETest):
     def test_started_hidden_or_minimised_by_a_launcher(self):
         for show, name in ((SW_HIDE, "hidden"), (SW_SHOWMINNOACTIVE, "minimised")):
             with self.subTest(name):
-                (Path(self.folder) / name).mkdir()
-                app = Tarnbell(Path(self.folder) / name)
-                self.apps.append(app)
-                app.start(show).wait_ready()  # a hotkey works before any click
+                app = self.launch(name, show).wait_ready()  # a hotkey works before any click
                 app.show_from_tray()
                 window = app.state()[0]
                 self.assertEqual(window["client"], "494,314")

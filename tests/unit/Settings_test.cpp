@@ -200,19 +200,6 @@ TEST(SettingsTest, FirstStartWritesDefaultHotkeysAndCurrentSteps)
     EXPECT_EQ(LoadSettings(store), expected);
 }
 
-// A save's copy is written key by key: one cut before any key is not whole.
-TEST(SettingsTest, OnlyACopyWithEveryKeyIsWhole)
-{
-    MemoryIniStore whole;
-    SaveSettings(whole, DistinctChoices());
-    EXPECT_TRUE(HoldsAllSettings(whole));
-    for (const auto& entry : whole.Values) {
-        MemoryIniStore cut = whole;
-        cut.Values.erase(entry.first);
-        EXPECT_FALSE(HoldsAllSettings(cut)) << entry.first.second;
-    }
-}
-
 TEST(SettingsTest, FirstStartKeepsDefaultsWhenTheFileCannotBeWritten)
 {
     MemoryIniStore store;
