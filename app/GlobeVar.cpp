@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <iterator>
 #include <memory>
+
+#include "common/Utf16.h"
 
 std::string AppDir;
 
@@ -19,9 +22,13 @@ using ServerEntry = HRESULT(WINAPI*)();
 
 std::string ExecutablePath()
 {
-    char path[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, n);
+    // A path longer than the buffer comes back cut: grow until it fits.
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n < path.size()) return Utf8(path.substr(0, n));
+        path.resize(path.size() * 2);
+    }
 }
 
 std::string ExecutableDirectory()
@@ -30,16 +37,24 @@ std::string ExecutableDirectory()
     return full.substr(0, full.find_last_of("\\/") + 1);
 }
 
+std::string ShortPath(const std::string& path)
+{
+    const std::wstring full = Utf16(path);
+    std::wstring brief(full.size() + 1, L'\0');
+    const DWORD n = GetShortPathNameW(full.c_str(), brief.data(), static_cast<DWORD>(brief.size()));
+    return n > 0 && n < brief.size() ? Utf8(brief.substr(0, n)) : path;
+}
+
 std::string SystemDirectory()
 {
-    char buffer[128] = {};
-    UINT n = GetSystemDirectoryA(buffer, sizeof buffer);
-    return n < sizeof buffer ? std::string(buffer, n) : std::string();
+    wchar_t buffer[128] = {};
+    const UINT n = GetSystemDirectoryW(buffer, std::size(buffer));
+    return n < std::size(buffer) ? Utf8(std::wstring(buffer, n)) : std::string();
 }
 
 bool RegisterComponentServer(const std::string& path, bool register_)
 {
-    Library library(LoadLibraryExA(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+    Library library(LoadLibraryExW(Utf16(path).c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
     if (!library) return false;
     auto entry = reinterpret_cast<ServerEntry>(reinterpret_cast<void*>(
         GetProcAddress(library.get(), register_ ? "DllRegisterServer" : "DllUnregisterServer")));

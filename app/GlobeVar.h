@@ -1,5 +1,6 @@
 #pragma once
-// Process-wide values and the mixer component's server registration.
+// Process-wide values and the mixer component's server registration. Paths
+// are UTF-8 (common/Utf16.h turns them into what Windows takes).
 #include <string>
 
 // The executable's directory, with a trailing backslash. Set at start.
@@ -9,6 +10,11 @@ extern std::string AppDir;
 std::string ExecutablePath();
 // Its directory, with a trailing backslash.
 std::string ExecutableDirectory();
+
+// The path in its short (8.3) form where the file system keeps one, else as
+// given: the help viewer reads its command line as ANSI text, in which a
+// folder named outside the code page cannot be written.
+std::string ShortPath(const std::string& path);
 
 // The Windows system directory (read into a 128-character buffer).
 std::string SystemDirectory();

@@ -138,10 +138,12 @@ HWND TfrmMain::Create()
     return Handle;
 }
 
-void TfrmMain::ShowFirstTime()
+void TfrmMain::ShowFirstTime(int showCommand)
 {
-    ShowWindow(Handle, SW_SHOWNORMAL);
+    ShowWindow(Handle, showCommand);
     UpdateWindow(Handle);
+    // A hidden start (a scheduled task, a launcher) sends no WM_SHOWWINDOW.
+    FormShow();
 }
 
 LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
@@ -186,6 +188,10 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
     case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
+    case WM_TIMER:
+        if (wParam != TrayRetryTimer) break;
+        AddTrayIconNow();
+        return 0;
     case WM_TRAYNOTIFY: {
         LRESULT result = DefWindowProcA(Handle, message, wParam, lParam);
         TrayNotifyMessage(lParam);
@@ -195,7 +201,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (message == taskbarCreated_ && taskbarCreated_ != 0) {
             // The notification area was made anew (the shell restarted):
             // without our icon there would be no way back to the window.
-            TrayIconAdded = false;
+            TrayIcon.Forget();
             AddTrayIconNow();
             return 0;
         }
@@ -296,7 +302,7 @@ void TfrmMain::FormDestroy()
     Detector.reset();
     Volume.reset();
     Mixer.reset();
-    DeleteTrayIcon(Handle);
+    TrayIcon.Delete();
 }
 
 // ---- showing and hiding --------------------------------------------------
@@ -354,7 +360,7 @@ bool TfrmMain::FromWithinProgram(HWND previous) const
     return process == GetCurrentProcessId();
 }
 
-void TfrmMain::btnHelpClick() { OpenWithShell(Handle, AppDir + "tarnbell.chm"); }
+void TfrmMain::btnHelpClick() { OpenWithShell(Handle, ShortPath(AppDir + "tarnbell.chm")); }
 
 void TfrmMain::btnAboutClick() { frmAbout.ShowModal(Handle); }
 
@@ -381,6 +387,7 @@ void TfrmMain::BuildHotkeyBindings()
 void TfrmMain::LoadSettingsOrDefaults()
 {
     std::string fileName = SettingsFileName(AppDir);
+    TakeOverInterruptedSave(fileName);
     PrivateProfileStore store(fileName);
     SettingsChoices choices = Choices();
     bool exists = FileExists(fileName);
@@ -482,13 +489,13 @@ Icon TfrmMain::TrayImage() const
 void TfrmMain::UpdateTrayIcon()
 {
     Icon icon = TrayImage();
-    ModifyTrayIcon(Handle, TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
+    TrayIcon.Modify(TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
 }
 
 void TfrmMain::AddTrayIconNow()
 {
     Icon icon = TrayImage();
-    AddTrayIcon(Handle, TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
+    TrayIcon.Add(Handle, TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
 }
 
 void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/Notifyicon.h"
 #include "app/WinUi.h"
 #include "settings/Settings.h"
 #include "volume/VolumeController.h"
@@ -26,9 +27,10 @@ public:
 
     // Creates the window hidden and runs its creation step.
     HWND Create();
-    // The message loop's first show: after it the window is ready for hotkey
-    // actions, and it sends itself back to the notification area.
-    void ShowFirstTime();
+    // The message loop's first show, with the show command the program was
+    // started with: after it the window is ready for hotkey actions and sends
+    // itself back to the notification area, also when that command hid it.
+    void ShowFirstTime(int showCommand);
 
     // VolumeControls
     void ClearChannels() override;
@@ -110,6 +112,7 @@ private:
     std::unique_ptr<TAudioMixer> Mixer;
     std::unique_ptr<THotkeyDetector> Detector;
     std::unique_ptr<VolumeController> Volume;
+    TTrayIcon TrayIcon;
 
     bool ExitRequested = false;
     bool Ready = false;

@@ -25,16 +25,10 @@ static_assert(offsetof(NotifyIconDataV1, hIcon) == 20);
 static_assert(offsetof(NotifyIconDataV1, szTip) == 24);
 #endif
 
-bool TrayIconAdded = false;
-
-namespace {
-
-void Send(DWORD message, NotifyIconDataV1& record)
+BOOL ShellNotifyIcon(DWORD message, NotifyIconDataV1* record)
 {
-    Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(&record));
+    return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(record));
 }
-
-}  // namespace
 
 NotifyIconDataV1 TrayIconRecord(HWND window, const std::string& tip, HICON icon)
 {
@@ -50,25 +44,30 @@ NotifyIconDataV1 TrayIconRecord(HWND window, const std::string& tip, HICON icon)
     return record;
 }
 
-void AddTrayIcon(HWND window, const std::string& tip, HICON icon)
+void TTrayIcon::Add(HWND window, const std::string& tip, HICON icon)
 {
-    if (TrayIconAdded) return;
-    NotifyIconDataV1 record = TrayIconRecord(window, tip, icon);
-    Send(NIM_ADD, record);
-    TrayIconAdded = true;
+    if (added_) return;
+    record_ = TrayIconRecord(window, tip, icon);
+    // An add that timed out may still have reached the shell: a change
+    // then succeeds, and a second add would fail for ever.
+    added_ = shell_(NIM_ADD, &record_) || shell_(NIM_MODIFY, &record_);
+    if (added_)
+        KillTimer(window, TrayRetryTimer);
+    else
+        SetTimer(window, TrayRetryTimer, TrayRetryInterval, nullptr);
 }
 
-void ModifyTrayIcon(HWND window, const std::string& tip, HICON icon)
+void TTrayIcon::Modify(const std::string& tip, HICON icon)
 {
-    if (!TrayIconAdded) return;
-    NotifyIconDataV1 record = TrayIconRecord(window, tip, icon);
-    Send(NIM_MODIFY, record);
+    if (!added_) return;
+    record_ = TrayIconRecord(record_.hWnd, tip, icon);
+    shell_(NIM_MODIFY, &record_);
 }
 
-void DeleteTrayIcon(HWND window)
+void TTrayIcon::Delete()
 {
-    if (!TrayIconAdded) return;
-    NotifyIconDataV1 record = TrayIconRecord(window, "", nullptr);
-    Send(NIM_DELETE, record);
-    TrayIconAdded = false;
+    if (record_.hWnd) KillTimer(record_.hWnd, TrayRetryTimer);
+    if (!added_) return;
+    shell_(NIM_DELETE, &record_);
+    added_ = false;
 }

@@ -8,6 +8,7 @@
 #include "app/GlobeVar.h"
 #include "app/Main.h"
 #include "app/formAbout.h"
+#include "common/Utf16.h"
 #include "volume/TarnMixerLib_TLB.h"
 
 namespace {
@@ -23,7 +24,7 @@ std::string ExecutableFileName()
 // closed: it marks this instance for as long as the process lives.
 bool AnotherInstanceRuns()
 {
-    CreateMutexA(nullptr, FALSE, ExecutableFileName().c_str());
+    CreateMutexW(nullptr, FALSE, Utf16(ExecutableFileName()).c_str());
     return GetLastError() == ERROR_ALREADY_EXISTS;
 }
 
@@ -42,7 +43,7 @@ int RunMessageLoop(HWND mainWindow)
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int showCommand)
 {
     // Components and help are loaded by full path only.
     SetDllDirectoryA("");
@@ -57,6 +58,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     HWND mainWindow = frmMain.Create();
     if (!mainWindow) return 1;
     frmAbout.Create(mainWindow);
-    frmMain.ShowFirstTime();
+    frmMain.ShowFirstTime(showCommand);
     return RunMessageLoop(mainWindow);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Dpi.h"
+#include "common/Utf16.h"
 
 void RegisterFormClass(const char* className, WNDPROC windowProc, HICON icon)
 {
@@ -221,14 +222,15 @@ void SetItemIndex(HWND comboBox, int index) { SendMessageA(comboBox, CB_SETCURSE
 
 void OpenWithShell(HWND owner, const std::string& target)
 {
-    SHELLEXECUTEINFOA info{};
+    const std::wstring file = Utf16(target);
+    SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof info;
     info.fMask = SEE_MASK_FLAG_NO_UI;
     info.hwnd = owner;
-    info.lpVerb = "open";
-    info.lpFile = target.c_str();
+    info.lpVerb = L"open";
+    info.lpFile = file.c_str();
     info.nShow = SW_SHOWNORMAL;
-    ShellExecuteExA(&info);
+    ShellExecuteExW(&info);
 }
 
 void CenterOnScreen(HWND window)

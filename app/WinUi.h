@@ -109,7 +109,7 @@ int ItemIndex(HWND comboBox);
 std::string ListText(HWND comboBox);
 void SetItemIndex(HWND comboBox, int index);
 
-// Asks the shell to "open" a file or address, shown normally. Failures are
+// Asks the shell to "open" a file (a UTF-8 path) or address, shown normally. Failures are
 // not reported: the shell shows no error box either.
 void OpenWithShell(HWND owner, const std::string& target);
 

@@ -11,3 +11,8 @@ static_assert(WM_HOTKEYACTION == WM_USER + 1, "the detector posts WM_USER + 1");
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 2;
 // Posted by the main window's first show: it then goes to the tray.
 constexpr UINT WM_FIRSTACTIVATE = WM_USER + 3;
+
+// The tray icon's timer on the main window: another add while the shell has
+// refused the icon (TTrayIcon), every TrayRetryInterval milliseconds.
+constexpr UINT_PTR TrayRetryTimer = 1;
+constexpr UINT TrayRetryInterval = 2000;

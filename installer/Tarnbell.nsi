@@ -5,13 +5,18 @@
 ; The 64-bit installer is itself a 64-bit program: its uninstaller loads the
 ; 64-bit TarnMixer.dll to unregister it, in the registry view that DLL wrote.
 ; Silent runs (/S) end with exit code 2 when Tarnbell is running.
+; Each build has its own folder, uninstall entry, Start-menu entry and Run
+; value, so that both can be installed and removed independently; the
+; 64-bit build keeps the names earlier installers used.
 
 !if "${ARCH}" == "win64"
   Target amd64-unicode
   !define BITS 64
+  !define PRODUCT "Tarnbell"
 !else
   Target x86-unicode
   !define BITS 32
+  !define PRODUCT "Tarnbell (32-bit)"
 !endif
 
 !include MUI2.nsh
@@ -23,15 +28,17 @@
 ; The main window as the program creates it: its class and its caption.
 !searchparse /file "${SOURCE}/app/Main.h" `ClassName = "` MAIN_WINDOW_CLASS `"`
 !define MAIN_WINDOW_TITLE "Tarnbell"
+; The component's class, as it registers it.
+!searchparse /file "${SOURCE}/mixer/TarnMixerIds.h" `TarnMixerClsidText = L"` CLSID `"`
 
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnbell"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define EXIT_TARNBELL_RUNNING 2
 
 Name "Tarnbell"
 OutFile "${OUTFILE}"
 RequestExecutionLevel user
-InstallDir "$LOCALAPPDATA\Programs\Tarnbell"
+InstallDir "$LOCALAPPDATA\Programs\${PRODUCT}"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 SetCompressor /SOLID lzma
 BrandingText "Tarnbell ${VERSION} (${BITS}-bit)"
@@ -61,7 +68,9 @@ VIAddVersionKey LegalCopyright "MIT License, Tarnbell developers"
 
 ; Files in use cannot be replaced or removed, and a running Tarnbell would
 ; write TB.ini again after the uninstaller removed it: ask the user to exit
-; it. A silent run cannot ask, so it ends with an exit code instead.
+; it. A silent run cannot ask, so it ends with an exit code instead. The
+; window does not tell which copy runs it: any running Tarnbell (the other
+; build, an unzipped copy) counts, and the message says so.
 !macro EnsureTarnbellExited un
   Function ${un}EnsureTarnbellExited
     retry:
@@ -69,7 +78,7 @@ VIAddVersionKey LegalCopyright "MIT License, Tarnbell developers"
     StrCmp $0 0 done
     IfSilent stop
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-      "Tarnbell is running. Please exit it first: click its icon in the notification area, then Exit.$\n$\nThen click Retry." \
+      "Tarnbell is running (this copy or another one, such as the other build or an unzipped copy). Please exit it first: click its icon in the notification area, then Exit.$\n$\nThen click Retry." \
       IDRETRY retry
     stop:
     SetErrorLevel ${EXIT_TARNBELL_RUNNING}
@@ -92,9 +101,9 @@ Section "Tarnbell" SecMain
   File "${STAGE}/readme.txt"
   File "${STAGE}/LICENSE.txt"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
-  CreateShortcut "$SMPROGRAMS\Tarnbell.lnk" "$INSTDIR\Tarnbell.exe"
+  CreateShortcut "$SMPROGRAMS\${PRODUCT}.lnk" "$INSTDIR\Tarnbell.exe"
 
-  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "Tarnbell"
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "Tarnbell developers"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Tarnbell.exe,0"
@@ -108,13 +117,13 @@ Section "Tarnbell" SecMain
 SectionEnd
 
 Section "Start Tarnbell when Windows starts" SecAutostart
-  WriteRegStr HKCU "${RUN_KEY}" "Tarnbell" '"$INSTDIR\Tarnbell.exe"'
+  WriteRegStr HKCU "${RUN_KEY}" "${PRODUCT}" '"$INSTDIR\Tarnbell.exe"'
 SectionEnd
 
 ; Unticked on an upgrade: no longer start with Windows.
 Section "-AutostartOff"
   ${IfNot} ${SectionIsSelected} ${SecAutostart}
-    DeleteRegValue HKCU "${RUN_KEY}" "Tarnbell"
+    DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
   ${EndIf}
 SectionEnd
 
@@ -132,7 +141,7 @@ Function .onInit
   Call EnsureTarnbellExited
   ; An upgrade keeps the earlier choice about starting with Windows.
   ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
-  ReadRegStr $1 HKCU "${RUN_KEY}" "Tarnbell"
+  ReadRegStr $1 HKCU "${RUN_KEY}" "${PRODUCT}"
   ${If} $0 != ""
   ${AndIf} $1 == ""
     !insertmacro UnselectSection ${SecAutostart}
@@ -147,9 +156,15 @@ Section "Uninstall"
   Call un.EnsureTarnbellExited
   ; The component's own unregistration, run by this installer's bitness,
   ; removes the class entries and the names scripts create it by, which
-  ; Tarnbell wrote at each start.
+  ; Tarnbell wrote at each start. A start with admin rights wrote them
+  ; machine-wide, which only admin rights remove: asked for when that entry
+  ; names this copy.
   ${If} ${FileExists} "$INSTDIR\TarnMixer.dll"
     UnRegDLL "$INSTDIR\TarnMixer.dll"
+    ReadRegStr $0 HKLM "Software\Classes\CLSID\${CLSID}\InprocServer32" ""
+    ${If} $0 == "$INSTDIR\TarnMixer.dll"
+      ExecShellWait "runas" "$SYSDIR\regsvr32.exe" '/s /u "$INSTDIR\TarnMixer.dll"' SW_HIDE
+    ${EndIf}
   ${EndIf}
   Delete "$INSTDIR\Tarnbell.exe"
   Delete "$INSTDIR\TarnMixer.dll"
@@ -158,9 +173,10 @@ Section "Uninstall"
   Delete "$INSTDIR\readme.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\TB.ini"
+  Delete "$INSTDIR\TB.ini.tmp"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir "$INSTDIR"
-  Delete "$SMPROGRAMS\Tarnbell.lnk"
-  DeleteRegValue HKCU "${RUN_KEY}" "Tarnbell"
+  Delete "$SMPROGRAMS\${PRODUCT}.lnk"
+  DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
 SectionEnd

@@ -8,19 +8,20 @@
 #include <windows.h>
 
 #include "common/TextError.h"
+#include "common/Utf16.h"
 
 namespace {
 
 // The copy a save is written into. Removed again unless it took the file's
-// place; CopyFileA carries a read-only attribute over, so that goes first.
+// place; CopyFileW carries a read-only attribute over, so that goes first.
 class SaveCopy {
 public:
     explicit SaveCopy(std::string fileName) : Name(std::move(fileName)) {}
     ~SaveCopy()
     {
         if (Kept) return;
-        SetFileAttributesA(Name.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(Name.c_str());
+        SetFileAttributesW(Utf16(Name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(Utf16(Name).c_str());
     }
     SaveCopy(const SaveCopy&) = delete;
     SaveCopy& operator=(const SaveCopy&) = delete;
@@ -36,15 +37,15 @@ void Fail(const std::string& what, const std::string& fileName)
 }
 
 // Starts the copy from the current file; with no file yet, from nothing (a
-// copy left by an interrupted save is dropped). CopyFileA keeps the file's
+// copy left by an interrupted save is dropped). CopyFileW keeps the file's
 // write time: Wine's profile functions keep the copy from the last save in
 // memory and trust it while that time is unchanged, which holds only while
 // the file is still what that save wrote.
 void StartCopy(const std::string& fileName, const std::string& copyName)
 {
-    if (CopyFileA(fileName.c_str(), copyName.c_str(), FALSE)) return;
+    if (CopyFileW(Utf16(fileName).c_str(), Utf16(copyName).c_str(), FALSE)) return;
     if (GetLastError() != ERROR_FILE_NOT_FOUND) Fail("copy", fileName);
-    if (!DeleteFileA(copyName.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
+    if (!DeleteFileW(Utf16(copyName).c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND)
         Fail("remove", copyName);
 }
 
@@ -56,8 +57,8 @@ using FileHandle = std::unique_ptr<void, CloseFile>;
 // The copy's bytes reach the disk before it replaces the file.
 void FlushToDisk(const std::string& fileName)
 {
-    const HANDLE opened = CreateFileA(fileName.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE opened = CreateFileW(Utf16(fileName).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (opened == INVALID_HANDLE_VALUE) Fail("open", fileName);
     const FileHandle file(opened);
     if (!FlushFileBuffers(file.get())) Fail("flush", fileName);
@@ -65,19 +66,23 @@ void FlushToDisk(const std::string& fileName)
 
 }  // namespace
 
-PrivateProfileStore::PrivateProfileStore(std::string fileName) : FileName(std::move(fileName)) {}
+PrivateProfileStore::PrivateProfileStore(std::string fileName)
+    : FileName(std::move(fileName)), File(Utf16(FileName))
+{
+}
 
 std::string PrivateProfileStore::ReadString(const std::string& section, const std::string& key,
                                             const std::string& fallback)
 {
     // The call cuts a value that does not fit and then reports size - 1:
     // grow until the whole value fits.
-    std::vector<char> buffer(256);
+    std::wstring buffer(256, L'\0');
     for (;;) {
         const DWORD size = static_cast<DWORD>(buffer.size());
-        const DWORD length = GetPrivateProfileStringA(
-            section.c_str(), key.c_str(), fallback.c_str(), buffer.data(), size, FileName.c_str());
-        if (length + 1 < size || buffer.size() >= 65536) return std::string(buffer.data(), length);
+        const DWORD length =
+            GetPrivateProfileStringW(Utf16(section).c_str(), Utf16(key).c_str(),
+                                     Utf16(fallback).c_str(), buffer.data(), size, File.c_str());
+        if (length + 1 < size || buffer.size() >= 65536) return Utf8(buffer.substr(0, length));
         buffer.resize(buffer.size() * 2);
     }
 }
@@ -85,8 +90,8 @@ std::string PrivateProfileStore::ReadString(const std::string& section, const st
 void PrivateProfileStore::WriteString(const std::string& section, const std::string& key,
                                       const std::string& value)
 {
-    if (!WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
-                                    FileName.c_str())) {
+    if (!WritePrivateProfileStringW(Utf16(section).c_str(), Utf16(key).c_str(),
+                                    Utf16(value).c_str(), File.c_str())) {
         throw TextError("cannot write " + key + " to " + FileName);
     }
 }
@@ -99,7 +104,7 @@ void PrivateProfileStore::WriteAll(const std::vector<IniValue>& values)
     for (const IniValue& v : values)
         copyStore.WriteString(v.Section, v.Key, v.Value);
     FlushToDisk(copy.Name);
-    if (!MoveFileExA(copy.Name.c_str(), FileName.c_str(),
+    if (!MoveFileExW(Utf16(copy.Name).c_str(), File.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         Fail("replace", FileName);
     copy.Kept = true;
@@ -107,6 +112,15 @@ void PrivateProfileStore::WriteAll(const std::vector<IniValue>& values)
 
 bool FileExists(const std::string& fileName)
 {
-    const DWORD attributes = GetFileAttributesA(fileName.c_str());
+    const DWORD attributes = GetFileAttributesW(Utf16(fileName).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void TakeOverInterruptedSave(const std::string& fileName)
+{
+    const std::string copyName = fileName + ".tmp";
+    if (FileExists(fileName) || !FileExists(copyName)) return;
+    PrivateProfileStore copy(copyName);
+    if (HoldsAllSettings(copy))
+        MoveFileExW(Utf16(copyName).c_str(), Utf16(fileName).c_str(), MOVEFILE_WRITE_THROUGH);
 }

@@ -12,7 +12,8 @@
 
 class PrivateProfileStore : public IniStore {
 public:
-    // fileName is a full path, so the current directory never matters.
+    // fileName is a full UTF-8 path, so the current directory never matters;
+    // the file's content is what the system's profile functions write.
     explicit PrivateProfileStore(std::string fileName);
 
     std::string ReadString(const std::string& section, const std::string& key,
@@ -26,7 +27,14 @@ public:
 
 private:
     std::string FileName;
+    std::wstring File;  // the same, as Windows takes it
 };
 
 // True for an existing file, false for a directory or nothing.
 bool FileExists(const std::string& fileName);
+
+// A save cut between removing the file and renaming its copy into place (a
+// FAT or exFAT drive replaces in those two steps) leaves only the copy. A
+// copy that holds every key then becomes the file; any other is left to be
+// dropped by the next save.
+void TakeOverInterruptedSave(const std::string& fileName);

@@ -146,6 +146,14 @@ void SaveSettings(IniStore& store, const SettingsChoices& choices)
     store.WriteAll(values);
 }
 
+bool HoldsAllSettings(IniStore& store)
+{
+    for (const SettingField& field : SettingFields) {
+        if (store.ReadString(field.Section, field.Key, "").empty()) return false;
+    }
+    return true;
+}
+
 std::string SettingsFileName(const std::string& appDir) { return appDir + "TB.ini"; }
 
 void LoadOrCreateSettings(IniStore& store, bool fileExists, SettingsChoices& choices)

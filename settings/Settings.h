@@ -67,6 +67,9 @@ void DefaultHotkeys(SettingsChoices& choices);
 // Writes all eight keys as one change, Hotkey section first.
 void SaveSettings(IniStore& store, const SettingsChoices& choices);
 
+// True if the file holds a value for every one of the eight keys.
+bool HoldsAllSettings(IniStore& store);
+
 // "TB.ini" in the program's folder; appDir ends with a backslash.
 std::string SettingsFileName(const std::string& appDir);
 

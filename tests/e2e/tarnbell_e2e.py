@@ -27,6 +27,7 @@ VK_ADD, VK_SUBTRACT, VK_MULTIPLY, VK_F5 = 0x6B, 0x6D, 0x6A, 0x74
 VK_SHIFT, VK_CONTROL, VK_MENU, VK_F4, VK_DELETE = 0x10, 0x11, 0x12, 0x73, 0x2E
 VK_PRIOR, VK_NEXT, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN = 0x21, 0x22, 0x25, 0x26, 0x27, 0x28
 STEP = 65535 * 10 // 100
+SW_HIDE, SW_SHOWMINNOACTIVE = 0, 7
 
 DEFAULT_INI = ("[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\n"
                "VolumeDown=56\r\nPreMute=0\r\nMute=57\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n")
@@ -86,6 +87,15 @@ def unregister_component():
     start the program where no component can be created."""
     wine("reg", "delete", rf"HKLM\Software\Classes\CLSID\{CLSID}", "/f")
     wine("reg", "delete", rf"HKCU\Software\Classes\CLSID\{CLSID}", "/f")
+
+
+def registry_value(key):
+    """The default value of a registry key, from regedit's export: a UTF-16
+    file, in which any character survives."""
+    with tempfile.TemporaryDirectory() as folder:
+        wine("regedit", "/E", f"Z:{folder}/key.reg".replace("/", "\\"), key)
+        found = re.search(r'^@="(.*)"\r?$', (Path(folder) / "key.reg").read_text("utf-16"), re.M)
+    return found and found.group(1).replace("\\\\", "\\")
 
 
 def mixer_lines():
@@ -189,10 +199,13 @@ class Tarnbell:
         self.cells_before = set()
         self.ids = {}
 
-    def start(self):
+    def start(self, show=None):
+        """Started as from Explorer, or through a launcher (tbdriver) that
+        asks for show command `show`."""
         # The icons already in the tray, so that this copy's icon is the new one.
         self.cells_before, _ = Tray.occupied_cells(self.folder, "tray-before")
-        self.process = subprocess.Popen(["wine", str(self.exe)], cwd=self.folder, env=self.env,
+        command = [self.exe] if show is None else [BIN / "tbdriver.exe", "start", show]
+        self.process = subprocess.Popen(["wine", *map(str, command)], cwd=self.folder, env=self.env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return self
 
@@ -401,12 +414,12 @@ class E2ETest(unittest.TestCase):
             app.kill()
         shutil.rmtree(self.folder, ignore_errors=True)
 
-    def launch(self, sub="app", **kw):
+    def launch(self, sub="app", show=None, **kw):
         folder = Path(self.folder) / sub
         folder.mkdir()
         app = Tarnbell(folder, **kw)
         self.apps.append(app)
-        return app.start()
+        return app.start(show)
 
 
 class StartAndStop(E2ETest):
@@ -475,6 +488,33 @@ class StartAndStop(E2ETest):
         again.wait_until(lambda: again.slider() == before + STEP, "Numpad + to work again")
         again.exit()
         self.assertEqual(again.ini(), DEFAULT_INI)
+
+    def test_started_hidden_or_minimised_by_a_launcher(self):
+        for show, name in ((SW_HIDE, "hidden"), (SW_SHOWMINNOACTIVE, "minimised")):
+            with self.subTest(name):
+                app = self.launch(name, show).wait_ready()  # a hotkey works before any click
+                app.show_from_tray()
+                window = app.state()[0]
+                self.assertEqual(window["client"], "494,314")
+                left, top, width, height = window["rect"]
+                sw, sh = (int(n) for n in window["screen"].split(","))
+                self.assertEqual((left, top), ((sw - width) // 2, (sh - height) // 2))
+                app.exit()
+
+    def test_folder_named_in_any_language(self):
+        app = self.launch("Дмитрий 音量").wait_ready()
+        self.assertEqual(app.named("channel")["count"], "2", "the component beside it works")
+        registered = registry_value(rf"HKEY_LOCAL_MACHINE\Software\Classes\CLSID\{CLSID}\InprocServer32")
+        self.assertEqual(registered.lower(), "z:" + str(app.folder / "TarnMixer.dll").replace("/", "\\").lower())
+        app.show_from_tray()
+        app.pick("step_up", 4)
+        app.wait_ini("StepUp=4", "a step picked in a folder named in any language")
+        shutil.copy(BIN / "tarnbell.chm", app.folder)
+        app.click("Help")
+        poll(lambda: 'class="HH Parent"' in app.driver("windows"), "the help window", 40)
+        app.driver("close-window", "HH Parent", "Tarnbell Help")
+        app.exit()
+        self.assertEqual(app.ini(), DEFAULT_INI.replace("StepUp=5", "StepUp=4"))
 
     def test_runs_without_the_component(self):
         unregister_component()

@@ -25,6 +25,9 @@
 //                                       and focused windows of the program
 //   tbdriver cursor                     where the system sees the mouse
 //   tbdriver close-window CLASS TITLE   ask another program's window to close
+//   tbdriver start SHOW                 start TBDRIVER_EXE from the current
+//                                       folder as a launcher does, asking for
+//                                       show command SHOW; wait for its end
 // VK is a decimal or 0x-hex virtual-key code; ID a control id from "state".
 // Keys are held 100 ms by default: Wine answers GetAsyncKeyState from a cache
 // that may be 50 ms old. With TBDRIVER_EXE set (a file name such as
@@ -442,8 +445,41 @@ bool TrayIconKnown(HWND main)
     return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
 
+// A launcher's start: the show command goes in STARTUPINFO. The program's
+// name is read as UTF-16, so any folder works. The program ends with this
+// driver (a job closed with it), so that a test that kills the driver
+// leaves no copy holding the program's name.
+int StartAndWait(WORD show)
+{
+    wchar_t program[MAX_PATH] = {};
+    if (!GetEnvironmentVariableW(L"TBDRIVER_EXE", program, MAX_PATH)) return 2;
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = show;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(program, nullptr, nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
+                        nullptr, &startup, &started))
+        return std::fprintf(stderr, "cannot start (error %lu)\n", GetLastError()), 2;
+    AssignProcessToJobObject(job, started.hProcess);
+    ResumeThread(started.hThread);
+    CloseHandle(started.hThread);
+    WaitForSingleObject(started.hProcess, INFINITE);
+    DWORD code = 1;
+    GetExitCodeProcess(started.hProcess, &code);
+    CloseHandle(started.hProcess);
+    CloseHandle(job);
+    return static_cast<int>(code);
+}
+
 int Run(const std::vector<std::string>& args)
 {
+    if (args.at(0) == "start")
+        return StartAndWait(static_cast<WORD>(std::strtoul(args.at(1).c_str(), nullptr, 0)));
     HWND main = MainWindow();
     if (!main) {
         std::fprintf(stderr, "no Tarnbell window\n");

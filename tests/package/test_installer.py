@@ -2,7 +2,8 @@
 of the right processor and version; the installer, run silently under Wine in
 a fresh prefix of its own, installs, starts Tarnbell through its Run value,
 refuses to touch a running Tarnbell, upgrades in place keeping TB.ini and
-uninstalls without a trace.
+uninstalls without a trace. Each build installs under names of its own, so
+that both can be installed and removed independently.
 
 Environment: TARNBELL_DIST (the folder with Tarnbell-<version>-<build>.zip and
 -setup.exe), TARNBELL_VERSION; for the installer also TARNBELL_BUILD (win32 or
@@ -25,7 +26,9 @@ VERSION = os.environ.get("TARNBELL_VERSION", "")
 CLSID = "{E63081B5-5E90-43E2-A22D-83525CB1DC42}"
 SHIPPED = ["Tarnbell.exe", "TarnMixer.dll", "tarnbell.chm", "tarnmixer-list.exe", "readme.txt", "LICENSE.txt"]
 MACHINE = {"win32": 0x14C, "win64": 0x8664}
-UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Tarnbell"
+UNINSTALLS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall"
+# The folder, uninstall entry, Start-menu entry and Run value of each build.
+PRODUCT = {"win64": "Tarnbell", "win32": "Tarnbell (32-bit)"}
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 CLASS_KEYS = [rf"HKLM\Software\Classes\CLSID\{CLSID}", rf"HKCU\Software\Classes\CLSID\{CLSID}"]
 PROGID_KEYS = [rf"{hive}\Software\Classes\TarnMixer.AudioMixer{version}"
@@ -104,6 +107,8 @@ class Installer(unittest.TestCase):
     def setUp(self):
         self.build = os.environ["TARNBELL_BUILD"]
         self.setup = DIST / f"Tarnbell-{VERSION}-{self.build}-setup.exe"
+        self.product = PRODUCT[self.build]
+        self.uninstall_key = rf"{UNINSTALLS}\{self.product}"
         self.tbdriver = Path(os.environ["TARNBELL_BIN"]) / "tbdriver.exe"
         prefix = Path(os.environ["TARNBELL_PACKAGE_PREFIX"])
         os.environ["WINEPREFIX"] = str(prefix)
@@ -129,7 +134,7 @@ class Installer(unittest.TestCase):
 
     def snapshot(self, folder, shortcut):
         files = {p.name: (p.stat().st_mtime_ns, p.read_bytes()) for p in folder.iterdir()}
-        return files, shortcut.stat().st_mtime_ns, reg_values(UNINSTALL_KEY), reg_values(RUN_KEY)
+        return files, shortcut.stat().st_mtime_ns, reg_values(self.uninstall_key), reg_values(RUN_KEY)
 
     def test_install_start_upgrade_and_uninstall(self):
         _, folders = wine("cmd", "/c", "echo %LOCALAPPDATA%^|%APPDATA%")
@@ -137,16 +142,16 @@ class Installer(unittest.TestCase):
 
         # A silent install for this user.
         self.assertEqual(self.install(), 0)
-        entry = reg_values(UNINSTALL_KEY)
-        home = local + r"\Programs\Tarnbell"
+        entry = reg_values(self.uninstall_key)
+        home = local + rf"\Programs\{self.product}"
         exe = home + r"\Tarnbell.exe"
         folder = unix_path(home)
         self.assertEqual(entry["InstallLocation"].lower(), home.lower())
         self.assertEqual(sorted(p.name for p in folder.iterdir()), sorted(SHIPPED + ["Uninstall.exe"]))
-        shortcut = unix_path(roaming + r"\Microsoft\Windows\Start Menu\Programs\Tarnbell.lnk")
+        shortcut = unix_path(roaming + rf"\Microsoft\Windows\Start Menu\Programs\{self.product}.lnk")
         self.assertIn(exe.lower().encode(), shortcut.read_bytes().lower())
         self.assertEqual({k: v for k, v in entry.items() if k != "EstimatedSize"}, {
-            "DisplayName": "Tarnbell", "DisplayVersion": VERSION, "Publisher": "Tarnbell developers",
+            "DisplayName": self.product, "DisplayVersion": VERSION, "Publisher": "Tarnbell developers",
             "DisplayIcon": exe + ",0", "InstallLocation": home,
             "UninstallString": f'"{home}\\Uninstall.exe"', "QuietUninstallString": f'"{home}\\Uninstall.exe" /S',
             "NoModify": 1, "NoRepair": 1})
@@ -155,7 +160,7 @@ class Installer(unittest.TestCase):
 
         # Windows starts: the Run value's command starts Tarnbell in the
         # notification area, and its settings land in the install folder.
-        command = reg_values(RUN_KEY)["Tarnbell"]
+        command = reg_values(RUN_KEY)[self.product]
         self.assertEqual(command, f'"{exe}"')
         self.tarnbell = subprocess.Popen(["wine", command.strip('"')], stdin=subprocess.DEVNULL,
                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -181,19 +186,21 @@ class Installer(unittest.TestCase):
         settings = written.replace(b"StepUp=5", b"StepUp=2")
         self.assertNotEqual(settings, written)
         (folder / "TB.ini").write_bytes(settings)
-        self.assertEqual(wine("reg", "delete", RUN_KEY, "/v", "Tarnbell", "/f")[0], 0)
+        self.assertEqual(wine("reg", "delete", RUN_KEY, "/v", self.product, "/f")[0], 0)
         self.assertEqual(self.install(), 0)
         self.assertEqual((folder / "TB.ini").read_bytes(), settings)
-        self.assertNotIn("Tarnbell", reg_values(RUN_KEY) or {})
-        self.assertEqual(reg_values(UNINSTALL_KEY)["InstallLocation"], home)
+        self.assertNotIn(self.product, reg_values(RUN_KEY) or {})
+        self.assertEqual(reg_values(self.uninstall_key)["InstallLocation"], home)
 
-        # The uninstaller (it goes on from a copy of itself) leaves nothing.
+        # The uninstaller (it goes on from a copy of itself) leaves nothing,
+        # not even the copy of a save that was cut short.
+        (folder / "TB.ini.tmp").write_bytes(settings)
         uninstaller, options = re.fullmatch(r'"([^"]+)" (.*)', entry["QuietUninstallString"]).groups()
         self.assertEqual(wine(uninstaller, *options.split())[0], 0)
-        wait_until(lambda: reg_values(UNINSTALL_KEY) is None, "the uninstall entry to go")
+        wait_until(lambda: reg_values(self.uninstall_key) is None, "the uninstall entry to go")
         self.assertFalse(folder.exists())
         self.assertFalse(shortcut.exists())
-        self.assertNotIn("Tarnbell", reg_values(RUN_KEY) or {})
+        self.assertNotIn(self.product, reg_values(RUN_KEY) or {})
         for key in CLASS_KEYS + PROGID_KEYS:
             self.assertIsNone(reg_values(key), key)
 

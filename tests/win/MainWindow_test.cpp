@@ -41,6 +41,14 @@ HWND Child(HWND window, const char* className, const char* text = nullptr)
     return found.control;
 }
 
+// The shell takes a change of the window's icon only while it has it.
+bool ShellHasIcon(HWND window)
+{
+    NotifyIconDataV1 probe = TrayIconRecord(window, "", nullptr);
+    probe.uFlags = NIF_TIP;
+    return ShellNotifyIcon(NIM_MODIFY, &probe);
+}
+
 // Handles what is queued; true if the loop was told to end.
 bool Pump(int milliseconds = 300)
 {
@@ -94,7 +102,7 @@ protected:
 
 TEST_F(MainWindowTest, StartsHiddenAndActsOnHotkeysOnlyAfterItsFirstShow)
 {
-    EXPECT_TRUE(TrayIconAdded);
+    EXPECT_TRUE(ShellHasIcon(window));
     EXPECT_EQ(VolumeUpHotkey.Key.load(), 0x6B);   // the bindings are built at creation
     PostMessageA(window, WM_HOTKEYACTION, 1, 0);  // volume down, before the first show
     Pump();
@@ -104,7 +112,7 @@ TEST_F(MainWindowTest, StartsHiddenAndActsOnHotkeysOnlyAfterItsFirstShow)
     EXPECT_EQ(Slider(), before);
 
     PostMessageA(window, WM_HOTKEYACTION, 1, 0);  // still waiting when the window shows
-    main.ShowFirstTime();
+    main.ShowFirstTime(SW_SHOWNORMAL);
     Pump();
     EXPECT_FALSE(IsWindowVisible(window));  // back to the notification area at once
     EXPECT_EQ(Slider(), before);
@@ -120,9 +128,21 @@ TEST_F(MainWindowTest, StartsHiddenAndActsOnHotkeysOnlyAfterItsFirstShow)
     EXPECT_EQ(component.srcVolume(), Slider());
 }
 
+// Started hidden, Windows shows nothing and sends no WM_SHOWWINDOW: ready
+// for hotkeys all the same.
+TEST_F(MainWindowTest, AHiddenStartIsReadyForHotkeys)
+{
+    main.ShowFirstTime(SW_HIDE);
+    Pump();
+    int before = Slider();
+    PostMessageA(window, WM_HOTKEYACTION, before < 6553 ? 0 : 1, 0);
+    Pump();
+    EXPECT_EQ(Slider(), before < 6553 ? before + 6553 : before - 6553);
+}
+
 TEST_F(MainWindowTest, ClosingHidesAndOnlyExitEnds)
 {
-    main.ShowFirstTime();
+    main.ShowFirstTime(SW_SHOWNORMAL);
     Pump();
     PostMessageA(window, WM_TRAYNOTIFY, TrayIconId, WM_LBUTTONUP);
     Pump();
@@ -136,7 +156,7 @@ TEST_F(MainWindowTest, ClosingHidesAndOnlyExitEnds)
     Click("Exit");
     EXPECT_FALSE(IsWindow(window));
     EXPECT_TRUE(Pump(50));  // the message loop is told to end
-    EXPECT_FALSE(TrayIconAdded);
+    EXPECT_FALSE(ShellHasIcon(window));
     EXPECT_NE(GetFileAttributesA((ExecutableDirectory() + "TB.ini").c_str()),
               INVALID_FILE_ATTRIBUTES);
 }

@@ -1,5 +1,5 @@
-// The tray icon module against the real shell of Wine: what the record holds,
-// and which calls reach the notification area.
+// The tray icon against the real shell of Wine: what the record holds, which
+// calls reach the notification area, and the adds a busy shell refuses.
 #include "app/Notifyicon.h"
 
 #include <gtest/gtest.h>
@@ -13,9 +13,11 @@ protected:
                                   nullptr, nullptr);
     HICON icon = LoadIcon(nullptr, IDI_APPLICATION);
 
+    TTrayIcon tray;
+
     void TearDown() override
     {
-        DeleteTrayIcon(window);
+        tray.Delete();
         DestroyWindow(window);
     }
 
@@ -56,13 +58,13 @@ TEST_F(TrayTest, LongTipsAreCutAndStillEndWithZero)
 
 TEST_F(TrayTest, ChangesOnlyReachTheShellWhileAdded)
 {
-    ModifyTrayIcon(window, "before add", icon);
-    DeleteTrayIcon(window);
-    EXPECT_FALSE(TrayIconAdded);
+    tray.Modify("before add", icon);
+    tray.Delete();
+    EXPECT_FALSE(tray.Added());
     EXPECT_FALSE(ShellHasIcon());
 
-    AddTrayIcon(window, "first", icon);
-    EXPECT_TRUE(TrayIconAdded);
+    tray.Add(window, "first", icon);
+    EXPECT_TRUE(tray.Added());
     EXPECT_TRUE(ShellHasIcon());
 
     // The shell lost the icon behind our back: a second add is not made.
@@ -71,18 +73,61 @@ TEST_F(TrayTest, ChangesOnlyReachTheShellWhileAdded)
     gone.hWnd = window;
     gone.uID = TrayIconId;
     Shell_NotifyIconA(NIM_DELETE, &gone);
-    AddTrayIcon(window, "second", icon);
+    tray.Add(window, "second", icon);
     EXPECT_FALSE(ShellHasIcon());
-    EXPECT_TRUE(TrayIconAdded);
+    EXPECT_TRUE(tray.Added());
 
-    DeleteTrayIcon(window);
-    EXPECT_FALSE(TrayIconAdded);
-    AddTrayIcon(window, "again", icon);
+    tray.Delete();
+    EXPECT_FALSE(tray.Added());
+    tray.Add(window, "again", icon);
     EXPECT_TRUE(ShellHasIcon());
-    DeleteTrayIcon(window);
+    tray.Delete();
     EXPECT_FALSE(ShellHasIcon());
-    ModifyTrayIcon(window, "after delete", icon);
+    tray.Modify("after delete", icon);
     EXPECT_FALSE(ShellHasIcon());
+}
+
+// A shell still starting at logon refuses adds, or takes one and reports a
+// time-out.
+int refusedAdds = 0;
+bool timesOut = false;
+
+BOOL BusyShell(DWORD message, NotifyIconDataV1* record)
+{
+    if (message == NIM_ADD && refusedAdds > 0) return --refusedAdds, FALSE;
+    return ShellNotifyIcon(message, record) && !(message == NIM_ADD && timesOut);
+}
+
+// The retry timers that reach the window within `milliseconds`, each
+// answered with an add, as the main window does.
+int RetryTimers(HWND window, TTrayIcon& tray, DWORD milliseconds)
+{
+    int timers = 0;
+    MSG message;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < milliseconds; Sleep(10)) {
+        while (PeekMessageA(&message, window, WM_TIMER, WM_TIMER, PM_REMOVE)) {
+            if (message.wParam != TrayRetryTimer) continue;
+            ++timers;
+            tray.Add(window, "", nullptr);
+        }
+    }
+    return timers;
+}
+
+TEST_F(TrayTest, AddsTheShellRefusesAreRetriedUntilItTakesTheIcon)
+{
+    TTrayIcon busy(BusyShell);
+    refusedAdds = 2;
+    busy.Add(window, "first", icon);
+    EXPECT_FALSE(ShellHasIcon());
+    EXPECT_EQ(RetryTimers(window, busy, 4 * TrayRetryInterval), 2);
+    EXPECT_TRUE(busy.Added() && ShellHasIcon());
+    busy.Delete();
+
+    timesOut = true;  // the shell has the icon though the add failed: no retry
+    busy.Add(window, "timed out", icon);
+    EXPECT_TRUE(busy.Added());
+    EXPECT_EQ(RetryTimers(window, busy, TrayRetryInterval + 500), 0);
 }
 
 }  // namespace

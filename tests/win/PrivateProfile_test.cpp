@@ -12,27 +12,28 @@
 #include <windows.h>
 
 #include "common/TextError.h"
+#include "common/Utf16.h"
 
 namespace {
 
 // A new empty folder under the temp path; removes the files it handed out.
 class TempFolder {
 public:
-    TempFolder()
+    explicit TempFolder(const std::string& name = "tbst")
     {
-        char temp[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
+        wchar_t temp[MAX_PATH];
+        GetTempPathW(MAX_PATH, temp);
         for (unsigned n = GetTickCount();; ++n) {
-            Dir = std::string(temp) + "tbst" + std::to_string(GetCurrentProcessId()) + "_" +
+            Dir = Utf8(temp) + name + std::to_string(GetCurrentProcessId()) + "_" +
                   std::to_string(n) + "\\";
-            if (CreateDirectoryA(Dir.c_str(), nullptr)) break;
+            if (CreateDirectoryW(Utf16(Dir).c_str(), nullptr)) break;
         }
     }
     ~TempFolder()
     {
         for (const std::string& file : Files)
-            DeleteFileA(file.c_str());
-        RemoveDirectoryA(Dir.c_str());
+            DeleteFileW(Utf16(file).c_str());
+        RemoveDirectoryW(Utf16(Dir).c_str());
     }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
@@ -91,6 +92,8 @@ TEST(PrivateProfileTest, FirstStartCreatesTheFileWithDefaults)
     // What an earlier run left when it was killed while saving.
     WriteBytes(file + ".tmp", "[Hotkey]\r\nVolumeUp=3\r\n[Stale]\r\nx=1\r\n");
 
+    TakeOverInterruptedSave(file);  // a copy cut short is not taken
+    EXPECT_FALSE(FileExists(file));
     PrivateProfileStore store(file);
     SettingsChoices choices;
     choices.VolumeUp = 3;  // the hotkeys go to their defaults
@@ -106,6 +109,23 @@ TEST(PrivateProfileTest, FirstStartCreatesTheFileWithDefaults)
     again.StepUp = 0;
     LoadOrCreateSettings(store, FileExists(file), again);
     EXPECT_EQ(again, SettingsChoices{});
+}
+
+// A FAT drive replaces the file in two steps; a cut between them leaves the
+// whole copy, which the next start takes, in any folder.
+TEST(PrivateProfileTest, StartTakesTheWholeCopyOfAnInterruptedSave)
+{
+    TempFolder folder(u8"Дмитрий 音量");
+    const std::string file = SettingsFileName(folder.Path());
+    folder.WillHold(file);
+    SettingsChoices saved;
+    saved.Mute = 12;
+    PrivateProfileStore copy(file + ".tmp");
+    SaveSettings(copy, saved);
+    TakeOverInterruptedSave(file);
+    PrivateProfileStore store(file);
+    EXPECT_EQ(LoadSettings(store), saved);
+    EXPECT_FALSE(FileExists(file + ".tmp"));
 }
 
 TEST(PrivateProfileTest, PartialFileLoadsDefaultsAndIsCompletedBySave)
