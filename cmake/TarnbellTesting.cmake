@@ -11,7 +11,8 @@ function(tarnbell_add_gtest target)
 endfunction()
 
 # A Python unittest module run in this build's Wine set-up, with the built
-# programs in TARNBELL_BIN; further arguments are more NAME=VALUE settings.
+# programs in TARNBELL_BIN and the shared helpers of tests/support importable;
+# further arguments are more NAME=VALUE settings.
 # Such tests drive one desktop, one tray and one sound device: never two at
 # once.
 function(tarnbell_add_wine_python_test name module timeout)
@@ -20,7 +21,8 @@ function(tarnbell_add_wine_python_test name module timeout)
            COMMAND ${PROJECT_SOURCE_DIR}/scripts/with-wine.sh ${TARNBELL_WINDOWS_BUILD}
                    ${Python3_EXECUTABLE} -m unittest -v ${module}
            WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR})
-  set(environment TARNBELL_BIN=${CMAKE_BINARY_DIR}/bin
+  set(environment PYTHONPATH=${PROJECT_SOURCE_DIR}/tests/support
+                  TARNBELL_BIN=${CMAKE_BINARY_DIR}/bin
                   TARNBELL_ARTIFACTS=${CMAKE_BINARY_DIR}/e2e-artifacts ${ARGN})
   set_tests_properties(${name} PROPERTIES ENVIRONMENT "${environment}"
                        RESOURCE_LOCK wine_desktop TIMEOUT ${timeout})

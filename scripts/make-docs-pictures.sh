@@ -15,7 +15,8 @@ tarnbell_init_prefix
 
 shots=$(mktemp -d)
 trap 'rm -rf "$shots"' EXIT
-(cd tests/e2e && TARNBELL_BIN="$repo/build/$TARNBELL_BUILD/bin" TARNBELL_ARTIFACTS="$shots" \
+(cd tests/e2e && PYTHONPATH="$repo/tests/support" TARNBELL_BIN="$repo/build/$TARNBELL_BUILD/bin" \
+  TARNBELL_ARTIFACTS="$shots" \
   python3 -m unittest tarnbell_tray_e2e.TrayClicks tarnbell_tray_e2e.TrayImage \
     tarnbell_tray_e2e.TrayTooltip tarnbell_tray_e2e.AboutWindow tarnbell_tray_e2e.DisplayScale)
 

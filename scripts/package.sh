@@ -16,6 +16,6 @@ for build in win32 win64; do
   cmake --build --preset "$build" -j "$(nproc)" --target tarnbell_package
   cp "build/$build/dist/Tarnbell-$version-$build.zip" "build/$build/dist/Tarnbell-$version-$build-setup.exe" dist/
 done
-(cd tests/package && TARNBELL_DIST="$OLDPWD/dist" TARNBELL_VERSION="$version" \
+(cd tests/package && PYTHONPATH="$OLDPWD/tests/support" TARNBELL_DIST="$OLDPWD/dist" TARNBELL_VERSION="$version" \
   python3 -m unittest -q test_installer.Zips)
 ls -l dist/

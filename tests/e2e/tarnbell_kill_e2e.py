@@ -30,7 +30,7 @@ import time
 import unittest
 from pathlib import Path
 
-from tarnbell_e2e import ARTIFACTS, Tarnbell, Tray, parse_state
+from tarnbell_support import ARTIFACTS, DEFAULT_INI, Tarnbell, Tray, parse_state, run
 
 TRIES = int(os.environ.get("TARNBELL_KILL_TRIES", "20"))
 EXE = "TbKill.exe"
@@ -38,14 +38,13 @@ KEYS = {"Hotkey": ["PreVolumeUp", "VolumeUp", "PreVolumeDown", "VolumeDown", "Pr
         "Step": ["StepUp", "StepDown"]}
 # What the user keeps in the file besides the program's keys.
 FOREIGN = ("; my notes\r\n", "[Other]\r\nkeep=1\r\n")
-START_INI = (FOREIGN[0] + FOREIGN[1] + "[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\n"
-             "VolumeDown=56\r\nPreMute=0\r\nMute=57\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n")
+START_INI = FOREIGN[0] + FOREIGN[1] + DEFAULT_INI
 VOLUME_UP_KEY_LIST = "115"  # its control id in the window (tbdriver state)
 COPY = "TB.ini.tmp"
 
 
 def xdotool(*args):
-    return subprocess.run(["xdotool", *map(str, args)], capture_output=True, text=True, timeout=30).stdout
+    return run("xdotool", *args, timeout=30, check=False)
 
 
 def tray_icons(folder):

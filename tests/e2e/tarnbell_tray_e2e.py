@@ -18,13 +18,13 @@ import time
 import unittest
 from pathlib import Path
 
-import tarnbell_e2e as base
-from tarnbell_e2e import Tray, grab, poll, rgb, run
+import tarnbell_support as support
+from tarnbell_support import Tray, grab, poll, rgb, run
 
 HERE = Path(__file__).resolve().parent
 RES = HERE.parent.parent / "app" / "res"
-VK_ADD, VK_MULTIPLY = base.VK_ADD, base.VK_MULTIPLY
-STEP = base.STEP
+VK_ADD, VK_MULTIPLY = support.VK_ADD, support.VK_MULTIPLY
+STEP = support.STEP
 PRODUCT_ADDRESS = "https://tarnbell.example.org/"
 
 
@@ -88,7 +88,7 @@ class Mouse:
 
 # ---- the program ------------------------------------------------------------
 
-class TrayProgram(base.Tarnbell):
+class TrayProgram(support.Tarnbell):
     """A copy under a name of its own; the shell's "open" of a web address
     ends in a stand-in xdg-open that notes the address in a file."""
 
@@ -103,14 +103,14 @@ class TrayProgram(base.Tarnbell):
         self.mouse = Mouse(self)
 
     def window(self):
-        return base.parse_state(self.driver("state"))[0]
+        return support.parse_state(self.driver("state"))[0]
 
     def about(self):
-        return base.parse_state(self.driver("about"))
+        return support.parse_state(self.driver("about"))
 
     def own_windows(self):
         """Visible top-level windows of this program, as (class, text)."""
-        rows = [base.parse_state(line.replace("toplevel", "window", 1))[0]
+        rows = [support.parse_state(line.replace("toplevel", "window", 1))[0]
                 for line in self.driver("windows").splitlines() if line.startswith("toplevel")]
         return [(r["class"], r["text"]) for r in rows if r["own"] == "1"], rows
 
@@ -127,29 +127,12 @@ class TrayProgram(base.Tarnbell):
         test.assertEqual((left, top), ((sw - width) // 2, (sh - height) // 2), "centred on the screen")
         return window
 
-    def kill(self):
-        """Ends the program through Exit, which takes its icon out of the
-        tray; kills it only if that fails."""
-        if not self.process or self.process.poll() is not None:
-            return
-        try:
-            self.exit()
-        except Exception:
-            # The launcher may have handed the program to a process of its
-            # own; that one carries the copy's full path.
-            found = subprocess.run(["pgrep", "-f", str(self.exe)], capture_output=True, text=True).stdout
-            for pid in {int(p) for p in found.split()} | {self.process.pid}:
-                subprocess.run(["kill", "-9", str(pid)], check=False)
-            self.process.wait(timeout=30)
-        poll(lambda: subprocess.run(["pgrep", "-f", str(self.exe)], capture_output=True).returncode != 0,
-             "the program to end", 30)
-
 
 class TrayTest(unittest.TestCase):
     def setUp(self):
         self.folder = Path(tempfile.mkdtemp(prefix="tarnbell-tray-e2e-"))
         self.app = None
-        base.ARTIFACTS.mkdir(parents=True, exist_ok=True)
+        support.ARTIFACTS.mkdir(parents=True, exist_ok=True)
 
     def tearDown(self):
         if self.app:
@@ -176,7 +159,7 @@ class TrayTest(unittest.TestCase):
         self.mouse.click(*self.tray.centre(), button)
 
     def artifact(self, name):
-        return base.ARTIFACTS / name
+        return support.ARTIFACTS / name
 
 
 class TrayClicks(TrayTest):
@@ -382,7 +365,7 @@ class DisplayScale(TrayTest):
                        check=True, timeout=600)
 
     def check_scale(self, dpi):
-        base.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", dpi,
+        support.wine("reg", "add", r"HKCU\Control Panel\Desktop", "/v", "LogPixels", "/t", "REG_DWORD", "/d", dpi,
                   "/f")
         subprocess.run(["wineserver", "-k"], check=False)  # a new server reads the new scale
         subprocess.run(["wineserver", "-w"], check=False)
@@ -403,7 +386,7 @@ class DisplayScale(TrayTest):
 
         self.click_icon(1)
         app.driver("wait-shown")
-        window, controls = base.parse_state(app.driver("state"))
+        window, controls = support.parse_state(app.driver("state"))
         self.assertEqual(tuple(int(n) for n in window["client"].split(",")), self.CLIENT[dpi])
         ox, oy = (int(n) for n in window["origin"].split(","))
         grab(ox, oy, *self.CLIENT[dpi], self.artifact(f"main-window-{dpi}.png"))
@@ -452,7 +435,7 @@ class Help(TrayTest):
         app.driver("wait-shown")
         self.assertEqual(self.help_windows(), [], "no help window yet")
 
-        shutil.copy(base.BIN / "tarnbell.chm", app.folder)
+        shutil.copy(support.BIN / "tarnbell.chm", app.folder)
         app.click("Help")
         shown = poll(self.help_windows, "the help window", 40)
         self.assertEqual([r["text"] for r in shown], ["Tarnbell Help"])

@@ -15,15 +15,14 @@ import os
 import re
 import shutil
 import subprocess
-import tempfile
-import time
 import unittest
 import zipfile
 from pathlib import Path
 
+from tarnbell_support import CLSID, poll, reg_values, wine
+
 DIST = Path(os.environ.get("TARNBELL_DIST", "dist"))
 VERSION = os.environ.get("TARNBELL_VERSION", "")
-CLSID = "{E63081B5-5E90-43E2-A22D-83525CB1DC42}"
 SHIPPED = ["Tarnbell.exe", "TarnMixer.dll", "tarnbell.chm", "tarnmixer-list.exe", "readme.txt", "LICENSE.txt"]
 MACHINE = {"win32": 0x14C, "win64": 0x8664}
 UNINSTALLS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall"
@@ -67,40 +66,8 @@ class Zips(unittest.TestCase):
                 self.assertIn(f"Tarnbell {VERSION}".encode(), archive.read("Tarnbell/readme.txt"))
 
 
-def wine(*args, timeout=120):
-    """Runs a Windows program to its end. Output goes through files: Wine's
-    background services inherit the handles and would hold a pipe open."""
-    with tempfile.TemporaryFile() as out:
-        done = subprocess.run(["wine", *map(str, args)], stdin=subprocess.DEVNULL, stdout=out,
-                              stderr=subprocess.DEVNULL, timeout=timeout)
-        out.seek(0)
-        return done.returncode, out.read().decode(errors="replace")
-
-
-def reg_values(key):
-    """The values of a registry key as {name: text}, or None without the key."""
-    code, out = wine("reg", "query", key)
-    if code != 0:
-        return None
-    values = {}
-    for line in out.splitlines():
-        found = re.match(r"^    (.*?)    (REG_\w+)    ?(.*)$", line)
-        if found:
-            name, kind, text = found.groups()
-            values[name] = int(text, 16) if kind == "REG_DWORD" else text
-    return values
-
-
 def unix_path(windows_path):
-    return Path(wine("winepath", "-u", windows_path)[1].strip())
-
-
-def wait_until(condition, what, seconds=30):
-    deadline = time.time() + seconds
-    while not condition():
-        if time.time() > deadline:
-            raise AssertionError(f"timed out waiting for {what}")
-        time.sleep(0.3)
+    return Path(wine("winepath", "-u", windows_path).stdout.strip())
 
 
 class Installer(unittest.TestCase):
@@ -115,7 +82,7 @@ class Installer(unittest.TestCase):
         subprocess.run(["wineserver", "-k"], check=False)
         shutil.rmtree(prefix, ignore_errors=True)
         prefix.parent.mkdir(parents=True, exist_ok=True)
-        self.assertEqual(wine("wineboot", "-i")[0], 0, "a fresh Wine prefix")
+        self.assertEqual(wine("wineboot", "-i").returncode, 0, "a fresh Wine prefix")
         self.tarnbell = None
 
     def tearDown(self):
@@ -124,12 +91,10 @@ class Installer(unittest.TestCase):
         subprocess.run(["wineserver", "-k"], check=False)
 
     def install(self):
-        return wine(self.setup, "/S")[0]
+        return wine(self.setup, "/S").returncode
 
     def driver(self, *args):
-        env = dict(os.environ, TBDRIVER_EXE="Tarnbell.exe")
-        done = subprocess.run(["wine", str(self.tbdriver), *args], stdin=subprocess.DEVNULL,
-                              capture_output=True, text=True, env=env, timeout=60)
+        done = wine(self.tbdriver, *args, env=dict(os.environ, TBDRIVER_EXE="Tarnbell.exe"), timeout=60)
         return done.returncode, done.stdout
 
     def snapshot(self, folder, shortcut):
@@ -137,7 +102,7 @@ class Installer(unittest.TestCase):
         return files, shortcut.stat().st_mtime_ns, reg_values(self.uninstall_key), reg_values(RUN_KEY)
 
     def test_install_start_upgrade_and_uninstall(self):
-        _, folders = wine("cmd", "/c", "echo %LOCALAPPDATA%^|%APPDATA%")
+        folders = wine("cmd", "/c", "echo %LOCALAPPDATA%^|%APPDATA%").stdout
         local, roaming = folders.strip().split("|")
 
         # A silent install for this user.
@@ -164,8 +129,8 @@ class Installer(unittest.TestCase):
         self.assertEqual(command, f'"{exe}"')
         self.tarnbell = subprocess.Popen(["wine", command.strip('"')], stdin=subprocess.DEVNULL,
                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_until(lambda: self.driver("tray-icon") == (0, "1\n"), "Tarnbell's tray icon")
-        wait_until(lambda: (folder / "TB.ini").exists(), "TB.ini in the install folder")
+        poll(lambda: self.driver("tray-icon") == (0, "1\n"), "Tarnbell's tray icon", 30)
+        poll(lambda: (folder / "TB.ini").exists(), "TB.ini in the install folder", 30)
         self.assertIsNotNone(reg_values(CLASS_KEYS[0]), "Tarnbell registered its component")
         self.assertIsNotNone(reg_values(PROGID_KEYS[0]), "and its name for scripts")
 
@@ -181,12 +146,12 @@ class Installer(unittest.TestCase):
         # with Windows.
         self.tarnbell.kill()
         self.tarnbell.wait(timeout=60)
-        wait_until(lambda: self.driver("state")[0] != 0, "Tarnbell to be gone")
+        poll(lambda: self.driver("state")[0] != 0, "Tarnbell to be gone", 30)
         written = (folder / "TB.ini").read_bytes()
         settings = written.replace(b"StepUp=5", b"StepUp=2")
         self.assertNotEqual(settings, written)
         (folder / "TB.ini").write_bytes(settings)
-        self.assertEqual(wine("reg", "delete", RUN_KEY, "/v", self.product, "/f")[0], 0)
+        self.assertEqual(wine("reg", "delete", RUN_KEY, "/v", self.product, "/f").returncode, 0)
         self.assertEqual(self.install(), 0)
         self.assertEqual((folder / "TB.ini").read_bytes(), settings)
         self.assertNotIn(self.product, reg_values(RUN_KEY) or {})
@@ -196,8 +161,8 @@ class Installer(unittest.TestCase):
         # not even the copy of a save that was cut short.
         (folder / "TB.ini.tmp").write_bytes(settings)
         uninstaller, options = re.fullmatch(r'"([^"]+)" (.*)', entry["QuietUninstallString"]).groups()
-        self.assertEqual(wine(uninstaller, *options.split())[0], 0)
-        wait_until(lambda: reg_values(self.uninstall_key) is None, "the uninstall entry to go")
+        self.assertEqual(wine(uninstaller, *options.split()).returncode, 0)
+        poll(lambda: reg_values(self.uninstall_key) is None, "the uninstall entry to go", 30)
         self.assertFalse(folder.exists())
         self.assertFalse(shortcut.exists())
         self.assertNotIn(self.product, reg_values(RUN_KEY) or {})
