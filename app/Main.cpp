@@ -47,6 +47,7 @@ enum ControlId {
     idAbout,
     idHide,
     idExit,
+    idShowLevel,
 };
 
 // Drop-down heights include the opened list. Common controls 6 size an
@@ -61,6 +62,8 @@ constexpr Placement VolumeGroup{21, 20, 276, 65};
 constexpr Placement ChannelGroup{314, 20, 159, 65};
 constexpr Placement HotkeyGroup{21, 106, 276, 133};
 constexpr Placement StepGroup{314, 106, 159, 133};
+// In the free strip between the groups and the buttons.
+constexpr Placement ShowLevelBox{21, 243, 140, 17};
 
 Placement Inside(const Placement& group, int left, int top, int width, int height)
 {
@@ -178,6 +181,9 @@ void TfrmMain::Command(int id, int code, HWND control)
         break;
     case idMute:
         if (code == BN_CLICKED) cboxMuteClick();
+        break;
+    case idShowLevel:
+        if (code == BN_CLICKED) cboxShowLevelClick();
         break;
     case idHelp:
         if (code == BN_CLICKED) btnHelpClick();
@@ -316,6 +322,8 @@ void TfrmMain::cboxStepUpChange() { SaveSettings(); }
 
 void TfrmMain::cboxStepDownChange() { SaveSettings(); }
 
+void TfrmMain::cboxShowLevelClick() { SaveSettings(); }
+
 void TfrmMain::BuildHotkeyBindings()
 {
     ::BuildHotkeyBindings({ItemIndex(comboxVolumeUp), ItemIndex(comboxVolumeUp1)},
@@ -356,6 +364,7 @@ SettingsChoices TfrmMain::Choices() const
     c.Mute = ItemIndex(comboxMute1);
     c.StepUp = ItemIndex(cboxStepUp);
     c.StepDown = ItemIndex(cboxStepDown);
+    c.ShowLevel = Checked(cboxShowLevel) ? 1 : 0;
     return c;
 }
 
@@ -369,6 +378,7 @@ void TfrmMain::ShowChoices(const SettingsChoices& c)
     SetItemIndex(comboxMute1, c.Mute);
     SetItemIndex(cboxStepUp, c.StepUp);
     SetItemIndex(cboxStepDown, c.StepDown);
+    SetChecked(cboxShowLevel, c.ShowLevel != 0);
 }
 
 // ---- volume controls -----------------------------------------------------
@@ -383,6 +393,8 @@ void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
     if (!Ready) return;
     Volume->HotkeyAction(wParam, lParam);
+    if (Checked(cboxShowLevel))
+        levelDisplay_.Show(ListText(comboxSource), SliderPosition(), MuteChecked());
 }
 
 void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }
@@ -403,15 +415,9 @@ void TfrmMain::SetSliderPosition(int position)
     SendMessageA(tbPlayBackVolume, TBM_SETPOS, TRUE, position);
 }
 
-bool TfrmMain::MuteChecked() const
-{
-    return SendMessageA(cboxMute, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+bool TfrmMain::MuteChecked() const { return Checked(cboxMute); }
 
-void TfrmMain::SetMuteChecked(bool checked)
-{
-    SendMessageA(cboxMute, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
+void TfrmMain::SetMuteChecked(bool checked) { SetChecked(cboxMute, checked); }
 
 std::string TfrmMain::StepUpText() const { return ListText(cboxStepUp); }
 
@@ -514,6 +520,9 @@ void TfrmMain::CreateControls()
     cboxStepUp = list(StepGroup, idStepUp, 80, 28, 65);
     cboxStepDown = list(StepGroup, idStepDown, 80, 60, 65);
 
+    cboxShowLevel = CreateControl(Handle, idShowLevel, WC_BUTTONA, "Show level on screen",
+                                  BS_AUTOCHECKBOX | WS_TABSTOP, ShowLevelBox, font);
+    SetChecked(cboxShowLevel, SettingsChoices{}.ShowLevel != 0);  // until the file says otherwise
     btnHelp =
         CreateControl(Handle, idHelp, WC_BUTTONA, "Help", ButtonStyle, {21, 264, 75, 25}, font);
     btnAbout =

@@ -28,7 +28,8 @@ VK_PRIOR, VK_NEXT, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN = 0x21, 0x22, 0x25, 0x26, 0
 STEP = 65535 * 10 // 100
 
 DEFAULT_INI = ("[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\n"
-               "VolumeDown=56\r\nPreMute=0\r\nMute=57\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n")
+               "VolumeDown=56\r\nPreMute=0\r\nMute=57\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
+               "[Display]\r\nShowLevel=1\r\n")
 
 # The window's controls by name: class, text (None: any) and position in the
 # window's client area.
@@ -562,7 +563,8 @@ class Lists(E2ETest):
                 self.assertEqual(app.named(name)["cursel"], str(index))
         app.exit()
         self.assertEqual(app.ini(), "[Hotkey]\r\nPreVolumeUp=3\r\nVolumeUp=48\r\nPreVolumeDown=5\r\n"
-                         "VolumeDown=50\r\nPreMute=5\r\nMute=45\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n")
+                         "VolumeDown=50\r\nPreMute=5\r\nMute=45\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
+                         "[Display]\r\nShowLevel=1\r\n")
 
     def test_step_lists_by_mouse_and_by_keyboard(self):
         app = self.launch().wait_ready()
@@ -650,6 +652,53 @@ class VolumeControls(E2ETest):
         app.exit()
 
 
+class LevelOnScreen(E2ETest):
+    def see_level(self, app, key):
+        """The level display after a press of `key`, and the window in front
+        then; the display is gone within 3 s."""
+        out = app.driver("press", key, "--", "level", 3000, "--", "focus")
+        pressed = time.time()
+        display = parse_state(out.replace("toplevel", "window", 1))[0]
+        front = re.search(r"foreground=(.*) active=", out).group(1)
+        grab(0, 0, *run("xdotool", "getdisplaygeometry").split(), ARTIFACTS / "level-display.png")
+        app.driver("level-gone", 3000)
+        self.assertLess(time.time() - pressed, 3, "the display is gone within 3 s")
+        return display, front
+
+    def test_level_after_hotkeys_over_the_window_in_front_and_its_box(self):
+        app = self.launch().wait_ready()
+        app.volume_to_zero()
+        channel = app.named("channel")["text"]
+        sw, sh = (int(n) for n in run("xdotool", "getdisplaygeometry").split())
+        notepad = subprocess.Popen(["wine", "notepad"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(notepad.kill)
+        poll(lambda: 'foreground=Notepad/' in app.driver("focus"), "notepad in front", 60)
+        app.driver("level-gone")
+
+        display, front = self.see_level(app, VK_ADD)
+        self.assertEqual(display["text"], f"{channel} {STEP * 100 // 65535}%")
+        self.assertTrue(front.startswith("Notepad/"), f"the window in front keeps the focus: {front}")
+        left, top, width, height = display["rect"]
+        self.assertEqual(left, (sw - width) // 2, "centred")
+        self.assertTrue(sh // 2 < top < sh - height, f"near the bottom of the screen: {display['rect']}")
+        muted, _ = self.see_level(app, VK_MULTIPLY)
+        self.assertEqual((muted["text"], muted["rect"]), (f"{channel} Muted", display["rect"]))
+        self.assertEqual(self.see_level(app, VK_MULTIPLY)[0]["text"], display["text"])
+        notepad.kill()  # it covers the tray
+        notepad.wait(30)
+
+        app.show_from_tray()
+        app.click("Show level on screen")
+        app.wait_ini("ShowLevel=0", "the box unticked")
+        app.click("Background")
+        app.driver("wait-hidden")
+        app.driver("press", VK_ADD)
+        app.wait_until(lambda: app.slider() == 2 * STEP, "Numpad + with the box unticked")
+        self.assertEqual(app.driver("level", check=False), "", "no display once unticked")
+        app.exit()
+        self.assertIn("[Display]\r\nShowLevel=0\r\n", app.ini())
+
+
 class Window(E2ETest):
     # (class, text, left, top, width, height); None: sized by its text or font
     LAYOUT = [
@@ -680,6 +729,7 @@ class Window(E2ETest):
         ("Button", "About", 112, 264, 75, 25),
         ("Button", "Background", 309, 264, 75, 25),
         ("Button", "Exit", 398, 264, 75, 25),
+        ("Button", "Show level on screen", 21, 243, 140, 17),
     ]
 
     def test_window_and_controls_as_designed(self):

@@ -1,12 +1,14 @@
 // The main window in process, with the real component beside the test
 // program: the first show, hiding, Exit, and the tray icon's return after
-// the shell restarts.
+// the shell restarts. The level display with a shell that says a
+// full-screen program has the screen, which Wine's never says.
 #include "app/Main.h"
 
 #include <gtest/gtest.h>
 #include <shellapi.h>
 
 #include "app/GlobeVar.h"
+#include "app/LevelDisplay.h"
 #include "app/Notifyicon.h"
 #include "app/formAbout.h"
 #include "hotkeys/HotkeyActions.h"
@@ -229,6 +231,49 @@ TEST(EditableList, TypedCharactersAreSwallowedAndEditsClearTheSelection)
     SetWindowTextA(info.hwndItem, "10");  // as a Delete key or a paste leaves it
     EXPECT_EQ(ItemIndex(list), -1);
     DestroyWindow(list);
+}
+
+int screenState = QUNS_ACCEPTS_NOTIFICATIONS;  // what the shell says of the screen
+int FakeNotificationState() { return screenState; }
+
+BOOL CALLBACK MatchDisplay(HWND window, LPARAM found)
+{
+    char cls[64] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    if (lstrcmpA(cls, TLevelDisplay::ClassName) != 0) return TRUE;
+    *reinterpret_cast<HWND*>(found) = window;
+    return FALSE;
+}
+
+bool DisplayShown(HWND* display)
+{
+    *display = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), MatchDisplay, reinterpret_cast<LPARAM>(display));
+    return *display && IsWindowVisible(*display);
+}
+
+// A game in exclusive full screen or a presentation keeps the screen; a
+// borderless full-screen window (the shell says "busy") does not. The
+// display takes no click and no focus, and hides by itself.
+TEST(LevelDisplay, KeepsOffFullScreenProgramsAndHidesByItself)
+{
+    TLevelDisplay display(FakeNotificationState);
+    HWND window = nullptr;
+    for (int state : {QUNS_RUNNING_D3D_FULL_SCREEN, QUNS_PRESENTATION_MODE}) {
+        screenState = state;
+        display.Show("Master Volume", 39321, false);
+        EXPECT_FALSE(DisplayShown(&window)) << state;
+    }
+    screenState = QUNS_BUSY;
+    display.Show("Master Volume", 39321, false);
+    ASSERT_TRUE(DisplayShown(&window));
+    EXPECT_EQ(WindowText(window), "Master Volume 60%");
+    constexpr LONG_PTR apart =
+        WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST;
+    EXPECT_EQ(GetWindowLongPtrA(window, GWL_EXSTYLE) & apart, apart);
+    for (DWORD end = GetTickCount() + 3000; DisplayShown(&window) && GetTickCount() < end;)
+        Pump(50);
+    EXPECT_FALSE(DisplayShown(&window));
 }
 
 }  // namespace
