@@ -17,16 +17,17 @@ shots=$(mktemp -d)
 trap 'rm -rf "$shots"' EXIT
 (cd tests/e2e && TARNBELL_BIN="$repo/build/$TARNBELL_BUILD/bin" TARNBELL_ARTIFACTS="$shots" \
   python3 -m unittest tarnbell_tray_e2e.TrayClicks tarnbell_tray_e2e.TrayImage \
-    tarnbell_tray_e2e.TrayTooltip tarnbell_tray_e2e.AboutWindow)
+    tarnbell_tray_e2e.TrayTooltip tarnbell_tray_e2e.AboutWindow tarnbell_e2e.LevelOnScreen)
 
 mkdir -p docs
-cp "$shots/main-window.png" "$shots/about-window.png" "$shots/tray-tooltip.png" docs/
+cp "$shots/main-window.png" "$shots/about-window.png" "$shots/tray-tooltip.png" \
+  "$shots/level-display.png" docs/
 for name in tray-normal tray-muted; do
   convert "$shots/$name.png" -scale 400% "docs/$name.png"
 done
 # Stored without time stamps, so that an unchanged picture stays unchanged.
 for picture in docs/main-window.png docs/about-window.png docs/tray-tooltip.png docs/tray-normal.png \
-    docs/tray-muted.png; do
+    docs/tray-muted.png docs/level-display.png; do
   mogrify -strip -define png:exclude-chunks=date,time "$picture"
 done
 ls -l docs/*.png

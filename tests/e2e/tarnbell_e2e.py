@@ -653,14 +653,15 @@ class VolumeControls(E2ETest):
 
 
 class LevelOnScreen(E2ETest):
-    def see_level(self, app, key):
+    def see_level(self, app, key, shot):
         """The level display after a press of `key`, and the window in front
         then; the display is gone within 3 s."""
         out = app.driver("press", key, "--", "level", 3000, "--", "focus")
         pressed = time.time()
         display = parse_state(out.replace("toplevel", "window", 1))[0]
         front = re.search(r"foreground=(.*) active=", out).group(1)
-        grab(0, 0, *run("xdotool", "getdisplaygeometry").split(), ARTIFACTS / "level-display.png")
+        left, top, width, height = display["rect"]
+        grab(left - 80, top - 50, width + 160, height + 90, ARTIFACTS / shot)
         app.driver("level-gone", 3000)
         self.assertLess(time.time() - pressed, 3, "the display is gone within 3 s")
         return display, front
@@ -673,17 +674,18 @@ class LevelOnScreen(E2ETest):
         notepad = subprocess.Popen(["wine", "notepad"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(notepad.kill)
         poll(lambda: 'foreground=Notepad/' in app.driver("focus"), "notepad in front", 60)
+        run("xdotool", "search", "--onlyvisible", "--name", "Notepad", "windowsize", "%@", sw - 20, sh - 30)
         app.driver("level-gone")
 
-        display, front = self.see_level(app, VK_ADD)
+        display, front = self.see_level(app, VK_ADD, "level-display.png")
         self.assertEqual(display["text"], f"{channel} {STEP * 100 // 65535}%")
         self.assertTrue(front.startswith("Notepad/"), f"the window in front keeps the focus: {front}")
         left, top, width, height = display["rect"]
         self.assertEqual(left, (sw - width) // 2, "centred")
         self.assertTrue(sh // 2 < top < sh - height, f"near the bottom of the screen: {display['rect']}")
-        muted, _ = self.see_level(app, VK_MULTIPLY)
+        muted, _ = self.see_level(app, VK_MULTIPLY, "level-display-muted.png")
         self.assertEqual((muted["text"], muted["rect"]), (f"{channel} Muted", display["rect"]))
-        self.assertEqual(self.see_level(app, VK_MULTIPLY)[0]["text"], display["text"])
+        self.assertEqual(self.see_level(app, VK_MULTIPLY, "level-display-unmuted.png")[0]["text"], display["text"])
         notepad.kill()  # it covers the tray
         notepad.wait(30)
 
