@@ -16,6 +16,7 @@ constexpr RECT NameArea{12, 8, 228, 30};
 constexpr RECT Track{12, 38, 176, 50};
 constexpr RECT LevelArea{180, 32, 228, 56};
 constexpr int FontHeight = -15;
+constexpr const char* FontName = "Tahoma";  // scalable, and on every Windows since XP
 constexpr int GapAboveWorkAreaBottom = 48;
 
 constexpr UINT_PTR HideTimer = 1;
@@ -97,8 +98,8 @@ void TLevelDisplay::Show(const std::string& channel, int position, bool muted)
     int state = query_();
     if (state == QUNS_RUNNING_D3D_FULL_SCREEN || state == QUNS_PRESENTATION_MODE) return;
     if (!Handle && !Create()) return;
-    // Shown before its picture: Windows shows a layered window only once it
-    // has one, and Wine keeps no picture that comes before the show.
+    // Shown first, then given its picture: a layered window appears only
+    // once it has one, so nothing old flashes up.
     if (!IsWindowVisible(Handle)) {
         Place();
         SetWindowPos(Handle, HWND_TOPMOST, at_.x, at_.y, size_.cx, size_.cy,
@@ -136,7 +137,7 @@ void TLevelDisplay::Place()
         MakePicture();
         font_ = Font(CreateFontA(ScaleForDpi(FontHeight, dpi), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
                                  FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, "Tahoma"));
+                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, FontName));
         dpi_ = dpi;
     }
     const RECT& work = info.rcWork;
