@@ -523,6 +523,7 @@ void TfrmMain::CreateControls()
     cboxShowLevel = CreateControl(Handle, idShowLevel, WC_BUTTONA, "Show level on screen",
                                   BS_AUTOCHECKBOX | WS_TABSTOP, ShowLevelBox, font);
     SetChecked(cboxShowLevel, SettingsChoices{}.ShowLevel != 0);  // until the file says otherwise
+
     btnHelp =
         CreateControl(Handle, idHelp, WC_BUTTONA, "Help", ButtonStyle, {21, 264, 75, 25}, font);
     btnAbout =

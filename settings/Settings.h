@@ -1,8 +1,9 @@
 #pragma once
 // Tarnbell's settings file TB.ini: the item indexes of the main window's six
 // hotkey lists and two step lists, and whether the level shows on screen,
-// read at start and written after every change. The logic here is free of Windows; the file itself
-// is reached through an IniStore (PrivateProfileStore on Windows).
+// read at start and written after every change. The logic here is free of
+// Windows; the file itself is reached through an IniStore
+// (PrivateProfileStore on Windows).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -62,7 +63,8 @@ std::optional<int32_t> ParseSettingValue(const std::string& text);
 // lies outside its list gives that list's default.
 SettingsChoices LoadSettings(IniStore& store);
 
-// The six hotkey lists back to their defaults; the steps stay.
+// The six hotkey lists back to their defaults; the steps and the display
+// choice stay.
 void DefaultHotkeys(SettingsChoices& choices);
 
 // Writes every key as one change, Hotkey section first.
