@@ -48,6 +48,7 @@ enum ControlId {
     idAbout,
     idHide,
     idExit,
+    idShowLevel,
 };
 
 // Drop-down heights include the opened list. Common controls 6 size an
@@ -105,6 +106,7 @@ constexpr ControlLayout Layout[] = {
     {idLabel3, Inside(StepGroup, 10, 64, 0, 0)},
     {idStepUp, Inside(StepGroup, 80, 28, 65, ListDropHeight)},
     {idStepDown, Inside(StepGroup, 80, 60, 65, ListDropHeight)},
+    {idShowLevel, {21, 243, 140, 17}},  // in the strip between the groups and the buttons
     {idHelp, {21, 264, 75, 25}},
     {idAbout, {112, 264, 75, 25}},
     {idHide, {309, 264, 75, 25}},
@@ -235,6 +237,9 @@ void TfrmMain::Command(int id, int code, HWND control)
         break;
     case idMute:
         if (code == BN_CLICKED) cboxMuteClick();
+        break;
+    case idShowLevel:
+        if (code == BN_CLICKED) cboxShowLevelClick();
         break;
     case idHelp:
         if (code == BN_CLICKED) btnHelpClick();
@@ -376,6 +381,8 @@ void TfrmMain::cboxStepUpChange() { SaveSettings(); }
 
 void TfrmMain::cboxStepDownChange() { SaveSettings(); }
 
+void TfrmMain::cboxShowLevelClick() { SaveSettings(); }
+
 void TfrmMain::BuildHotkeyBindings()
 {
     ::BuildHotkeyBindings({{{ItemIndex(comboxVolumeUp), ItemIndex(comboxVolumeUp1)},
@@ -417,6 +424,7 @@ SettingsChoices TfrmMain::Choices() const
     c.Mute = ItemIndex(comboxMute1);
     c.StepUp = ItemIndex(cboxStepUp);
     c.StepDown = ItemIndex(cboxStepDown);
+    c.ShowLevel = Checked(cboxShowLevel) ? 1 : 0;
     return c;
 }
 
@@ -430,6 +438,7 @@ void TfrmMain::ShowChoices(const SettingsChoices& c)
     SetItemIndex(comboxMute1, c.Mute);
     SetItemIndex(cboxStepUp, c.StepUp);
     SetItemIndex(cboxStepDown, c.StepDown);
+    SetChecked(cboxShowLevel, c.ShowLevel != 0);
 }
 
 // ---- volume controls -----------------------------------------------------
@@ -444,6 +453,8 @@ void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
     if (!Ready) return;
     Volume->HotkeyAction(ActionOf(wParam, lParam));
+    if (Checked(cboxShowLevel))
+        levelDisplay_.Show(ListText(comboxSource), SliderPosition(), MuteChecked());
 }
 
 void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }
@@ -464,15 +475,9 @@ void TfrmMain::SetSliderPosition(int position)
     SendMessageA(tbPlayBackVolume, TBM_SETPOS, TRUE, position);
 }
 
-bool TfrmMain::MuteChecked() const
-{
-    return SendMessageA(cboxMute, BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
+bool TfrmMain::MuteChecked() const { return Checked(cboxMute); }
 
-void TfrmMain::SetMuteChecked(bool checked)
-{
-    SendMessageA(cboxMute, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
-}
+void TfrmMain::SetMuteChecked(bool checked) { SetChecked(cboxMute, checked); }
 
 std::string TfrmMain::StepUpText() const { return ListText(cboxStepUp); }
 
@@ -554,6 +559,10 @@ void TfrmMain::CreateControls()
     Label3 = label(idLabel3, "Volume down");
     cboxStepUp = list(idStepUp);
     cboxStepDown = list(idStepDown);
+
+    cboxShowLevel =
+        control(idShowLevel, WC_BUTTONA, "Show level on screen", BS_AUTOCHECKBOX | WS_TABSTOP);
+    SetChecked(cboxShowLevel, SettingsChoices{}.ShowLevel != 0);  // until the file says otherwise
 
     btnHelp = control(idHelp, WC_BUTTONA, "Help", ButtonStyle);
     btnAbout = control(idAbout, WC_BUTTONA, "About", ButtonStyle);

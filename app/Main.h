@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/LevelDisplay.h"
 #include "app/Notifyicon.h"
 #include "app/WinUi.h"
 #include "settings/Settings.h"
@@ -66,6 +67,7 @@ private:
     void comboxSourceChange();
     void tbPlaybackVolumeChange();
     void cboxMuteClick();
+    void cboxShowLevelClick();
     void HotkeyActionMessage(WPARAM wParam, LPARAM lParam);
     void TrayNotifyMessage(LPARAM mouseMessage);
 
@@ -108,6 +110,8 @@ private:
     HWND GroupBox3 = nullptr, Label2 = nullptr, Label3 = nullptr;
     HWND cboxStepUp = nullptr, cboxStepDown = nullptr;
     HWND btnHelp = nullptr, btnAbout = nullptr, btnHide = nullptr, btnExit = nullptr;
+    HWND cboxShowLevel = nullptr;
+    TLevelDisplay levelDisplay_;
 
     std::unique_ptr<TAudioMixer> Mixer;
     std::unique_ptr<THotkeyDetector> Detector;

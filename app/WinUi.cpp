@@ -220,6 +220,13 @@ std::string ListText(HWND comboBox)
 
 void SetItemIndex(HWND comboBox, int index) { SendMessageA(comboBox, CB_SETCURSEL, index, 0); }
 
+bool Checked(HWND checkBox) { return SendMessageA(checkBox, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+void SetChecked(HWND checkBox, bool checked)
+{
+    SendMessageA(checkBox, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
 void OpenWithShell(HWND owner, const std::string& target)
 {
     const std::wstring file = Utf16(target);
@@ -252,10 +259,9 @@ void AllowMessageFromLowerPrivilege(HWND window, UINT message)
     using ProcessFilter = BOOL(WINAPI*)(UINT, DWORD);
     HMODULE user32 = GetModuleHandleA("user32.dll");
     constexpr DWORD Allow = 1;  // MSGFLT_ALLOW, and MSGFLT_ADD of the process filter
-    if (auto filter = reinterpret_cast<WindowFilter>(
-            reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilterEx"))))
+    if (auto filter = OptionalExport<WindowFilter>(user32, "ChangeWindowMessageFilterEx"))
         filter(window, message, Allow, nullptr);
-    else if (auto processFilter = reinterpret_cast<ProcessFilter>(
-                 reinterpret_cast<void*>(GetProcAddress(user32, "ChangeWindowMessageFilter"))))
+    else if (auto processFilter =
+                 OptionalExport<ProcessFilter>(user32, "ChangeWindowMessageFilter"))
         processFilter(message, Allow);
 }

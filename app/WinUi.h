@@ -15,6 +15,16 @@ using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, HandleFree<HGDIOBJ, D
 using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, HandleFree<HGDIOBJ, DeleteObject>>;
 using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, HandleFree<HICON, DestroyIcon>>;
 
+// A function that only newer Windows export, looked up at run time so that
+// the program still starts on older ones; null where it is missing.
+template <typename Function>
+Function OptionalExport(HMODULE module, const char* name)
+{
+    return module
+               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
+               : nullptr;
+}
+
 // Registers a window class of the program's forms (button-face background,
 // arrow cursor).
 void RegisterFormClass(const char* className, WNDPROC windowProc, HICON icon);
@@ -108,6 +118,10 @@ int ItemIndex(HWND comboBox);
 // The text the list shows, or is about to show after a pick.
 std::string ListText(HWND comboBox);
 void SetItemIndex(HWND comboBox, int index);
+
+bool Checked(HWND checkBox);
+// Changes the box only: no click reaches its window.
+void SetChecked(HWND checkBox, bool checked);
 
 // Asks the shell to "open" a file (a UTF-8 path) or address, shown normally. Failures are
 // not reported: the shell shows no error box either.

@@ -18,10 +18,12 @@ trap 'rm -rf "$shots"' EXIT
 (cd tests/e2e && PYTHONPATH="$repo/tests/support" TARNBELL_BIN="$repo/build/$TARNBELL_BUILD/bin" \
   TARNBELL_ARTIFACTS="$shots" \
   python3 -m unittest tarnbell_tray_e2e.TrayClicks tarnbell_tray_e2e.TrayImage \
-    tarnbell_tray_e2e.TrayTooltip tarnbell_tray_e2e.AboutWindow tarnbell_tray_e2e.DisplayScale)
+    tarnbell_tray_e2e.TrayTooltip tarnbell_tray_e2e.AboutWindow tarnbell_tray_e2e.DisplayScale \
+    tarnbell_e2e.LevelOnScreen)
 
 mkdir -p docs
-cp "$shots/main-window.png" "$shots/about-window.png" "$shots/tray-tooltip.png" docs/
+cp "$shots/main-window.png" "$shots/about-window.png" "$shots/tray-tooltip.png" \
+  "$shots/level-display.png" docs/
 cp "$shots/main-window-144.png" docs/main-window-150.png
 cp "$shots/main-window-192.png" docs/main-window-200.png
 for name in tray-normal tray-muted; do
@@ -29,7 +31,8 @@ for name in tray-normal tray-muted; do
 done
 # Stored without time stamps, so that an unchanged picture stays unchanged.
 for picture in docs/main-window.png docs/main-window-150.png docs/main-window-200.png \
-    docs/about-window.png docs/tray-tooltip.png docs/tray-normal.png docs/tray-muted.png; do
+    docs/about-window.png docs/tray-tooltip.png docs/tray-normal.png docs/tray-muted.png \
+    docs/level-display.png; do
   mogrify -strip -define png:exclude-chunks=date,time "$picture"
 done
 ls -l docs/*.png

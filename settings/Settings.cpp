@@ -32,6 +32,8 @@ constexpr SettingField SettingFields[] = {
     {"Hotkey", "Mute", KeyListSize, &SettingsChoices::Mute},
     {"Step", "StepUp", StepListSize, &SettingsChoices::StepUp},
     {"Step", "StepDown", StepListSize, &SettingsChoices::StepDown},
+    // A section of its own, which older versions pass over.
+    {"Display", "ShowLevel", 2, &SettingsChoices::ShowLevel},
 };
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }

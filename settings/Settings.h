@@ -1,8 +1,9 @@
 #pragma once
 // Tarnbell's settings file TB.ini: the item indexes of the main window's six
-// hotkey lists and two step lists, read at start and written after every
-// change. The logic here is free of Windows; the file itself is reached
-// through an IniStore (PrivateProfileStore on Windows).
+// hotkey lists and two step lists, and whether the level shows on screen,
+// read at start and written after every change. The logic here is free of
+// Windows; the file itself is reached through an IniStore
+// (PrivateProfileStore on Windows).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,6 +48,7 @@ struct SettingsChoices {
     int Mute = 57;          // "Numpad *"
     int StepUp = 5;         // "10%"
     int StepDown = 5;       // "10%"
+    int ShowLevel = 1;      // "Show level on screen" ticked: 1, not: 0
 };
 
 bool operator==(const SettingsChoices& a, const SettingsChoices& b);
@@ -61,10 +63,11 @@ std::optional<int32_t> ParseSettingValue(const std::string& text);
 // lies outside its list gives that list's default.
 SettingsChoices LoadSettings(IniStore& store);
 
-// The six hotkey lists back to their defaults; the steps stay.
+// The six hotkey lists back to their defaults; the steps and the display
+// choice stay.
 void DefaultHotkeys(SettingsChoices& choices);
 
-// Writes all eight keys as one change, Hotkey section first.
+// Writes every key as one change, Hotkey section first.
 void SaveSettings(IniStore& store, const SettingsChoices& choices);
 
 // True if the file holds a value for every one of the eight keys.

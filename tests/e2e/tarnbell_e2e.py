@@ -232,7 +232,8 @@ class Lists(E2ETest):
                 self.assertEqual(app.named(name)["cursel"], str(index))
         app.exit()
         self.assertEqual(app.ini(), "[Hotkey]\r\nPreVolumeUp=3\r\nVolumeUp=48\r\nPreVolumeDown=5\r\n"
-                         "VolumeDown=50\r\nPreMute=5\r\nMute=45\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n")
+                         "VolumeDown=50\r\nPreMute=5\r\nMute=45\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
+                         "[Display]\r\nShowLevel=1\r\n")
 
     def test_step_lists_by_mouse_and_by_keyboard(self):
         app = self.launch().wait_ready()
@@ -320,6 +321,55 @@ class VolumeControls(E2ETest):
         app.exit()
 
 
+class LevelOnScreen(E2ETest):
+    def see_level(self, app, key, shot):
+        """The level display after a press of `key`, and the window in front
+        then; the display is gone within 3 s."""
+        out = app.driver("press", key, "--", "level", 3000, "--", "focus")
+        pressed = time.time()
+        display = parse_state(out.replace("toplevel", "window", 1))[0]
+        front = re.search(r"foreground=(.*) active=", out).group(1)
+        left, top, width, height = display["rect"]
+        grab(left - 80, top - 50, width + 160, height + 90, ARTIFACTS / shot)
+        app.driver("level-gone", 3000)
+        self.assertLess(time.time() - pressed, 3, "the display is gone within 3 s")
+        return display, front
+
+    def test_level_after_hotkeys_over_the_window_in_front_and_its_box(self):
+        app = self.launch().wait_ready()
+        app.volume_to_zero()
+        channel = app.named("channel")["text"]
+        sw, sh = (int(n) for n in run("xdotool", "getdisplaygeometry").split())
+        notepad = subprocess.Popen(["wine", "notepad"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(notepad.kill)
+        poll(lambda: 'foreground=Notepad/' in app.driver("focus"), "notepad in front", 60)
+        run("xdotool", "search", "--onlyvisible", "--name", "Notepad", "windowsize", "%@", sw - 20, sh - 30)
+        app.driver("level-gone")
+
+        display, front = self.see_level(app, VK_ADD, "level-display.png")
+        self.assertEqual(display["text"], f"{channel} {STEP * 100 // 65535}%")
+        self.assertTrue(front.startswith("Notepad/"), f"the window in front keeps the focus: {front}")
+        left, top, width, height = display["rect"]
+        self.assertEqual(left, (sw - width) // 2, "centred")
+        self.assertTrue(sh // 2 < top < sh - height, f"near the bottom of the screen: {display['rect']}")
+        muted, _ = self.see_level(app, VK_MULTIPLY, "level-display-muted.png")
+        self.assertEqual((muted["text"], muted["rect"]), (f"{channel} Muted", display["rect"]))
+        self.assertEqual(self.see_level(app, VK_MULTIPLY, "level-display-unmuted.png")[0]["text"], display["text"])
+        notepad.kill()  # it covers the tray
+        notepad.wait(30)
+
+        app.show_from_tray()
+        app.click("Show level on screen")
+        app.wait_ini("ShowLevel=0", "the box unticked")
+        app.click("Background")
+        app.driver("wait-hidden")
+        app.driver("press", VK_ADD)
+        poll(lambda: app.slider() == 2 * STEP, "Numpad + with the box unticked")
+        self.assertEqual(app.driver("level", check=False), "", "no display once unticked")
+        app.exit()
+        self.assertIn("[Display]\r\nShowLevel=0\r\n", app.ini())
+
+
 class Window(E2ETest):
     # (class, text, left, top, width, height); None: sized by its text or font
     LAYOUT = [
@@ -350,6 +400,7 @@ class Window(E2ETest):
         ("Button", "About", 112, 264, 75, 25),
         ("Button", "Background", 309, 264, 75, 25),
         ("Button", "Exit", 398, 264, 75, 25),
+        ("Button", "Show level on screen", 21, 243, 140, 17),
     ]
 
     def test_window_and_controls_as_designed(self):

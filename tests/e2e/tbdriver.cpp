@@ -16,6 +16,9 @@
 //   tbdriver wait-hidden [ms]           wait (10 s by default) until hidden
 //   tbdriver wait-shown [ms]            or until shown
 //   tbdriver tray-icon                  1 if the shell knows the window's icon
+//   tbdriver level [ms]                 wait (0 ms by default) until the level
+//                                       display shows; print it as "windows"
+//   tbdriver level-gone [ms]            wait (3 s by default) until it is gone
 //   tbdriver about                      the About window and its controls
 //   tbdriver windows                    every visible top-level window
 //   tbdriver tooltips                   the text of every visible tooltip
@@ -411,6 +414,22 @@ BOOL CALLBACK PrintTopLevel(HWND window, LPARAM main)
     return TRUE;
 }
 
+int WaitLevelDisplay(HWND main, bool shown, unsigned long ms)
+{
+    for (unsigned long waited = 0;; waited += 10) {
+        HWND display = FindTopLevel("TLevelDisplay", ProcessOf(main), "");
+        if (display && !IsWindowVisible(display)) display = nullptr;
+        if ((display != nullptr) == shown) {
+            if (display) PrintTopLevel(display, reinterpret_cast<LPARAM>(main));
+            return 0;
+        }
+        if (waited >= ms) break;
+        Sleep(10);
+    }
+    std::fprintf(stderr, "the level display did not %s\n", shown ? "show" : "go");
+    return 1;
+}
+
 // A tooltip answers WM_GETTEXT with the text it shows.
 BOOL CALLBACK PrintTooltip(HWND window, LPARAM)
 {
@@ -510,6 +529,11 @@ int Run(const std::vector<std::string>& args)
         return Click(Middle(ScreenRect(control)), right(2)) ? 0 : 1;
     }
     if (cmd == "tray-icon") return std::printf("%d\n", TrayIconKnown(main) ? 1 : 0), 0;
+    if (cmd == "level" || cmd == "level-gone")
+        return WaitLevelDisplay(main, cmd == "level",
+                                args.size() > 1  ? number(1)
+                                : cmd == "level" ? 0
+                                                 : 3000);
     if (cmd == "about") {
         HWND about = FindTopLevel("TfrmAbout", ProcessOf(main), "");
         if (!about) return std::fprintf(stderr, "no About window\n"), 1;

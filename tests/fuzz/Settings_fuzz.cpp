@@ -78,6 +78,7 @@ void CheckChoices(const SettingsChoices& c)
     for (int step : {c.StepUp, c.StepDown})
         Require(step >= 0 && step < static_cast<int>(StepTexts.size()),
                 "step index outside its list");
+    Require(c.ShowLevel == 0 || c.ShowLevel == 1, "a check box is ticked or not");
 
     HotkeyBindings bindings;
     BuildHotkeyBindings(
@@ -96,7 +97,7 @@ void CheckLoading(const std::vector<std::string>& lines)
 
     MemoryIniStore saved;
     SaveSettings(saved, loaded);
-    Require(saved.Values.size() == 8, "a save writes eight keys");
+    Require(saved.Values.size() == 9, "a save writes nine keys");
     Require(LoadSettings(saved) == loaded, "saved choices load back differently");
 }
 

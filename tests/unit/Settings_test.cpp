@@ -16,7 +16,7 @@ void PrintTo(const SettingsChoices& c, std::ostream* out)
 {
     *out << "{" << c.PreVolumeUp << ", " << c.VolumeUp << ", " << c.PreVolumeDown << ", "
          << c.VolumeDown << ", " << c.PreMute << ", " << c.Mute << " | " << c.StepUp << ", "
-         << c.StepDown << "}";
+         << c.StepDown << " | " << c.ShowLevel << "}";
 }
 
 namespace {
@@ -34,6 +34,7 @@ SettingsChoices DistinctChoices()
     c.Mute = 6;
     c.StepUp = 7;
     c.StepDown = 8;
+    c.ShowLevel = 0;
     return c;
 }
 
@@ -93,7 +94,8 @@ TEST(SettingsTest, LoadsEveryKeyIntoItsOwnChoice)
     store.Values = {{{"Hotkey", "PreVolumeUp"}, "1"},   {{"Hotkey", "VolumeUp"}, "2"},
                     {{"Hotkey", "PreVolumeDown"}, "3"}, {{"Hotkey", "VolumeDown"}, "0x4"},
                     {{"Hotkey", "PreMute"}, "$5"},      {{"Hotkey", "Mute"}, "6"},
-                    {{"Step", "StepUp"}, "7"},          {{"Step", "StepDown"}, "8"}};
+                    {{"Step", "StepUp"}, "7"},          {{"Step", "StepDown"}, "8"},
+                    {{"Display", "ShowLevel"}, "0"}};
     EXPECT_EQ(LoadSettings(store), DistinctChoices());
     EXPECT_TRUE(store.Writes.empty());
 }
@@ -133,7 +135,8 @@ TEST(SettingsTest, LoadKeepsEachListWithinItsSize)
     oneTooFar.Values = {{{"Hotkey", "PreVolumeUp"}, "7"},   {{"Hotkey", "VolumeUp"}, "59"},
                         {{"Hotkey", "PreVolumeDown"}, "7"}, {{"Hotkey", "VolumeDown"}, "59"},
                         {{"Hotkey", "PreMute"}, "7"},       {{"Hotkey", "Mute"}, "59"},
-                        {{"Step", "StepUp"}, "9"},          {{"Step", "StepDown"}, "9"}};
+                        {{"Step", "StepUp"}, "9"},          {{"Step", "StepDown"}, "9"},
+                        {{"Display", "ShowLevel"}, "2"}};
     EXPECT_EQ(LoadSettings(oneTooFar), SettingsChoices{});
 }
 
@@ -147,16 +150,16 @@ TEST(SettingsTest, LoadOfPartialFileMixesValuesAndDefaults)
     EXPECT_EQ(LoadSettings(store), expected);
 }
 
-TEST(SettingsTest, SaveWritesAllEightKeysInFileOrder)
+TEST(SettingsTest, SaveWritesEveryKeyInFileOrder)
 {
     MemoryIniStore store;
     SettingsChoices choices = DistinctChoices();
     choices.Mute = -1;  // a list left with no selection
     SaveSettings(store, choices);
-    const std::vector<std::string> expected = {"Hotkey/PreVolumeUp=1",   "Hotkey/VolumeUp=2",
-                                               "Hotkey/PreVolumeDown=3", "Hotkey/VolumeDown=4",
-                                               "Hotkey/PreMute=5",       "Hotkey/Mute=-1",
-                                               "Step/StepUp=7",          "Step/StepDown=8"};
+    const std::vector<std::string> expected = {
+        "Hotkey/PreVolumeUp=1", "Hotkey/VolumeUp=2", "Hotkey/PreVolumeDown=3",
+        "Hotkey/VolumeDown=4",  "Hotkey/PreMute=5",  "Hotkey/Mute=-1",
+        "Step/StepUp=7",        "Step/StepDown=8",   "Display/ShowLevel=0"};
     EXPECT_EQ(store.Writes, expected);
 
     // Read back, the unselected list falls back to its default.
@@ -165,13 +168,14 @@ TEST(SettingsTest, SaveWritesAllEightKeysInFileOrder)
     EXPECT_EQ(LoadSettings(store), reloaded);
 }
 
-TEST(SettingsTest, DefaultHotkeysLeavesTheSteps)
+TEST(SettingsTest, DefaultHotkeysLeavesTheStepsAndTheDisplay)
 {
     SettingsChoices choices = DistinctChoices();
     DefaultHotkeys(choices);
     SettingsChoices expected;
     expected.StepUp = 7;
     expected.StepDown = 8;
+    expected.ShowLevel = 0;
     EXPECT_EQ(choices, expected);
 }
 
@@ -195,8 +199,9 @@ TEST(SettingsTest, FirstStartWritesDefaultHotkeysAndCurrentSteps)
     SettingsChoices expected;
     expected.StepUp = 7;
     expected.StepDown = 8;
+    expected.ShowLevel = 0;
     EXPECT_EQ(choices, expected);
-    ASSERT_EQ(store.Writes.size(), 8u);
+    ASSERT_EQ(store.Writes.size(), 9u);
     EXPECT_EQ(LoadSettings(store), expected);
 }
 

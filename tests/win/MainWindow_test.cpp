@@ -1,6 +1,6 @@
 // The main window in process, with the real component beside the test
 // program: the first show, hiding, Exit, and the tray icon's return after
-// the shell restarts.
+// the shell restarts; the level display under a full-screen program.
 #include "app/Main.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/GlobeVar.h"
+#include "app/LevelDisplay.h"
 #include "app/Notifyicon.h"
 #include "app/formAbout.h"
 #include "hotkeys/HotkeyActions.h"
@@ -319,6 +320,44 @@ TEST(EditableList, TypedCharactersAreSwallowedAndEditsClearTheSelection)
     SetWindowTextA(info.hwndItem, "10");  // as a Delete key or a paste leaves it
     EXPECT_EQ(ItemIndex(list), -1);
     DestroyWindow(list);
+}
+
+int screenState = QUNS_ACCEPTS_NOTIFICATIONS;  // what the shell says of the screen
+int FakeNotificationState() { return screenState; }
+
+BOOL CALLBACK FindShownDisplay(HWND window, LPARAM found)
+{
+    char cls[64] = {};
+    GetClassNameA(window, cls, sizeof cls);
+    if (lstrcmpA(cls, TLevelDisplay::ClassName) == 0 && IsWindowVisible(window))
+        *reinterpret_cast<HWND*>(found) = window;
+    return TRUE;
+}
+
+HWND ShownDisplay()
+{
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), FindShownDisplay, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// A game in exclusive full screen or a presentation keeps the screen; a
+// borderless full-screen window (the shell says "busy") does not. Clicks
+// and the focus stay with the windows beneath.
+TEST(LevelDisplay, KeepsOffFullScreenProgramsAndTakesNoInput)
+{
+    TLevelDisplay display(FakeNotificationState);
+    for (int state : {QUNS_RUNNING_D3D_FULL_SCREEN, QUNS_PRESENTATION_MODE}) {
+        screenState = state;
+        display.Show("Master Volume", 39321, false);
+        EXPECT_EQ(ShownDisplay(), nullptr) << state;
+    }
+    screenState = QUNS_BUSY;
+    display.Show("Master Volume", 39321, false);
+    ASSERT_NE(ShownDisplay(), nullptr);
+    constexpr LONG_PTR apart =
+        WS_EX_LAYERED | WS_EX_TRANSPARENT | WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST;
+    EXPECT_EQ(GetWindowLongPtrA(ShownDisplay(), GWL_EXSTYLE) & apart, apart);
 }
 
 }  // namespace

@@ -1,0 +1,54 @@
+#pragma once
+// TLevelDisplay: the level shown on screen after each hotkey action: the
+// Channel's name over a level bar and the percent, or "Muted". It never
+// takes the focus or a click, stays out of the task bar and Alt+Tab, and
+// hides by itself soon after the last action. While hidden it keeps no
+// timer; its window and picture are made once and reused.
+#include <windows.h>
+
+#include <string>
+
+#include "app/WinUi.h"
+
+class TLevelDisplay {
+public:
+    static constexpr const char* ClassName = "TLevelDisplay";
+
+    // What SHQueryUserNotificationState says of the screen (a QUNS_ value).
+    using NotificationStateQuery = int (*)();
+    static int SystemNotificationState();
+
+    explicit TLevelDisplay(NotificationStateQuery query = SystemNotificationState);
+    ~TLevelDisplay();
+    TLevelDisplay(const TLevelDisplay&) = delete;
+    TLevelDisplay& operator=(const TLevelDisplay&) = delete;
+
+    // Shows the level of `channel` at slider `position`, or "Muted", and
+    // keeps it up a while longer; a display already up changes in place.
+    // Nothing shows while a full-screen game or a presentation has the
+    // screen. The window's text is what it shows.
+    void Show(const std::string& channel, int position, bool muted);
+
+private:
+    template <typename Form>
+    friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+
+    bool Create();
+    void Place();
+    void MakePicture();
+    void Draw(const std::string& name, const std::string& level, int position, bool muted);
+    void Present(HDC picture, BYTE opacity);
+    void Fade();
+    void Hide();
+
+    NotificationStateQuery query_;
+    HWND Handle = nullptr;
+    Bitmap picture_;
+    DWORD* pixels_ = nullptr;  // picture_'s own
+    Font font_;
+    UINT dpi_ = 0;  // the scale picture_ and font_ are made for
+    SIZE size_{};
+    POINT at_{};
+    int fadeStep_ = 0;
+};
