@@ -283,8 +283,11 @@ void TfrmMain::btnExitClick()
 
 void TfrmMain::HideToTray() { ShowWindow(Handle, SW_HIDE); }
 
+// Outputs may have come or gone and the volume changed elsewhere while the
+// window was hidden: it shows them as they are now.
 void TfrmMain::ShowFromTray()
 {
+    Guarded([this] { Volume->Refresh(); });
     CenterOnScreen(Handle);
     ShowWindow(Handle, SW_SHOWNORMAL);
     SetForegroundWindow(Handle);

@@ -7,6 +7,7 @@
 
 class WinmmBackend final : public MixerBackend {
 public:
+    using MixerBackend::MixerBackend;
     const wchar_t* Name() const override { return L"winmm"; }
     int DeviceCount() override;
     int DefaultDevice() override;

@@ -148,8 +148,8 @@ TEST_F(CoreAudioBackendTest, AnOutputThatGoesAwayFailsItsOwnLineOnly)
     EXPECT_EQ(100, device_->Volume(DefaultLine));
 
     // Plugged in again, the headset's line works again, also where it went
-    // and came back between two accesses; a new output waits for the next
-    // start.
+    // and came back between two accesses; a new output waits for the device
+    // to be opened again.
     audio_->endpoints[Usb].state = DEVICE_STATE_ACTIVE;
     audio_->endpoints[Usb].connections++;
     device_->SetVolume(UsbLine, 300);
@@ -162,10 +162,12 @@ TEST_F(CoreAudioBackendTest, AnOutputThatGoesAwayFailsItsOwnLineOnly)
     EXPECT_EQ(L"Bluetooth Speaker", next->LineName(1));
     EXPECT_EQ(L"HDMI Output", next->LineName(2));
 
+    // With no output left the default line stays listed, failing until one comes.
     for (FakeEndpoint& e : audio_->endpoints)
         e.state = DEVICE_STATE_NOTPRESENT;
-    EXPECT_FALSE(device_->Valid());
-    EXPECT_FALSE(device_->LineValid(DefaultLine));
+    EXPECT_TRUE(device_->Valid());
+    EXPECT_TRUE(device_->LineValid(DefaultLine));
+    EXPECT_MIXER_ERROR(NotFound, "There is no default output now.", device_->Volume(DefaultLine));
 }
 
 TEST_F(CoreAudioBackendTest, AnEndpointWithoutUsableVolumeIsNotValid)
@@ -218,13 +220,17 @@ TEST_F(CoreAudioBackendTest, AWriteTheEndpointIgnoresIsNotShownAsDone)
     EXPECT_EQ(0, device_->Volume(HdmiLine));
 }
 
-ComPtr<IDispatch> ComponentOver(std::shared_ptr<FakeCoreAudio> audio)
+ComPtr<IDispatch> ComponentOver(std::unique_ptr<MixerBackend> backend)
 {
     ComPtr<IDispatch> dispatch;
-    EXPECT_EQ(S_OK,
-              CreateAudioMixer(std::make_unique<CoreAudioBackend>(MakeFakeEnumerator(audio)),
-                               IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf())));
+    EXPECT_EQ(S_OK, CreateAudioMixer(std::move(backend), IID_IDispatch,
+                                     reinterpret_cast<void**>(dispatch.GetAddressOf())));
     return dispatch;
+}
+
+ComPtr<IDispatch> ComponentOver(std::shared_ptr<FakeCoreAudio> audio)
+{
+    return ComponentOver(std::make_unique<CoreAudioBackend>(MakeFakeEnumerator(audio)));
 }
 
 TEST(CoreAudioThroughTheComponent, EveryVolumeWrittenReadsBackTheSame)
@@ -271,7 +277,7 @@ TEST(CoreAudioThroughTheComponent, TarnmixerListShowsTheOutputs)
     audio->endpoints[Speakers].level = 0.25f;
     const char* footnote = "Line 0 follows the output Windows plays to by default, at every use;\n"
                            "each other line stays on its own output. An output connected later\n"
-                           "is listed at the next start.\n";
+                           "is listed when the device is selected again.\n";
     EXPECT_EQ(
         std::string(
             "Backend: Core Audio\n"
@@ -284,13 +290,17 @@ TEST(CoreAudioThroughTheComponent, TarnmixerListShowsTheOutputs)
             footnote,
         ListMixer(ComponentOver(audio).Get()));
 
-    // No output at all: the one device is not usable and has no lines.
-    EXPECT_EQ(std::string("Backend: Core Audio\n"
+    // No output at all: the default line is there and says why it fails.
+    const std::string noOutput = "error: There is no default output now.";
+    EXPECT_EQ(std::string("Backend: Core Audio: no output yet; line 0 reaches the first one "
+                          "connected\n"
                           "Devices: 1 (* = selected at start)\n"
-                          "* Device 0: not valid\n"
-                          "      (no lines)\n") +
-                  footnote,
-              ListMixer(ComponentOver(std::make_shared<FakeCoreAudio>()).Get()));
+                          "* Device 0: valid\n"
+                          "    * Line 0: valid, \"Default output\", volume ") +
+                  noOutput + ", mute " + noOutput + "\n" + footnote,
+              ListMixer(ComponentOver(ChooseMixerBackend(
+                                          MakeFakeEnumerator(std::make_shared<FakeCoreAudio>())))
+                            .Get()));
 }
 
 TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
@@ -313,12 +323,44 @@ TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
     audio->endpoints[Usb].activateResult = E_NOINTERFACE;
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
 
-    // No endpoint at all, or no Core Audio.
+    EXPECT_EQ(std::wstring(L"Core Audio cannot set the volume here"),
+              ChooseMixerBackend(MakeFakeEnumerator(audio))->Reason());
+
+    // No output yet: nothing tells against Core Audio. No Core Audio: winmm.
     EXPECT_EQ(
-        L"winmm",
+        L"Core Audio",
         std::wstring(
             ChooseMixerBackend(MakeFakeEnumerator(std::make_shared<FakeCoreAudio>()))->Name()));
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(nullptr)->Name()));
+}
+
+TEST(BackendChoice, WithNoOutputAtStartTheFirstOneThatComesIsReached)
+{
+    ComApartment apartment;
+    auto audio = std::make_shared<FakeCoreAudio>();
+    ComPtr<IDispatch> dispatch = ComponentOver(ChooseMixerBackend(MakeFakeEnumerator(audio)));
+    Dispatcher mixer(dispatch.Get());
+    EXPECT_EQ(L"Core Audio", mixer.GetString(Id::BackendName));
+    EXPECT_TRUE(mixer.GetBool(Id::devOutputValid));
+    ASSERT_EQ(1, mixer.GetLong(Id::srcOutputCount));
+    EXPECT_TRUE(mixer.GetBool(Id::srcOutputValid));
+    EXPECT_EQ(L"Default output", mixer.GetString(Id::srcOutputName));
+    CallResult r;
+    mixer.PutLong(Id::srcVolume, 5, r);
+    EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
+    EXPECT_EQ(NotFound, r.scode);
+    EXPECT_EQ(L"There is no default output now.", r.description);
+
+    // A headset connects and becomes the default: the next write reaches it,
+    // and selecting the device again lists it.
+    audio->endpoints.push_back(Endpoint(L"{bt}", L"Headset"));
+    ASSERT_EQ(S_OK, mixer.PutLong(Id::srcVolume, 1000));
+    EXPECT_FLOAT_EQ(VolumeToScalar(1000), audio->endpoints[0].level);
+    EXPECT_EQ(1000, mixer.GetLong(Id::srcVolume));
+    ASSERT_EQ(S_OK, mixer.PutLong(Id::devOutput, 0));
+    ASSERT_EQ(2, mixer.GetLong(Id::srcOutputCount));
+    ASSERT_EQ(S_OK, mixer.PutLong(Id::srcOutput, 1));
+    EXPECT_EQ(L"Headset", mixer.GetString(Id::srcOutputName));
 }
 
 }  // namespace

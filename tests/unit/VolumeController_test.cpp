@@ -25,6 +25,7 @@ public:
     int16_t device = 0;
     int16_t line = 0;
     std::vector<std::string> log;
+    bool readsFail = false;  // as a component with no output to read from
 
     bool devOutputValid() override { return note("get devOutputValid"), deviceValid.at(device); }
     bool srcOutputValid() override { return note("get srcOutputValid"), current().valid; }
@@ -48,12 +49,12 @@ public:
         return note("get srcOutputCount"), static_cast<int16_t>(lines[device].size());
     }
     std::string srcOutputName() override { return note("get srcOutputName"), current().name; }
-    int32_t srcVolume() override { return note("get srcVolume"), current().volume; }
+    int32_t srcVolume() override { return note("get srcVolume"), read().volume; }
     void setSrcVolume(int32_t v) override
     {
         note("put srcVolume " + std::to_string(v)), current().volume = v;
     }
-    bool srcMute() override { return note("get srcMute"), current().mute; }
+    bool srcMute() override { return note("get srcMute"), read().mute; }
     void setSrcMute(bool v) override
     {
         note(std::string("put srcMute ") + (v ? "1" : "0")), current().mute = v;
@@ -66,6 +67,11 @@ public:
         return line < static_cast<int>(own.size()) ? own[line] : spare;
     }
     Line spare;
+    Line& read()
+    {
+        if (readsFail) throw TextError("There is no default output now.");
+        return current();
+    }
 
 private:
     void note(const std::string& what) { log.push_back(what); }
@@ -215,14 +221,15 @@ TEST_F(VolumeControllerTest, HotkeyStepsMoveTheSliderAndWriteOnlyRealChanges)
     controller.HotkeyAction(0, 0);
     EXPECT_EQ(controls.position, 65535);
     mixer.log.clear();
-    controller.HotkeyAction(0, 0);  // already at full: nothing written
-    EXPECT_TRUE(mixer.log.empty());
+    controller.HotkeyAction(0, 0);  // already at full: read, nothing written
+    EXPECT_EQ(mixer.log, Log{"get srcVolume"});
+    mixer.log.clear();
 
     controls.position = 3000;
     controller.SliderScrolled();
     controller.HotkeyAction(1, 0);  // down 10 % clamps at 0
     EXPECT_EQ(controls.position, 0);
-    EXPECT_EQ(mixer.log, (Log{"put srcVolume 3000", "put srcVolume 0"}));
+    EXPECT_EQ(mixer.log, (Log{"put srcVolume 3000", "get srcVolume", "put srcVolume 0"}));
 }
 
 TEST_F(VolumeControllerTest, StepSizesComeFromTheVisibleText)
@@ -269,7 +276,7 @@ TEST_F(VolumeControllerTest, MuteActionTogglesThroughTheClickHandler)
     EXPECT_EQ(controls.position, 100);
     controller.HotkeyAction(0, 1);
     EXPECT_FALSE(controls.muted);
-    EXPECT_EQ(mixer.log, (Log{"put srcMute 1", "put srcMute 0"}));
+    EXPECT_EQ(mixer.log, (Log{"get srcMute", "put srcMute 1", "get srcMute", "put srcMute 0"}));
     EXPECT_EQ(controls.trayUpdates, 2);
 }
 
@@ -285,12 +292,80 @@ TEST_F(VolumeControllerTest, UserChangesReachTheComponent)
     EXPECT_EQ(mixer.log, (Log{"put srcVolume 40000", "put srcMute 1"}));
 }
 
+int32_t Units(int percent) { return static_cast<int32_t>(StepUnits(percent)); }
+
+// Another volume control, or Windows moving the default output, changes the
+// line between two hotkey presses: each press starts from what the line has.
+TEST_F(VolumeControllerTest, HotkeysStartFromTheLinesStateNow)
+{
+    UseLines({{"Default output", true, Units(70), false}});
+    ListLines();
+    Line& line = mixer.lines[0][0];
+    line.volume = Units(20);  // set elsewhere
+    controller.HotkeyAction(0, 0);
+    EXPECT_EQ(controls.position, Units(20) + Units(10));
+    line.mute = true;
+    controller.HotkeyAction(0, 1);
+    EXPECT_FALSE(controls.muted);
+    EXPECT_EQ(mixer.log, (Log{"get srcVolume", "put srcVolume " + std::to_string(controls.position),
+                              "get srcMute", "put srcMute 0"}));
+    EXPECT_EQ(controls.trayUpdates, 2);  // muted as read, then unmuted
+
+    line = {"Default output", true, Units(50), true};  // headphones made the default
+    controller.HotkeyAction(1, 0);
+    EXPECT_EQ(line.volume, Units(50) - Units(10));
+    controller.HotkeyAction(0, 1);
+    EXPECT_FALSE(line.mute);
+
+    // Unreadable (no output now): the step goes from what the controls show.
+    mixer.readsFail = true;
+    controller.HotkeyAction(0, 0);
+    controller.HotkeyAction(0, 1);
+    EXPECT_EQ(line.volume, Units(50));
+    EXPECT_TRUE(line.mute);
+}
+
+TEST_F(VolumeControllerTest, RefreshKeepsTheChosenEntryAndShowsItsState)
+{
+    UseLines({{"Default output", true, 100}, {"Speakers", true, 200}});
+    ListLines();
+    controls.selected = 1;
+    controller.comboxSourceChange();
+    UseLines(
+        {{"Default output", true, 100}, {"Headset", true, 300}, {"Speakers", true, 900, true}});
+    mixer.log.clear();
+    controller.Refresh();
+    EXPECT_EQ(controls.channels,
+              (std::vector<std::string>{"Default output", "Headset", "Speakers"}));
+    EXPECT_EQ(controls.selected, 2);
+    EXPECT_EQ(mixer.line, 2);
+    EXPECT_EQ(controls.position, 900);
+    EXPECT_TRUE(controls.muted);
+    // The device is selected again, so that the component reads its lines
+    // afresh; the state read is shown, not written back.
+    EXPECT_EQ(Log(mixer.log.begin(), mixer.log.begin() + 2),
+              (Log{"get devOutput", "put devOutput 0"}));
+    EXPECT_EQ(Log(mixer.log.end() - 3, mixer.log.end()),
+              (Log{"put srcOutput 2", "get srcVolume", "get srcMute"}));
+
+    // Its output gone, the first entry is chosen; two lines of one name keep
+    // the one chosen.
+    UseLines({{"Default output", true, 100}, {"Master", true, 1}, {"Master", true, 2}});
+    controller.Refresh();
+    EXPECT_EQ(controls.selected, 0);
+    controls.selected = 2;
+    controller.Refresh();
+    EXPECT_EQ(controls.selected, 2);
+    EXPECT_EQ(controls.position, 2);
+}
+
 TEST(VolumeControllerWithoutComponent, ControlsStillWork)
 {
     FakeControls controls;
     VolumeController controller(controls, nullptr);
     controller.SelectDevice();
     controller.RefreshLineList();
+    controller.Refresh();
     controller.HotkeyAction(0, 0);
     EXPECT_EQ(controls.position, 6553);
     controller.HotkeyAction(0, 1);
