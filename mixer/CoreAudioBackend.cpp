@@ -104,19 +104,11 @@ std::vector<Output> ListOutputs(IMMDeviceEnumerator* enumerator)
     return outputs;
 }
 
-// What the device keeps of one endpoint it has reached, by endpoint id. The
-// volume control is activated once and kept: Wine 8 keeps the mute state in
-// the control object, so a fresh one would read it back as off. The default
-// line and an output's own line share this when they reach the same endpoint.
-struct EndpointControl {
-    ComPtr<IAudioEndpointVolume> volume;
-    VolumeMemo memo;
-};
-
 class OutputsDevice final : public MixerDevice {
 public:
-    explicit OutputsDevice(ComPtr<IMMDeviceEnumerator> enumerator)
-        : enumerator_(std::move(enumerator)), outputs_(ListOutputs(enumerator_.Get()))
+    OutputsDevice(ComPtr<IMMDeviceEnumerator> enumerator, EndpointControls& endpoints)
+        : enumerator_(std::move(enumerator)), outputs_(ListOutputs(enumerator_.Get())),
+          endpoints_(endpoints)
     {
     }
 
@@ -254,7 +246,7 @@ private:
 
     ComPtr<IMMDeviceEnumerator> enumerator_;
     std::vector<Output> outputs_;
-    std::map<std::wstring, EndpointControl> endpoints_;
+    EndpointControls& endpoints_;  // the backend's, kept when the device is opened again
     std::wstring lastReached_;
 };
 
@@ -267,7 +259,7 @@ CoreAudioBackend::CoreAudioBackend(ComPtr<IMMDeviceEnumerator> enumerator, const
 
 std::unique_ptr<MixerDevice> CoreAudioBackend::OpenDevice(int)
 {
-    return std::make_unique<OutputsDevice>(enumerator_);
+    return std::make_unique<OutputsDevice>(enumerator_, endpoints_);
 }
 
 namespace {

@@ -6,13 +6,28 @@
 // the device was opened, by friendly name. An output that goes away leaves
 // its line failing with an error; one that comes is listed the next time the
 // device is opened.
+#include <endpointvolume.h>
 #include <mmdeviceapi.h>
 #include <wrl/client.h>
 
+#include <map>
+
 #include "MixerBackend.h"
+#include "VolumeScale.h"
 
 constexpr const wchar_t* CoreAudioBackendName = L"Core Audio";
 constexpr const wchar_t* DefaultOutputName = L"Default output";
+
+// What the backend keeps of one endpoint it has reached, by endpoint id. The
+// volume control is activated once and kept: Wine 8 keeps the mute state in
+// the control object, so a fresh one would read it back as off. The default
+// line and an output's own line share this when they reach the same endpoint,
+// and it outlives the device, which is opened again to list new outputs.
+struct EndpointControl {
+    Microsoft::WRL::ComPtr<IAudioEndpointVolume> volume;
+    VolumeMemo memo;
+};
+using EndpointControls = std::map<std::wstring, EndpointControl>;
 
 class CoreAudioBackend final : public MixerBackend {
 public:
@@ -26,6 +41,7 @@ public:
 
 private:
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;
+    EndpointControls endpoints_;
 };
 
 // True if there is an output to probe: a default or an active render endpoint.

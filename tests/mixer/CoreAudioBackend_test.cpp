@@ -206,6 +206,7 @@ TEST_F(CoreAudioBackendTest, ACoarseEndpointStillGivesTheWrittenVolumeBack)
     EXPECT_EQ(12345, device_->Volume(HdmiLine));
     audio_->preferred = Hdmi;  // the same endpoint through the default line
     EXPECT_EQ(12345, device_->Volume(DefaultLine));
+    EXPECT_EQ(12345, backend_.OpenDevice(0)->Volume(HdmiLine));  // opened again to list outputs
     // Changed elsewhere: the endpoint's own value is shown.
     e.level = 0.25f;
     EXPECT_EQ(16384, device_->Volume(HdmiLine));
