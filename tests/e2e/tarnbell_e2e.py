@@ -650,11 +650,10 @@ class VolumeControls(E2ETest):
         app.exit()
 
     def test_each_step_and_each_show_read_the_line_again(self):
-        """The second line reports the same volume whatever is written to it
-        (see above), as a line whose volume another program sets back at
-        once: each step starts from what the line reports, and showing the
-        window again shows that and keeps the chosen entry, though both
-        entries are named "Master Volume"."""
+        """The second line keeps no value (see above), like a line another
+        program sets back at once: each step starts from what it reports, and
+        showing the window reads it again and keeps the chosen entry (both
+        entries are named "Master Volume")."""
         app = self.launch().wait_ready()
         app.show_from_tray()
         lines = mixer_lines()
@@ -662,8 +661,7 @@ class VolumeControls(E2ETest):
         app.wait_until(lambda: app.slider() == lines[1], f"the second line's volume {lines[1]}")
         key, change = (VK_ADD, STEP) if lines[1] < 65535 - 2 * STEP else (VK_SUBTRACT, -STEP)
         muted = app.muted()
-        # actions are handled in the order pressed: the mute toggle shows
-        # that both steps have been handled
+        # actions are handled in order: the mute toggle follows both steps
         app.driver("press", key, "--", "press", key, "--", "press", VK_MULTIPLY)
         app.wait_until(lambda: app.muted() != muted, "the mute hotkey after two steps")
         self.assertEqual(app.slider(), lines[1] + change, "the second step went from the line's volume")
