@@ -324,7 +324,6 @@ TEST_F(VolumeControllerTest, RefreshKeepsTheChosenEntryAndShowsItsState)
     controls.selected = 1;
     UseLines({{"Default output", true, 100}, {"Headset"}, {"Speakers", true, 900, true}});
     controller.Refresh();
-    EXPECT_EQ(controls.channels.size(), 3u);
     EXPECT_EQ(controls.selected, 2);
     EXPECT_EQ(controls.position, 900);
     EXPECT_TRUE(controls.muted);
