@@ -345,8 +345,11 @@ void TfrmMain::btnExitClick()
 
 void TfrmMain::HideToTray() { ShowWindow(Handle, SW_HIDE); }
 
+// Outputs may have come or gone and the volume changed elsewhere while the
+// window was hidden: it shows them as they are now.
 void TfrmMain::ShowFromTray()
 {
+    Guarded([this] { Volume->Refresh(); });
     // Centring may carry the window onto a monitor of another scale, where
     // it takes another size: it is centred again at that size.
     CenterOnScreen(Handle);

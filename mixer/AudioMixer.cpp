@@ -31,6 +31,7 @@ constexpr Property Properties[] = {
     {Id::srcVolume, L"srcVolume", VT_I4, true, true},
     {Id::srcMute, L"srcMute", VT_BOOL, true, true},
     {Id::BackendName, L"BackendName", VT_BSTR, true, false},
+    {Id::BackendReason, L"BackendReason", VT_BSTR, true, false},
 };
 
 const Property* FindProperty(DISPID id)
@@ -240,6 +241,7 @@ private:
         case Id::devOutputMax: return Short(backend_->DeviceCount() - 1);
         case Id::srcOutputCount: return Short(LineCount());
         case Id::BackendName: return String(backend_->Name());
+        case Id::BackendReason: return String(backend_->Reason());
         }
         // The rest are the selected line's.
         const LineRef selected = Selected();

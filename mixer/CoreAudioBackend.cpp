@@ -104,37 +104,22 @@ std::vector<Output> ListOutputs(IMMDeviceEnumerator* enumerator)
     return outputs;
 }
 
-// What the device keeps of one endpoint it has reached, by endpoint id. The
-// volume control is activated once and kept: Wine 8 keeps the mute state in
-// the control object, so a fresh one would read it back as off. The default
-// line and an output's own line share this when they reach the same endpoint.
-struct EndpointControl {
-    ComPtr<IAudioEndpointVolume> volume;
-    VolumeMemo memo;
-};
-
 class OutputsDevice final : public MixerDevice {
 public:
-    explicit OutputsDevice(ComPtr<IMMDeviceEnumerator> enumerator)
-        : enumerator_(std::move(enumerator)), outputs_(ListOutputs(enumerator_.Get()))
+    OutputsDevice(ComPtr<IMMDeviceEnumerator> enumerator, EndpointControls& endpoints)
+        : enumerator_(std::move(enumerator)), outputs_(ListOutputs(enumerator_.Get())),
+          endpoints_(endpoints)
     {
     }
 
-    // Usable while any output is there; a device opened with none has no lines.
-    bool Valid() const override
-    {
-        ComPtr<IMMDeviceCollection> endpoints = ActiveEndpoints(enumerator_.Get());
-        UINT count = 0;
-        return endpoints && SUCCEEDED(endpoints->GetCount(&count)) && count > 0;
-    }
+    // Usable also with no output: its default line reaches the first that comes.
+    bool Valid() const override { return true; }
 
-    int LineCount() const override
-    {
-        return outputs_.empty() ? 0 : static_cast<int>(outputs_.size()) + 1;
-    }
+    int LineCount() const override { return static_cast<int>(outputs_.size()) + 1; }
 
     bool LineValid(int line) const override
     {
+        if (line == 0) return true;  // the user's choice while outputs come and go
         ComPtr<IMMDevice> device;
         ComPtr<IAudioEndpointVolume> volume;
         const char* why = nullptr;
@@ -261,29 +246,46 @@ private:
 
     ComPtr<IMMDeviceEnumerator> enumerator_;
     std::vector<Output> outputs_;
-    std::map<std::wstring, EndpointControl> endpoints_;
+    EndpointControls& endpoints_;  // the backend's, kept when the device is opened again
     std::wstring lastReached_;
 };
 
 }  // namespace
 
-CoreAudioBackend::CoreAudioBackend(ComPtr<IMMDeviceEnumerator> enumerator)
-    : enumerator_(std::move(enumerator))
+CoreAudioBackend::CoreAudioBackend(ComPtr<IMMDeviceEnumerator> enumerator, const wchar_t* reason)
+    : MixerBackend(reason), enumerator_(std::move(enumerator))
 {
 }
 
 std::unique_ptr<MixerDevice> CoreAudioBackend::OpenDevice(int)
 {
-    return std::make_unique<OutputsDevice>(enumerator_);
+    return std::make_unique<OutputsDevice>(enumerator_, endpoints_);
+}
+
+namespace {
+
+// The output the probe writes to: the default, else the first active one.
+ComPtr<IMMDevice> ProbedOutput(IMMDeviceEnumerator* enumerator)
+{
+    ComPtr<IMMDevice> device;
+    if (SUCCEEDED(enumerator->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device)))
+        return device;
+    ComPtr<IMMDeviceCollection> endpoints = ActiveEndpoints(enumerator);
+    if (!endpoints || FAILED(endpoints->Item(0, &device))) return nullptr;
+    return device;
+}
+
+}  // namespace
+
+bool CoreAudioHasOutput(IMMDeviceEnumerator* enumerator)
+{
+    return ProbedOutput(enumerator) != nullptr;
 }
 
 bool CoreAudioCanSetVolume(IMMDeviceEnumerator* enumerator)
 {
-    ComPtr<IMMDevice> device;
-    if (FAILED(enumerator->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device))) {
-        ComPtr<IMMDeviceCollection> endpoints = ActiveEndpoints(enumerator);
-        if (!endpoints || FAILED(endpoints->Item(0, &device))) return false;
-    }
+    ComPtr<IMMDevice> device = ProbedOutput(enumerator);
+    if (!device) return false;
     ComPtr<IAudioEndpointVolume> volume;
     float level = 0;
     return SUCCEEDED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,

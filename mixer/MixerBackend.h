@@ -39,16 +39,22 @@ public:
 
 class MixerBackend {
 public:
+    explicit MixerBackend(const wchar_t* reason = L"") : reason_(reason) {}
     virtual ~MixerBackend() = default;
     virtual const wchar_t* Name() const = 0;
+    // Why the component drives this backend on this system.
+    const wchar_t* Reason() const { return reason_; }
     virtual int DeviceCount() = 0;
     // Index of the system's preferred output device (0 when it has none).
     virtual int DefaultDevice() = 0;
     // Never fails for a device that exists but cannot be used: such a device
     // comes back with Valid() false. index is within 0..DeviceCount()-1.
     virtual std::unique_ptr<MixerDevice> OpenDevice(int index) = 0;
+
+private:
+    const wchar_t* reason_;
 };
 
-// The backend this system can drive: Core Audio where it can set the
-// endpoint volume, else the winmm mixer.
+// The backend this system can drive: Core Audio where it exists, unless it
+// cannot set an output's volume; else the winmm mixer.
 std::unique_ptr<MixerBackend> CreateMixerBackend();

@@ -105,7 +105,8 @@ std::string ListMixer(IDispatch* dispatch)
     const int start = Number(mixer, Id::devOutput, -1);
     const int last = Number(mixer, Id::devOutputMax, -1);
     const std::string backend = Shown(mixer, Id::BackendName);
-    std::string out = "Backend: " + backend + "\n";
+    const std::string reason = Shown(mixer, Id::BackendReason);
+    std::string out = "Backend: " + backend + (reason.empty() ? "" : ": " + reason) + "\n";
     out += "Devices: " + std::to_string(last + 1) + " (* = selected at start)\n";
     for (int device = 0; device <= last; ++device) {
         const std::string number = std::to_string(device);
@@ -121,6 +122,6 @@ std::string ListMixer(IDispatch* dispatch)
     if (backend == Narrow(CoreAudioBackendName))
         out += "Line 0 follows the output Windows plays to by default, at every use;\n"
                "each other line stays on its own output. An output connected later\n"
-               "is listed at the next start.\n";
+               "is listed when the device is selected again.\n";
     return out;
 }

@@ -20,7 +20,7 @@ constexpr long devOutputValid = 22;  // VT_BOOL, read
 constexpr long srcOutputValid = 23;  // VT_BOOL, read
 constexpr long TimerInterval = 26;   // VT_I2, write (accepted, no effect)
 constexpr long TimerEnabled = 27;    // VT_BOOL, write (accepted, no effect)
-constexpr long devOutput = 28;       // VT_I2, read/write
+constexpr long devOutput = 28;       // VT_I2, read/write; a write reads the lines afresh
 constexpr long devOutputMax = 29;    // VT_I2, read
 constexpr long srcOutput = 34;       // VT_I2, write
 constexpr long srcOutputCount = 35;  // VT_I2, read
@@ -28,6 +28,7 @@ constexpr long srcOutputName = 36;   // VT_BSTR, read
 constexpr long srcVolume = 38;       // VT_I4, read/write, 0..FullVolume
 constexpr long srcMute = 39;         // VT_BOOL, read/write
 constexpr long BackendName = 100;    // VT_BSTR, read: "Core Audio" or "winmm"
+constexpr long BackendReason = 101;  // VT_BSTR, read: why the component drives it here
 }  // namespace TarnMixerDispid
 
 #ifdef _WIN32

@@ -32,25 +32,15 @@ struct Line {
     std::wstring name;
     Control volume;
     Control mute;
-    VolumeMemo memo;
 };
 
 class WinmmDevice final : public MixerDevice {
 public:
-    explicit WinmmDevice(UINT id) : mixer_(reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(id)))
+    WinmmDevice(UINT id, std::vector<VolumeMemo>& memos)
+        : mixer_(reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(id))), memos_(memos)
     {
-        MIXERLINEW speakers{};
-        speakers.cbStruct = sizeof speakers;
-        speakers.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
-        if (GetLine(speakers, MIXER_GETLINEINFOF_COMPONENTTYPE) != MMSYSERR_NOERROR) return;
-        AddLine(speakers);
-        for (DWORD s = 0; s < speakers.cConnections; ++s) {
-            MIXERLINEW source{};
-            source.cbStruct = sizeof source;
-            source.dwDestination = speakers.dwDestination;
-            source.dwSource = s;
-            if (GetLine(source, MIXER_GETLINEINFOF_SOURCE) == MMSYSERR_NOERROR) AddLine(source);
-        }
+        ReadLines();
+        if (memos_.size() < lines_.size()) memos_.resize(lines_.size());
     }
 
     bool Valid() const override { return !lines_.empty() && lines_.front().volume.present; }
@@ -62,7 +52,8 @@ public:
     {
         Line& l = lines_[line];
         const DWORD value = ReadVolume(VolumeControl(l));
-        return l.memo.Read(value, VolumeFromControl(value, l.volume.minimum, l.volume.maximum));
+        return memos_[line].Read(value,
+                                 VolumeFromControl(value, l.volume.minimum, l.volume.maximum));
     }
 
     void SetVolume(int line, uint16_t value) override
@@ -74,8 +65,8 @@ public:
             channel.dwValue = VolumeToControl(value, c.minimum, c.maximum);
         Check(Details(c, channels, false), "Setting the line volume failed");
         const DWORD kept = ReadVolume(c);
-        l.memo.Wrote(value, kept, VolumeFromControl(kept, c.minimum, c.maximum),
-                     ControlStep(c.minimum, c.maximum));
+        memos_[line].Wrote(value, kept, VolumeFromControl(kept, c.minimum, c.maximum),
+                           ControlStep(c.minimum, c.maximum));
     }
 
     bool Mute(int line) override
@@ -99,6 +90,23 @@ public:
     }
 
 private:
+    // The speakers destination, then its source lines.
+    void ReadLines()
+    {
+        MIXERLINEW speakers{};
+        speakers.cbStruct = sizeof speakers;
+        speakers.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS;
+        if (GetLine(speakers, MIXER_GETLINEINFOF_COMPONENTTYPE) != MMSYSERR_NOERROR) return;
+        AddLine(speakers);
+        for (DWORD s = 0; s < speakers.cConnections; ++s) {
+            MIXERLINEW source{};
+            source.cbStruct = sizeof source;
+            source.dwDestination = speakers.dwDestination;
+            source.dwSource = s;
+            if (GetLine(source, MIXER_GETLINEINFOF_SOURCE) == MMSYSERR_NOERROR) AddLine(source);
+        }
+    }
+
     MMRESULT GetLine(MIXERLINEW& line, DWORD how)
     {
         return mixerGetLineInfoW(mixer_, &line, MIXER_OBJECTF_MIXER | how);
@@ -173,6 +181,7 @@ private:
 
     HMIXEROBJ mixer_;
     std::vector<Line> lines_;
+    std::vector<VolumeMemo>& memos_;  // the backend's, kept when the device is opened again
 };
 
 }  // namespace
@@ -205,5 +214,5 @@ int WinmmBackend::DefaultDevice()
 
 std::unique_ptr<MixerDevice> WinmmBackend::OpenDevice(int index)
 {
-    return std::make_unique<WinmmDevice>(static_cast<UINT>(index));
+    return std::make_unique<WinmmDevice>(static_cast<UINT>(index), memos_[index]);
 }

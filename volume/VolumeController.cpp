@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
 
 #include "common/TextError.h"
 
@@ -11,6 +12,17 @@ namespace {
 
 // The component's line index property is 16 bits wide.
 int16_t Low16(int32_t value) { return static_cast<int16_t>(static_cast<uint16_t>(value & 0xFFFF)); }
+
+// A read of the component, or nothing where it fails (no output now, say).
+template <class Read>
+auto Attempt(Read read) -> std::optional<decltype(read())>
+{
+    try {
+        return read();
+    } catch (const TextError&) {
+        return std::nullopt;
+    }
+}
 
 }  // namespace
 
@@ -57,23 +69,57 @@ void VolumeController::SelectDevice()
 
 void VolumeController::RefreshLineList()
 {
+    if (!ListLines()) return;
+    controls_.SelectChannel(0);
+    ShowLine(0);
+}
+
+void VolumeController::Refresh()
+{
     if (!mixer_) return;
+    const int kept = controls_.SelectedChannel();
+    const bool listed = kept >= 0 && kept < static_cast<int>(channelNames_.size());
+    const std::string name = listed ? channelNames_[kept] : std::string();
+    mixer_->setDevOutput(mixer_->devOutput());  // the component reads its lines afresh
+    if (!ListLines()) return;
+    const int index = EntryToKeep(listed ? kept : -1, name);
+    controls_.SelectChannel(index);
+    mixer_->setSrcOutput(Low16(lineIndexes_[index]));
+    ReadLevel();
+    ReadMute();
+}
+
+// Fills the Channel list with the device's listed lines; false when it has
+// no entry to select. A device without lines leaves the list as it was; one
+// whose lines are all unlisted leaves it empty.
+bool VolumeController::ListLines()
+{
+    if (!mixer_) return false;
     int count = mixer_->srcOutputCount();
-    if (count < 1) return;
+    if (count < 1) return false;
     controls_.ClearChannels();
     lineIndexes_.clear();
+    channelNames_.clear();
     for (int i = 0; i < count; ++i) {
         mixer_->setSrcOutput(static_cast<int16_t>(i));
         if (mixer_->srcOutputValid()) {
-            controls_.AddChannel(mixer_->srcOutputName());
+            channelNames_.push_back(mixer_->srcOutputName());
+            controls_.AddChannel(channelNames_.back());
             lineIndexes_.push_back(i);
         }
     }
-    // A device whose lines are all unlisted leaves the list empty and
-    // selects nothing.
-    if (lineIndexes_.empty()) return;
-    controls_.SelectChannel(0);
-    ShowLine(0);
+    return !lineIndexes_.empty();
+}
+
+// After the list was read again: the same entry if it still has the name,
+// else the first entry of that name (two lines may share one), else the first.
+int VolumeController::EntryToKeep(int index, const std::string& name) const
+{
+    const int count = static_cast<int>(channelNames_.size());
+    if (index < 0) return 0;
+    if (index < count && channelNames_[index] == name) return index;
+    const auto found = std::find(channelNames_.begin(), channelNames_.end(), name);
+    return found == channelNames_.end() ? 0 : static_cast<int>(found - channelNames_.begin());
 }
 
 void VolumeController::comboxSourceChange()
@@ -109,17 +155,41 @@ void VolumeController::cboxMuteClick()
     controls_.UpdateTrayIcon();
 }
 
+// Each action starts from the line's state as the component has it now:
+// another volume control, or Windows moving the default output, may have
+// changed it since the controls last showed it.
 void VolumeController::HotkeyAction(::HotkeyAction action)
 {
-    switch (action) {
-    case HotkeyAction::MuteToggle: SetMute(!controls_.MuteChecked()); break;
-    case HotkeyAction::VolumeDown:
-        MoveSlider(int64_t{controls_.SliderPosition()} - StepUnits(StepDownPercent()));
-        break;
-    case HotkeyAction::VolumeUp:
-        MoveSlider(int64_t{controls_.SliderPosition()} + StepUnits(StepUpPercent()));
-        break;
+    if (action == HotkeyAction::MuteToggle) {
+        ReadMute();
+        SetMute(!controls_.MuteChecked());
+        return;
     }
+    const int64_t step = action == HotkeyAction::VolumeDown ? -StepUnits(StepDownPercent())
+                                                            : StepUnits(StepUpPercent());
+    ReadLevel();
+    MoveSlider(int64_t{controls_.SliderPosition()} + step);
+}
+
+// Shows the selected line's level as read, without writing it back; where
+// the read fails the slider keeps its position.
+void VolumeController::ReadLevel()
+{
+    if (!mixer_) return;
+    if (const auto level = Attempt([this] { return mixer_->srcVolume(); })) {
+        controls_.SetSliderPosition(*level);
+        handledPosition_ = controls_.SliderPosition();
+    }
+}
+
+// The same for the mute box; the tray icon follows a changed state.
+void VolumeController::ReadMute()
+{
+    if (!mixer_) return;
+    const auto muted = Attempt([this] { return mixer_->srcMute(); });
+    if (!muted || *muted == controls_.MuteChecked()) return;
+    controls_.SetMuteChecked(*muted);
+    controls_.UpdateTrayIcon();
 }
 
 int VolumeController::StepUpPercent() const { return StepPercent(controls_.StepUpText()); }

@@ -50,6 +50,10 @@ public:
 
     void SelectDevice();
     void RefreshLineList();
+    // The window is about to be shown: lists the lines the device has now,
+    // keeping the selected entry by its name, and shows that line's level
+    // and mute as the component has them.
+    void Refresh();
 
     // Change handlers of the controls.
     void comboxSourceChange();
@@ -66,14 +70,19 @@ public:
     const std::vector<int32_t>& LineIndexes() const { return lineIndexes_; }
 
 private:
+    bool ListLines();
+    int EntryToKeep(int index, const std::string& name) const;
     void ShowLine(int listIndex);
+    void ReadLevel();
+    void ReadMute();
     void MoveSlider(int64_t position);
     void SetMute(bool checked);
 
     VolumeControls& controls_;
     MixerProperties* mixer_;
     std::vector<int32_t> lineIndexes_;
-    int handledPosition_ = 0;  // slider position the change handler last saw
+    std::vector<std::string> channelNames_;  // the Channel list's entries
+    int handledPosition_ = 0;                // slider position the change handler last saw
 };
 
 // The tray tooltip: the percent, "%", a carriage return, then the Channel.

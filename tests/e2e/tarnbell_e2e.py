@@ -320,6 +320,31 @@ class VolumeControls(E2ETest):
             self.assertEqual(app.round_trip()[1], tuple(first), f"key {key:#x} reached the component")
         app.exit()
 
+    def test_each_step_and_each_show_read_the_line_again(self):
+        """The second line keeps no value (see above), like a line another
+        program sets back at once: each step starts from what it reports, and
+        showing the window reads it again and keeps the chosen entry (both
+        entries are named "Master Volume")."""
+        app = self.launch().wait_ready()
+        app.show_from_tray()
+        lines = mixer_lines()
+        app.pick("channel", 1)
+        poll(lambda: app.slider() == lines[1], f"the second line's volume {lines[1]}")
+        key, change = (VK_ADD, STEP) if lines[1] < 65535 - 2 * STEP else (VK_SUBTRACT, -STEP)
+        muted = app.muted()
+        # actions are handled in order: the mute toggle follows both steps
+        app.driver("press", key, "--", "press", key, "--", "press", VK_MULTIPLY)
+        poll(lambda: app.muted() != muted, "the mute hotkey after two steps")
+        self.assertEqual(app.slider(), lines[1] + change, "the second step went from the line's volume")
+
+        app.click("Background")
+        app.driver("wait-hidden")
+        app.show_from_tray()
+        channel = app.named("channel")
+        self.assertEqual((channel["cursel"], channel["count"]), ("1", "2"), "the chosen entry kept")
+        self.assertEqual(app.slider(), lines[1], "the line's volume read again")
+        app.exit()
+
 
 class LevelOnScreen(E2ETest):
     def see_level(self, app, key, shot):

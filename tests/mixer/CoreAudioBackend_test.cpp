@@ -148,8 +148,8 @@ TEST_F(CoreAudioBackendTest, AnOutputThatGoesAwayFailsItsOwnLineOnly)
     EXPECT_EQ(100, device_->Volume(DefaultLine));
 
     // Plugged in again, the headset's line works again, also where it went
-    // and came back between two accesses; a new output waits for the next
-    // start.
+    // and came back between two accesses; a new output waits for the device
+    // to be opened again.
     audio_->endpoints[Usb].state = DEVICE_STATE_ACTIVE;
     audio_->endpoints[Usb].connections++;
     device_->SetVolume(UsbLine, 300);
@@ -162,10 +162,12 @@ TEST_F(CoreAudioBackendTest, AnOutputThatGoesAwayFailsItsOwnLineOnly)
     EXPECT_EQ(L"Bluetooth Speaker", next->LineName(1));
     EXPECT_EQ(L"HDMI Output", next->LineName(2));
 
+    // With no output left the default line stays listed, failing until one comes.
     for (FakeEndpoint& e : audio_->endpoints)
         e.state = DEVICE_STATE_NOTPRESENT;
-    EXPECT_FALSE(device_->Valid());
-    EXPECT_FALSE(device_->LineValid(DefaultLine));
+    EXPECT_TRUE(device_->Valid());
+    EXPECT_TRUE(device_->LineValid(DefaultLine));
+    EXPECT_MIXER_ERROR(NotFound, "There is no default output now.", device_->Volume(DefaultLine));
 }
 
 TEST_F(CoreAudioBackendTest, AnEndpointWithoutUsableVolumeIsNotValid)
@@ -204,6 +206,7 @@ TEST_F(CoreAudioBackendTest, ACoarseEndpointStillGivesTheWrittenVolumeBack)
     EXPECT_EQ(12345, device_->Volume(HdmiLine));
     audio_->preferred = Hdmi;  // the same endpoint through the default line
     EXPECT_EQ(12345, device_->Volume(DefaultLine));
+    EXPECT_EQ(12345, backend_.OpenDevice(0)->Volume(HdmiLine));  // opened again to list outputs
     // Changed elsewhere: the endpoint's own value is shown.
     e.level = 0.25f;
     EXPECT_EQ(16384, device_->Volume(HdmiLine));
@@ -218,13 +221,17 @@ TEST_F(CoreAudioBackendTest, AWriteTheEndpointIgnoresIsNotShownAsDone)
     EXPECT_EQ(0, device_->Volume(HdmiLine));
 }
 
-ComPtr<IDispatch> ComponentOver(std::shared_ptr<FakeCoreAudio> audio)
+ComPtr<IDispatch> ComponentOver(std::unique_ptr<MixerBackend> backend)
 {
     ComPtr<IDispatch> dispatch;
-    EXPECT_EQ(S_OK,
-              CreateAudioMixer(std::make_unique<CoreAudioBackend>(MakeFakeEnumerator(audio)),
-                               IID_IDispatch, reinterpret_cast<void**>(dispatch.GetAddressOf())));
+    EXPECT_EQ(S_OK, CreateAudioMixer(std::move(backend), IID_IDispatch,
+                                     reinterpret_cast<void**>(dispatch.GetAddressOf())));
     return dispatch;
+}
+
+ComPtr<IDispatch> ComponentOver(std::shared_ptr<FakeCoreAudio> audio)
+{
+    return ComponentOver(std::make_unique<CoreAudioBackend>(MakeFakeEnumerator(audio)));
 }
 
 TEST(CoreAudioThroughTheComponent, EveryVolumeWrittenReadsBackTheSame)
@@ -271,7 +278,7 @@ TEST(CoreAudioThroughTheComponent, TarnmixerListShowsTheOutputs)
     audio->endpoints[Speakers].level = 0.25f;
     const char* footnote = "Line 0 follows the output Windows plays to by default, at every use;\n"
                            "each other line stays on its own output. An output connected later\n"
-                           "is listed at the next start.\n";
+                           "is listed when the device is selected again.\n";
     EXPECT_EQ(
         std::string(
             "Backend: Core Audio\n"
@@ -284,13 +291,28 @@ TEST(CoreAudioThroughTheComponent, TarnmixerListShowsTheOutputs)
             footnote,
         ListMixer(ComponentOver(audio).Get()));
 
-    // No output at all: the one device is not usable and has no lines.
-    EXPECT_EQ(std::string("Backend: Core Audio\n"
+    // No output at all: the default line is there and says why it fails
+    // until a headset connects and becomes the default; the device selected
+    // again lists it.
+    auto none = std::make_shared<FakeCoreAudio>();
+    ComPtr<IDispatch> waiting = ComponentOver(ChooseMixerBackend(MakeFakeEnumerator(none)));
+    const std::string noOutput = "error: There is no default output now.";
+    EXPECT_EQ(std::string("Backend: Core Audio: no output yet; line 0 reaches the first one "
+                          "connected\n"
                           "Devices: 1 (* = selected at start)\n"
-                          "* Device 0: not valid\n"
-                          "      (no lines)\n") +
-                  footnote,
-              ListMixer(ComponentOver(std::make_shared<FakeCoreAudio>()).Get()));
+                          "* Device 0: valid\n"
+                          "    * Line 0: valid, \"Default output\", volume ") +
+                  noOutput + ", mute " + noOutput + "\n" + footnote,
+              ListMixer(waiting.Get()));
+    Dispatcher mixer(waiting.Get());
+    CallResult r;
+    mixer.PutLong(Id::srcVolume, 5, r);
+    EXPECT_EQ(L"There is no default output now.", r.description);
+    none->endpoints.push_back(Endpoint(L"{bt}", L"Headset"));
+    ASSERT_EQ(S_OK, mixer.PutLong(Id::srcVolume, 1000));
+    EXPECT_FLOAT_EQ(VolumeToScalar(1000), none->endpoints[0].level);
+    ASSERT_EQ(S_OK, mixer.PutLong(Id::devOutput, 0));
+    EXPECT_EQ(2, mixer.GetLong(Id::srcOutputCount));
 }
 
 TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
@@ -313,9 +335,9 @@ TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
     audio->endpoints[Usb].activateResult = E_NOINTERFACE;
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
 
-    // No endpoint at all, or no Core Audio.
+    // No output yet: nothing tells against Core Audio. No Core Audio: winmm.
     EXPECT_EQ(
-        L"winmm",
+        L"Core Audio",
         std::wstring(
             ChooseMixerBackend(MakeFakeEnumerator(std::make_shared<FakeCoreAudio>()))->Name()));
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(nullptr)->Name()));

@@ -28,6 +28,7 @@ public:
     int16_t device = 0;
     int16_t line = 0;
     std::vector<std::string> log;
+    bool readsFail = false;  // as a component with no output to read from
 
     bool devOutputValid() override { return note("get devOutputValid"), deviceValid.at(device); }
     bool srcOutputValid() override { return note("get srcOutputValid"), current().valid; }
@@ -51,12 +52,12 @@ public:
         return note("get srcOutputCount"), static_cast<int16_t>(lines[device].size());
     }
     std::string srcOutputName() override { return note("get srcOutputName"), current().name; }
-    int32_t srcVolume() override { return note("get srcVolume"), current().volume; }
+    int32_t srcVolume() override { return note("get srcVolume"), read().volume; }
     void setSrcVolume(int32_t v) override
     {
         note("put srcVolume " + std::to_string(v)), current().volume = v;
     }
-    bool srcMute() override { return note("get srcMute"), current().mute; }
+    bool srcMute() override { return note("get srcMute"), read().mute; }
     void setSrcMute(bool v) override
     {
         note(std::string("put srcMute ") + (v ? "1" : "0")), current().mute = v;
@@ -69,6 +70,11 @@ public:
         return line < static_cast<int>(own.size()) ? own[line] : spare;
     }
     Line spare;
+    Line& read()
+    {
+        if (readsFail) throw TextError("There is no default output now.");
+        return current();
+    }
 
 private:
     void note(const std::string& what) { log.push_back(what); }
@@ -218,14 +224,15 @@ TEST_F(VolumeControllerTest, HotkeyStepsMoveTheSliderAndWriteOnlyRealChanges)
     controller.HotkeyAction(Up);
     EXPECT_EQ(controls.position, 65535);
     mixer.log.clear();
-    controller.HotkeyAction(Up);  // already at full: nothing written
-    EXPECT_TRUE(mixer.log.empty());
+    controller.HotkeyAction(Up);  // already at full: read, nothing written
+    EXPECT_EQ(mixer.log, Log{"get srcVolume"});
+    mixer.log.clear();
 
     controls.position = 3000;
     controller.SliderScrolled();
     controller.HotkeyAction(Down);  // down 10 % clamps at 0
     EXPECT_EQ(controls.position, 0);
-    EXPECT_EQ(mixer.log, (Log{"put srcVolume 3000", "put srcVolume 0"}));
+    EXPECT_EQ(mixer.log, (Log{"put srcVolume 3000", "get srcVolume", "put srcVolume 0"}));
 }
 
 TEST_F(VolumeControllerTest, StepSizesComeFromTheVisibleText)
@@ -272,7 +279,7 @@ TEST_F(VolumeControllerTest, MuteActionTogglesThroughTheClickHandler)
     EXPECT_EQ(controls.position, 100);
     controller.HotkeyAction(Mute);
     EXPECT_FALSE(controls.muted);
-    EXPECT_EQ(mixer.log, (Log{"put srcMute 1", "put srcMute 0"}));
+    EXPECT_EQ(mixer.log, (Log{"get srcMute", "put srcMute 1", "get srcMute", "put srcMute 0"}));
     EXPECT_EQ(controls.trayUpdates, 2);
 }
 
@@ -288,12 +295,60 @@ TEST_F(VolumeControllerTest, UserChangesReachTheComponent)
     EXPECT_EQ(mixer.log, (Log{"put srcVolume 40000", "put srcMute 1"}));
 }
 
+int32_t Units(int percent) { return static_cast<int32_t>(StepUnits(percent)); }
+
+// Between two presses Windows makes headphones the default output (or any
+// other volume control changes the line): each press starts from the line.
+TEST_F(VolumeControllerTest, HotkeysStartFromTheLinesStateNow)
+{
+    UseLines({{"Default output", true, Units(70), false}});
+    ListLines();
+    Line& line = mixer.lines[0][0];
+    line = {"Default output", true, Units(20), true};
+    controller.HotkeyAction(Up);
+    controller.HotkeyAction(Mute);
+    EXPECT_EQ(line.volume, Units(20) + Units(10));
+    EXPECT_FALSE(line.mute);
+    EXPECT_EQ(controls.trayUpdates, 2);  // muted as read, then unmuted
+    EXPECT_EQ(mixer.log, (Log{"get srcVolume", "put srcVolume " + std::to_string(line.volume),
+                              "get srcMute", "put srcMute 0"}));
+
+    mixer.readsFail = true;  // no output now: the controls' values stand
+    controller.HotkeyAction(Down);
+    controller.HotkeyAction(Mute);
+    EXPECT_EQ(line.volume, Units(20));
+    EXPECT_TRUE(line.mute);
+}
+
+TEST_F(VolumeControllerTest, RefreshKeepsTheChosenEntryAndShowsItsState)
+{
+    UseLines({{"Default output", true, 100}, {"Speakers", true, 200}});
+    ListLines();
+    controls.selected = 1;
+    UseLines({{"Default output", true, 100}, {"Headset"}, {"Speakers", true, 900, true}});
+    controller.Refresh();
+    EXPECT_EQ(controls.selected, 2);
+    EXPECT_EQ(controls.position, 900);
+    EXPECT_TRUE(controls.muted);
+    // The device selected again reads its lines afresh; what is read is
+    // shown, not written back.
+    EXPECT_EQ(Log(mixer.log.begin(), mixer.log.begin() + 2),
+              (Log{"get devOutput", "put devOutput 0"}));
+    EXPECT_EQ(Log(mixer.log.end() - 3, mixer.log.end()),
+              (Log{"put srcOutput 2", "get srcVolume", "get srcMute"}));
+
+    UseLines({{"Default output", true, 100}, {"Headset"}});  // its output gone
+    controller.Refresh();
+    EXPECT_EQ(controls.selected, 0);
+}
+
 TEST(VolumeControllerWithoutComponent, ControlsStillWork)
 {
     FakeControls controls;
     VolumeController controller(controls, nullptr);
     controller.SelectDevice();
     controller.RefreshLineList();
+    controller.Refresh();
     controller.HotkeyAction(Up);
     EXPECT_EQ(controls.position, 6553);
     controller.HotkeyAction(Mute);
