@@ -11,10 +11,13 @@ The tray images are drawn at every small-icon size a display scale from
 100 % to 200 % asks for (16, 20, 24, 32 and 48 px), so that none is
 stretched; the program icon at 16, 32, 48 and 256 px. Windows XP reads only
 uncompressed entries, and picks the closest size itself wherever Windows
-loads the program icon, so the program icon's XP sizes stay uncompressed
-and it has no 20 or 24 px entry that XP could pick and fail to read; the
-program loads the tray images itself and gives XP the 16 px one. Every
-other entry is PNG (Vista and later), which keeps the program small.
+loads the program icon, so the program icon's 16 and 32 px stay
+uncompressed and it has no 20 or 24 px entry that XP could pick and fail to
+read; the program loads the tray images itself and gives XP the 16 px one.
+Every other entry is PNG (Vista and later), which keeps the program small:
+its 48 px one too, which XP asks for only in Explorer's tile view, so that
+Windows 10 and 11 at 150 % get a drawn 48 px icon rather than a stretched
+one.
 
 Run from anywhere:  python3 scripts/make-images.py
 Needs Python 3 and ImageMagick 6 (`convert`) with the DejaVu fonts. The
@@ -404,7 +407,7 @@ def main():
     write_ico(os.path.join(RES, "tray_muted.ico"),
               [draw_tray_muted(S) for S in tray_sizes], {16})
     write_ico(os.path.join(RES, "tarnbell.ico"),
-              [draw_motif(S) for S in [16, 32, 48, 256]], {16, 32, 48})
+              [draw_motif(S) for S in [16, 32, 48, 256]], {16, 32})
     with tempfile.TemporaryDirectory() as tmp:
         bounds = make_about(tmp)
     print("link text pixels: x %d..%d, y %d..%d" %
