@@ -35,7 +35,7 @@ UINT DpiForMonitor(HMONITOR monitor)
     // system's DPI.
     using ForMonitor = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
     constexpr int EffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
-    std::unique_ptr<std::remove_pointer_t<HMODULE>, HandleFree<HMODULE, FreeLibrary>> shcore(
+    Owned<HMODULE, FreeLibrary> shcore(
         LoadLibraryExA("shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
     auto forMonitor = SystemExport<ForMonitor>(shcore.get(), "GetDpiForMonitor");
     UINT x = 0, y = 0;

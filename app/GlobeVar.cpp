@@ -3,18 +3,15 @@
 #include <windows.h>
 
 #include <iterator>
-#include <memory>
 
+#include "common/Owned.h"
 #include "common/Utf16.h"
 
 std::string AppDir;
 
 namespace {
 
-struct LibraryFree {
-    void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using Library = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFree>;
+using Library = Owned<HMODULE, FreeLibrary>;
 
 using ServerEntry = HRESULT(WINAPI*)();
 

@@ -67,10 +67,6 @@ void Text(HDC dc, const std::string& text, RECT r, UINT align)
               align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
 }
 
-struct DcFree {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-
 }  // namespace
 
 int TLevelDisplay::SystemNotificationState()
@@ -163,7 +159,7 @@ void TLevelDisplay::MakePicture()
 void TLevelDisplay::Draw(const std::string& name, const std::string& level, int position,
                          bool muted)
 {
-    std::unique_ptr<std::remove_pointer_t<HDC>, DcFree> dc(CreateCompatibleDC(nullptr));
+    Owned<HDC, DeleteDC> dc(CreateCompatibleDC(nullptr));
     HGDIOBJ oldPicture = SelectObject(dc.get(), picture_.get());
     HGDIOBJ oldFont = SelectObject(dc.get(), font_.get());
     Palette colors = CurrentPalette(muted);

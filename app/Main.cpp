@@ -525,10 +525,10 @@ void TfrmMain::CreateControls()
     auto control = [&](int id, const char* className, const char* text, DWORD style) {
         return CreateControl(Handle, id, className, text, style, {}, nullptr);
     };
-    GroupBox1 = control(idGroupBox1, WC_BUTTONA, "Volume", BS_GROUPBOX);
-    GroupBox2 = control(idGroupBox2, WC_BUTTONA, "Channel", BS_GROUPBOX);
-    gbHotkey1 = control(idHotkey1, WC_BUTTONA, "Hotkey", BS_GROUPBOX);
-    GroupBox3 = control(idGroupBox3, WC_BUTTONA, "Adjustment Range", BS_GROUPBOX);
+    control(idGroupBox1, WC_BUTTONA, "Volume", BS_GROUPBOX);
+    control(idGroupBox2, WC_BUTTONA, "Channel", BS_GROUPBOX);
+    control(idHotkey1, WC_BUTTONA, "Hotkey", BS_GROUPBOX);
+    control(idGroupBox3, WC_BUTTONA, "Adjustment Range", BS_GROUPBOX);
 
     auto label = [&](int id, const char* text) { return control(id, WC_STATICA, text, SS_LEFT); };
     auto list = [&](int id) {
@@ -545,21 +545,21 @@ void TfrmMain::CreateControls()
     cboxMute = control(idMute, WC_BUTTONA, "Mute", BS_AUTOCHECKBOX | WS_TABSTOP);
     comboxSource = list(idSource);
 
-    Label1 = label(idLabel1, "Volume up");
-    Label4 = label(idLabel4, "Volume down");
-    Label5 = label(idLabel5, "Mute");
+    label(idLabel1, "Volume up");
+    label(idLabel4, "Volume down");
+    label(idLabel5, "Mute");
     comboxVolumeUp = list(idVolumeUp);
     comboxVolumeDown = list(idVolumeDown);
     comboxMute = list(idMuteKeyModifier);
-    lbVolumeUp = label(idPlusUp, "+");
-    lbVolumeDown = label(idPlusDown, "+");
-    lbMute = label(idPlusMute, "+");
+    label(idPlusUp, "+");
+    label(idPlusDown, "+");
+    label(idPlusMute, "+");
     comboxVolumeUp1 = list(idVolumeUp1);
     comboxVolumeDown1 = list(idVolumeDown1);
     comboxMute1 = list(idMute1);
 
-    Label2 = label(idLabel2, "Volume up");
-    Label3 = label(idLabel3, "Volume down");
+    label(idLabel2, "Volume up");
+    label(idLabel3, "Volume down");
     cboxStepUp = list(idStepUp);
     cboxStepDown = list(idStepDown);
 
@@ -567,10 +567,10 @@ void TfrmMain::CreateControls()
         control(idShowLevel, WC_BUTTONA, "Show level on screen", BS_AUTOCHECKBOX | WS_TABSTOP);
     SetChecked(cboxShowLevel, SettingsChoices{}.ShowLevel != 0);  // until the file says otherwise
 
-    btnHelp = control(idHelp, WC_BUTTONA, "Help", ButtonStyle);
-    btnAbout = control(idAbout, WC_BUTTONA, "About", ButtonStyle);
-    btnHide = control(idHide, WC_BUTTONA, "Background", ButtonStyle);
-    btnExit = control(idExit, WC_BUTTONA, "Exit", ButtonStyle);
+    control(idHelp, WC_BUTTONA, "Help", ButtonStyle);
+    control(idAbout, WC_BUTTONA, "About", ButtonStyle);
+    control(idHide, WC_BUTTONA, "Background", ButtonStyle);
+    control(idExit, WC_BUTTONA, "Exit", ButtonStyle);
 
     FillChoiceLists();
     LoadTrayImages();

@@ -96,21 +96,14 @@ private:
     Font plusFont_;
     UINT taskbarCreated_ = 0;
 
-    struct ImageListFree {
-        void operator()(HIMAGELIST list) const { ImageList_Destroy(list); }
-    };
-    std::unique_ptr<std::remove_pointer_t<HIMAGELIST>, ImageListFree> ImageList1;
+    Owned<HIMAGELIST, ImageList_Destroy> ImageList1;
 
-    HWND GroupBox1 = nullptr, tbPlayBackVolume = nullptr, cboxMute = nullptr;
-    HWND GroupBox2 = nullptr, comboxSource = nullptr;
-    HWND gbHotkey1 = nullptr, Label1 = nullptr, Label4 = nullptr, Label5 = nullptr;
+    // The controls the window reads or changes after creating them; the
+    // group boxes, labels and buttons are reached by their ids.
+    HWND tbPlayBackVolume = nullptr, cboxMute = nullptr, comboxSource = nullptr;
     HWND comboxVolumeUp = nullptr, comboxVolumeDown = nullptr, comboxMute = nullptr;
-    HWND lbVolumeUp = nullptr, lbVolumeDown = nullptr, lbMute = nullptr;
     HWND comboxVolumeUp1 = nullptr, comboxVolumeDown1 = nullptr, comboxMute1 = nullptr;
-    HWND GroupBox3 = nullptr, Label2 = nullptr, Label3 = nullptr;
-    HWND cboxStepUp = nullptr, cboxStepDown = nullptr;
-    HWND btnHelp = nullptr, btnAbout = nullptr, btnHide = nullptr, btnExit = nullptr;
-    HWND cboxShowLevel = nullptr;
+    HWND cboxStepUp = nullptr, cboxStepDown = nullptr, cboxShowLevel = nullptr;
     TLevelDisplay levelDisplay_;
 
     std::unique_ptr<TAudioMixer> Mixer;

@@ -3,17 +3,13 @@
 // handles, control creation, and the behaviour of the editable lists.
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
-template <typename Handle, BOOL(WINAPI* Free)(Handle)>
-struct HandleFree {
-    void operator()(Handle h) const { Free(h); }
-};
+#include "common/Owned.h"
 
-using Font = std::unique_ptr<std::remove_pointer_t<HFONT>, HandleFree<HGDIOBJ, DeleteObject>>;
-using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, HandleFree<HGDIOBJ, DeleteObject>>;
-using Icon = std::unique_ptr<std::remove_pointer_t<HICON>, HandleFree<HICON, DestroyIcon>>;
+using Font = Owned<HFONT, DeleteObject>;
+using Bitmap = Owned<HBITMAP, DeleteObject>;
+using Icon = Owned<HICON, DestroyIcon>;
 
 // A function that only newer Windows export, looked up at run time so that
 // the program still starts on older ones; null where it is missing.

@@ -24,7 +24,7 @@ constexpr Placement OkButton{200, 152, 75, 25};
 // The picture's own text colour, for the text laid over it.
 constexpr COLORREF OverlayTextColour = RGB(0xDC, 0xE8, 0xF4);
 
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, HandleFree<HDC, DeleteDC>>;
+using MemoryDc = Owned<HDC, DeleteDC>;
 
 // Far more than any picture of ours expands to; bounds damaged data.
 constexpr std::size_t MaxPictureBytes = 4 << 20;
@@ -136,6 +136,9 @@ void TfrmAbout::ShowModal(HWND owner)
     EnableWindow(owner, FALSE);
     CenterOnScreen(Handle);
     ShowWindow(Handle, SW_SHOWNORMAL);
+    // Above every other topmost window of the program, the level display
+    // among them, as Windows keeps an owned window above its owner.
+    SetWindowPos(Handle, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(Handle);
     MSG message{};  // a failed GetMessage leaves it as it was
     while (!closed_) {

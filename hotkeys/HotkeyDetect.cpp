@@ -39,7 +39,7 @@ THotkeyDetector::THotkeyDetector(HWND targetWindow, const HotkeyBindings& bindin
 
 THotkeyDetector::~THotkeyDetector() { Terminate(); }
 
-void THotkeyDetector::ThreadJoin::operator()(HANDLE thread) const
+void THotkeyDetector::Join(HANDLE thread)
 {
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);

@@ -6,8 +6,8 @@
 #include <windows.h>
 
 #include <atomic>
-#include <memory>
 
+#include "common/Owned.h"
 #include "hotkeys/HotkeyBinding.h"
 
 class THotkeyDetector {
@@ -24,9 +24,8 @@ private:
     // Asks the thread to stop after its current pause; does not wait.
     void Terminate();
 
-    struct ThreadJoin {
-        void operator()(HANDLE thread) const;
-    };
+    // Waits for the thread to end, then closes it.
+    static void Join(HANDLE thread);
 
     static DWORD WINAPI Run(void* detector);
     void Execute() noexcept;
@@ -35,5 +34,5 @@ private:
     const HotkeyBindings& Bindings;
     std::atomic<bool> Terminated{false};
     // Last, so that it is joined before the fields the thread reads go.
-    std::unique_ptr<void, ThreadJoin> Thread;
+    Owned<HANDLE, Join> Thread;
 };

@@ -3,6 +3,7 @@
 #include <iterator>
 
 #include "TarnMixerIds.h"
+#include "common/Owned.h"
 
 namespace {
 
@@ -42,28 +43,27 @@ HRESULT FromWin32(LONG error) { return HRESULT_FROM_WIN32(static_cast<DWORD>(err
 
 class Key {
 public:
-    Key() = default;
-    ~Key()
-    {
-        if (key_) RegCloseKey(key_);
-    }
-    Key(const Key&) = delete;
-    Key& operator=(const Key&) = delete;
-
     LONG Create(HKEY parent, const std::wstring& path)
     {
-        return RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                               KEY_SET_VALUE, nullptr, &key_, nullptr);
+        HKEY created = nullptr;
+        const LONG error =
+            RegCreateKeyExW(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                            KEY_SET_VALUE, nullptr, &created, nullptr);
+        key_.reset(created);
+        return error;
     }
 
     LONG Open(HKEY parent, const std::wstring& path)
     {
-        return RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE, &key_);
+        HKEY opened = nullptr;
+        const LONG error = RegOpenKeyExW(parent, path.c_str(), 0, KEY_QUERY_VALUE, &opened);
+        key_.reset(opened);
+        return error;
     }
 
     LONG SetString(const wchar_t* name, const wchar_t* value)
     {
-        return RegSetValueExW(key_, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+        return RegSetValueExW(key_.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
                               static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(wchar_t)));
     }
 
@@ -73,15 +73,15 @@ public:
         wchar_t text[64] = {};
         DWORD size = sizeof text - sizeof text[0];  // the stored text may lack its end
         DWORD type = REG_NONE;
-        if (RegQueryValueExW(key_, name, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
-                ERROR_SUCCESS ||
+        if (RegQueryValueExW(key_.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(text),
+                             &size) != ERROR_SUCCESS ||
             type != REG_SZ)
             return {};
         return text;
     }
 
 private:
-    HKEY key_ = nullptr;
+    Owned<HKEY, RegCloseKey> key_;
 };
 
 LONG WriteEntries(HKEY root, const std::wstring& dllPath)

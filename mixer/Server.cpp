@@ -11,6 +11,7 @@
 #include "ComObject.h"
 #include "Registration.h"
 #include "TarnMixerIds.h"
+#include "common/Owned.h"
 
 namespace {
 
@@ -82,20 +83,15 @@ class ClassesRoot {
 public:
     explicit ClassesRoot(HKEY hive)
     {
-        if (RegOpenKeyExW(hive, L"Software\\Classes", 0, KEY_READ | KEY_WRITE | DELETE, &key_) !=
+        HKEY opened = nullptr;
+        if (RegOpenKeyExW(hive, L"Software\\Classes", 0, KEY_READ | KEY_WRITE | DELETE, &opened) ==
             ERROR_SUCCESS)
-            key_ = nullptr;
+            key_.reset(opened);
     }
-    ~ClassesRoot()
-    {
-        if (key_) RegCloseKey(key_);
-    }
-    ClassesRoot(const ClassesRoot&) = delete;
-    ClassesRoot& operator=(const ClassesRoot&) = delete;
-    HKEY get() const { return key_; }
+    HKEY get() const { return key_.get(); }
 
 private:
-    HKEY key_ = nullptr;
+    Owned<HKEY, RegCloseKey> key_;
 };
 
 }  // namespace

@@ -1,12 +1,12 @@
 #include "settings/PrivateProfileStore.h"
 
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include <windows.h>
 
+#include "common/Owned.h"
 #include "common/TextError.h"
 #include "common/Utf16.h"
 
@@ -49,10 +49,7 @@ void StartCopy(const std::string& fileName, const std::string& copyName)
         Fail("remove", copyName);
 }
 
-struct CloseFile {
-    void operator()(HANDLE file) const { CloseHandle(file); }
-};
-using FileHandle = std::unique_ptr<void, CloseFile>;
+using FileHandle = Owned<HANDLE, CloseHandle>;
 
 // The copy's bytes reach the disk before it replaces the file.
 void FlushToDisk(const std::string& fileName)
