@@ -95,7 +95,7 @@ class Installer(unittest.TestCase):
 
     def driver(self, *args):
         done = wine(self.tbdriver, *args, env=dict(os.environ, TBDRIVER_EXE="Tarnbell.exe"), timeout=60)
-        return done.returncode, done.stdout
+        return done.returncode, done.stdout.strip()
 
     def snapshot(self, folder, shortcut):
         files = {p.name: (p.stat().st_mtime_ns, p.read_bytes()) for p in folder.iterdir()}
@@ -129,7 +129,7 @@ class Installer(unittest.TestCase):
         self.assertEqual(command, f'"{exe}"')
         self.tarnbell = subprocess.Popen(["wine", command.strip('"')], stdin=subprocess.DEVNULL,
                                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        poll(lambda: self.driver("tray-icon") == (0, "1\n"), "Tarnbell's tray icon", 30)
+        poll(lambda: self.driver("tray-icon") == (0, "1"), "Tarnbell's tray icon", 30)
         poll(lambda: (folder / "TB.ini").exists(), "TB.ini in the install folder", 30)
         self.assertIsNotNone(reg_values(CLASS_KEYS[0]), "Tarnbell registered its component")
         self.assertIsNotNone(reg_values(PROGID_KEYS[0]), "and its name for scripts")

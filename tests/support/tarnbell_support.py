@@ -9,6 +9,7 @@ folder on PYTHONPATH. Needs TARNBELL_BIN (the folder with Tarnbell.exe,
 TarnMixer.dll, tarnmixer-list.exe and tbdriver.exe), TARNBELL_ARTIFACTS (where
 screenshots go) and the project's Wine environment (scripts/wine-env.sh).
 """
+import filecmp
 import os
 import re
 import shutil
@@ -205,9 +206,12 @@ class Tarnbell:
     def __init__(self, folder, exe_name="Tarnbell.exe", with_component=True):
         self.folder = Path(folder)
         self.exe = self.folder / exe_name
-        shutil.copy(BIN / "Tarnbell.exe", self.exe)
-        if with_component:
-            shutil.copy(BIN / "TarnMixer.dll", self.folder)
+        # A copy already there may be running: rewriting its files under it
+        # would pull its mapped code away.
+        for source, target in [(BIN / "Tarnbell.exe", self.exe)] + \
+                [(BIN / "TarnMixer.dll", self.folder / "TarnMixer.dll")] * with_component:
+            if not (target.exists() and filecmp.cmp(source, target, shallow=False)):
+                shutil.copy(source, target)
         self.process = None
         self.env = dict(os.environ, TBDRIVER_EXE=exe_name)  # only this copy's window
         self.tray = None
