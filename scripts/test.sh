@@ -22,6 +22,7 @@ fi
 
 log=build/test-output.log
 : > "$log"
+: > build/kill-summary.log
 cmake --preset native >/dev/null
 cmake --build --preset native -j "$jobs"
 ctest --preset native -j "$jobs" 2>&1 | tee -a "$log" || status=1
@@ -34,6 +35,9 @@ windows_tests() {  # BUILD
     tarnbell_init_prefix
     ctest --preset "$1" 2>&1 | tee -a "$log"
     rc=${PIPESTATUS[0]}
+    # How many of the kill test's kills landed inside a save, for this build.
+    grep -h "kills in" "build/$1/Testing/Temporary/LastTest.log" 2>/dev/null |
+      sed "s/^/Kill test, $1: /" >> build/kill-summary.log || true
     wineserver -k 2>/dev/null || true
     exit "$rc" )
 }
@@ -53,6 +57,7 @@ else
   ran[win32]="not run: this kernel cannot run 32-bit programs"
 fi
 
+cat build/kill-summary.log 2>/dev/null || true
 echo "Format: $format"
 echo "Fuzz run: $fuzz"
 echo "64-bit Windows tests: ${ran[win64]}"
