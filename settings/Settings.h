@@ -70,7 +70,8 @@ void DefaultHotkeys(SettingsChoices& choices);
 // Writes every key as one change, Hotkey section first.
 void SaveSettings(IniStore& store, const SettingsChoices& choices);
 
-// True if the file holds a value for every one of the eight keys.
+// True if the file holds a value for every key a save writes: a copy that
+// a cut save left is whole only then.
 bool HoldsAllSettings(IniStore& store);
 
 // "TB.ini" in the program's folder; appDir ends with a backslash.
