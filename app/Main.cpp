@@ -257,14 +257,13 @@ void TfrmMain::Command(int id, int code, HWND control)
 }
 
 // Runs one step of a sequence whose later steps must run even when this one
-// fails; the failure goes to the application-wide handler.
+// fails; the failure is dropped, as everywhere in the window.
 template <typename Handler>
 void TfrmMain::Guarded(Handler handler)
 {
     try {
         handler();
     } catch (...) {
-        ApplicationEvents1Exception();
     }
 }
 

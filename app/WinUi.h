@@ -25,14 +25,10 @@ Function OptionalExport(HMODULE module, const char* name)
 // arrow cursor).
 void RegisterFormClass(const char* className, WNDPROC windowProc, HICON icon);
 
-// The application-wide exception handler: every failure that reaches a
-// window procedure or a handler ends here and is dropped, because the
-// program shows no error messages and keeps no log.
-inline void ApplicationEvents1Exception() {}
-
 // The window procedure of every form: the object behind the window is handed
 // to CreateWindowEx as its last argument and kept in the window's user data
-// from WM_NCCREATE on; no exception leaves a handler. A form declares this a
+// from WM_NCCREATE on. A failure that reaches it is dropped: the program
+// shows no error messages and keeps no log. A form declares this a
 // friend and has `HWND Handle` and `LRESULT HandleMessage(UINT, WPARAM, LPARAM)`.
 template <typename Form>
 LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -48,7 +44,6 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     try {
         return form->HandleMessage(message, wParam, lParam);
     } catch (...) {
-        ApplicationEvents1Exception();
         return 0;
     }
 }
