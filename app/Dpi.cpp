@@ -23,7 +23,7 @@ UINT DpiForWindow(HWND window)
     // Windows 10 1607 and later know each window's DPI; before it, the
     // window's monitor tells.
     using ForWindow = UINT(WINAPI*)(HWND);
-    auto forWindow = SystemExport<ForWindow>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
+    auto forWindow = OptionalExport<ForWindow>(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
     UINT dpi = forWindow ? forWindow(window) : 0;
     if (dpi) return dpi;
     return DpiForMonitor(MonitorFromWindow(window, MONITOR_DEFAULTTOPRIMARY));
@@ -37,7 +37,7 @@ UINT DpiForMonitor(HMONITOR monitor)
     constexpr int EffectiveDpi = 0;  // MDT_EFFECTIVE_DPI
     Owned<HMODULE, FreeLibrary> shcore(
         LoadLibraryExA("shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-    auto forMonitor = SystemExport<ForMonitor>(shcore.get(), "GetDpiForMonitor");
+    auto forMonitor = OptionalExport<ForMonitor>(shcore.get(), "GetDpiForMonitor");
     UINT x = 0, y = 0;
     if (forMonitor && monitor && SUCCEEDED(forMonitor(monitor, EffectiveDpi, &x, &y)) && x)
         return x;

@@ -78,7 +78,7 @@ SIZE FrameForDpi(HWND form, int clientWidth96, int clientHeight96, UINT dpi)
     // The frame's own size depends on the DPI only from Windows 10 1607 on.
     using AdjustForDpi = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
     auto adjust =
-        SystemExport<AdjustForDpi>(GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi");
+        OptionalExport<AdjustForDpi>(GetModuleHandleA("user32.dll"), "AdjustWindowRectExForDpi");
     RECT frame{0, 0, ScaleForDpi(clientWidth96, dpi), ScaleForDpi(clientHeight96, dpi)};
     auto style = static_cast<DWORD>(GetWindowLongA(form, GWL_STYLE));
     auto exStyle = static_cast<DWORD>(GetWindowLongA(form, GWL_EXSTYLE));
@@ -100,7 +100,7 @@ Icon LoadSmallIcon(int id)
     using IconMetric = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
     HINSTANCE instance = GetModuleHandleA(nullptr);
     HICON icon = nullptr;
-    if (auto load = SystemExport<IconMetric>(GetModuleHandleA("comctl32.dll"), "LoadIconMetric"))
+    if (auto load = OptionalExport<IconMetric>(GetModuleHandleA("comctl32.dll"), "LoadIconMetric"))
         load(instance, MAKEINTRESOURCEW(id), LIM_SMALL, &icon);
     auto load = [&](int size) {
         return static_cast<HICON>(

@@ -48,16 +48,6 @@ LRESULT CALLBACK FormWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     }
 }
 
-// A function of newer Windows versions, looked up at run time so that the
-// program still starts on older ones; null where the system lacks it.
-template <typename Function>
-Function SystemExport(HMODULE module, const char* name)
-{
-    return module
-               ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)))
-               : nullptr;
-}
-
 // "MS Sans Serif" at `points` for `dpi`. The bitmap face has a few sizes
 // only, and GDI would stretch one into blocks: where it lacks the size, its
 // TrueType sibling "Microsoft Sans Serif" draws the text.
