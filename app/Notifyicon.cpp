@@ -1,45 +1,23 @@
 #include "Notifyicon.h"
 
-#include <shellapi.h>
-
-#include <cstddef>
 #include <cstring>
 
-// The shell reads the same leading fields as in its own record, and the
-// record is exactly as long as the first shell version's.
-static_assert(offsetof(NotifyIconDataV1, szTip) == offsetof(NOTIFYICONDATAA, szTip));
-static_assert(sizeof(NotifyIconDataV1) == NOTIFYICONDATAA_V1_SIZE);
-#ifdef _WIN64
-static_assert(sizeof(NotifyIconDataV1) == 104,
-              "handles are 8 bytes: 4 + 4 padding + 8 + 3 * 4 + 4 padding + 8 + 64");
-static_assert(offsetof(NotifyIconDataV1, hWnd) == 8);
-static_assert(offsetof(NotifyIconDataV1, hIcon) == 32);
-static_assert(offsetof(NotifyIconDataV1, szTip) == 40);
-#else
-static_assert(sizeof(NotifyIconDataV1) == 88, "first-version NOTIFYICONDATAA is 88 bytes");
-static_assert(offsetof(NotifyIconDataV1, hWnd) == 4);
-static_assert(offsetof(NotifyIconDataV1, uID) == 8);
-static_assert(offsetof(NotifyIconDataV1, uFlags) == 12);
-static_assert(offsetof(NotifyIconDataV1, uCallbackMessage) == 16);
-static_assert(offsetof(NotifyIconDataV1, hIcon) == 20);
-static_assert(offsetof(NotifyIconDataV1, szTip) == 24);
-#endif
-
-BOOL ShellNotifyIcon(DWORD message, NotifyIconDataV1* record)
+BOOL ShellNotifyIcon(DWORD message, NOTIFYICONDATAA* record)
 {
-    return Shell_NotifyIconA(message, reinterpret_cast<NOTIFYICONDATAA*>(record));
+    return Shell_NotifyIconA(message, record);
 }
 
-NotifyIconDataV1 TrayIconRecord(HWND window, const std::string& tip, HICON icon)
+NOTIFYICONDATAA TrayIconRecord(HWND window, const std::string& tip, HICON icon)
 {
-    NotifyIconDataV1 record{};
-    record.cbSize = sizeof record;
+    NOTIFYICONDATAA record{};
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
     record.hWnd = window;
     record.uID = TrayIconId;
     record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
     record.uCallbackMessage = WM_TRAYNOTIFY;
     record.hIcon = icon;
-    std::size_t length = tip.size() < sizeof record.szTip ? tip.size() : sizeof record.szTip - 1;
+    constexpr std::size_t firstShellTipSize = 64;
+    std::size_t length = tip.size() < firstShellTipSize ? tip.size() : firstShellTipSize - 1;
     std::memcpy(record.szTip, tip.data(), length);
     return record;
 }

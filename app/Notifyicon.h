@@ -1,6 +1,7 @@
 #pragma once
 // The program's one icon in the notification area.
 #include <windows.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -9,26 +10,15 @@
 // The tray icon's id; its callback message is WM_TRAYNOTIFY.
 constexpr UINT TrayIconId = 104;
 
-// The record as the first shell version knows it (88 bytes in the 32-bit
-// build, 104 with 64-bit handles), with none of the fields later versions
-// added, so that every shell accepts it.
-struct NotifyIconDataV1 {
-    DWORD cbSize;
-    HWND hWnd;
-    UINT uID;
-    UINT uFlags;
-    UINT uCallbackMessage;
-    HICON hIcon;
-    CHAR szTip[64];
-};
-
-// Fills the record for `window`; the tip is cut to 63 characters so that it
-// always ends with its zero.
-NotifyIconDataV1 TrayIconRecord(HWND window, const std::string& tip, HICON icon);
+// Fills the record for `window` as the first shell version reads it
+// (cbSize NOTIFYICONDATAA_V1_SIZE, so that every shell accepts it); the tip
+// is cut to the 63 characters that version shows, so that it always ends
+// with its zero.
+NOTIFYICONDATAA TrayIconRecord(HWND window, const std::string& tip, HICON icon);
 
 // How a record reaches the shell: Shell_NotifyIconA, or a stand-in.
-using NotifyShell = BOOL (*)(DWORD message, NotifyIconDataV1* record);
-BOOL ShellNotifyIcon(DWORD message, NotifyIconDataV1* record);
+using NotifyShell = BOOL (*)(DWORD message, NOTIFYICONDATAA* record);
+BOOL ShellNotifyIcon(DWORD message, NOTIFYICONDATAA* record);
 
 // The icon: its record and whether the shell has it. The shell may refuse
 // or time out an add while it is still starting (at logon): the add is then
@@ -52,6 +42,6 @@ public:
 
 private:
     NotifyShell shell_;
-    NotifyIconDataV1 record_{};
+    NOTIFYICONDATAA record_{};
     bool added_ = false;
 };

@@ -29,6 +29,8 @@ constexpr long srcVolume = 38;       // VT_I4, read/write, 0..FullVolume
 constexpr long srcMute = 39;         // VT_BOOL, read/write
 constexpr long BackendName = 100;    // VT_BSTR, read: "Core Audio" or "winmm"
 constexpr long BackendReason = 101;  // VT_BSTR, read: why the component drives it here
+constexpr long micMute = 102;        // VT_BOOL, read/write: every active microphone muted
+constexpr long micCount = 103;       // VT_I2, read: the number of active microphones
 }  // namespace TarnMixerDispid
 
 #ifdef _WIN32

@@ -5,7 +5,7 @@
 # checked to hold exactly the shipped files, of the right processor.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --build-only
 version=$(sed -n 's/^project(Tarnbell VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 [ -n "$version" ] || { echo "package: no version in CMakeLists.txt" >&2; exit 1; }
 

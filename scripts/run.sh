@@ -18,7 +18,7 @@ tarnbell_init_prefix
 if [ "$build" = win32 ]; then
   echo "Running the 32-bit build (build/win32/bin) under 32-bit Wine."
 else
-  echo "Running the 64-bit build (build/win64/bin) under 64-bit Wine: this kernel cannot run 32-bit programs."
+  echo "Running the 64-bit build (build/win64/bin) under 64-bit Wine: $(tarnbell_no_32bit_reason)."
 fi
 echo "Tarnbell lives in the notification area: with no desktop tray, Wine shows"
 echo "its icon in a small window named \"Wine System Tray\"; click it to open the window."

@@ -54,7 +54,7 @@ if tarnbell_runs_32bit; then
   ran[win32]="ran"
   windows_tests win32 || status=1
 else
-  ran[win32]="not run: this kernel cannot run 32-bit programs"
+  ran[win32]="not run: $(tarnbell_no_32bit_reason)"
 fi
 
 cat build/kill-summary.log 2>/dev/null || true

@@ -4,10 +4,21 @@
 # is set).
 repo_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
-# True if this kernel runs 32-bit programs: some kernels have no ia32
-# emulation, and their 32-bit Wine ends at once with "Exec format error".
+# True if this machine runs the 32-bit build: its kernel runs 32-bit
+# programs and 32-bit Wine is installed.
 tarnbell_runs_32bit() {
-  [ -x /usr/lib/wine/wine ] && [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --help >/dev/null 2>&1
+  [ -x /usr/lib/wine/wine ] && "$repo_dir/scripts/runs-32bit.sh"
+}
+
+# Why the 32-bit build cannot run here, in one line.
+tarnbell_no_32bit_reason() {
+  if ! "$repo_dir/scripts/runs-32bit.sh"; then
+    echo "this kernel cannot run 32-bit programs"
+  elif [ -s "$repo_dir/build/wine32-status" ] && ! grep -qx ok "$repo_dir/build/wine32-status"; then
+    cat "$repo_dir/build/wine32-status"
+  else
+    echo "32-bit Wine is not installed"
+  fi
 }
 
 if [ -n "${1:-}" ]; then

@@ -45,7 +45,7 @@ HWND Child(HWND window, const char* className, const char* text = nullptr)
 // The shell takes a change of the window's icon only while it has it.
 bool ShellHasIcon(HWND window)
 {
-    NotifyIconDataV1 probe = TrayIconRecord(window, "", nullptr);
+    NOTIFYICONDATAA probe = TrayIconRecord(window, "", nullptr);
     probe.uFlags = NIF_TIP;
     return ShellNotifyIcon(NIM_MODIFY, &probe);
 }

@@ -35,7 +35,7 @@ protected:
 
 TEST_F(TrayTest, RecordIsTheFirstShellVersion)
 {
-    NotifyIconDataV1 r = TrayIconRecord(window, "49%\rMaster Volume", icon);
+    NOTIFYICONDATAA r = TrayIconRecord(window, "49%\rMaster Volume", icon);
     EXPECT_EQ(r.cbSize, sizeof(void*) == 4 ? 88u : 104u);
     EXPECT_EQ(r.cbSize, NOTIFYICONDATAA_V1_SIZE);
     EXPECT_EQ(r.hWnd, window);
@@ -49,7 +49,7 @@ TEST_F(TrayTest, RecordIsTheFirstShellVersion)
 TEST_F(TrayTest, LongTipsAreCutAndStillEndWithZero)
 {
     std::string longTip = "100%\r" + std::string(80, 'x');
-    NotifyIconDataV1 r = TrayIconRecord(window, longTip, icon);
+    NOTIFYICONDATAA r = TrayIconRecord(window, longTip, icon);
     EXPECT_EQ(std::string(r.szTip), longTip.substr(0, 63));
     EXPECT_EQ(r.szTip[63], '\0');
     EXPECT_EQ(std::string(TrayIconRecord(window, std::string(63, 'y'), icon).szTip),
@@ -92,7 +92,7 @@ TEST_F(TrayTest, ChangesOnlyReachTheShellWhileAdded)
 int refusedAdds = 0;
 bool timesOut = false;
 
-BOOL BusyShell(DWORD message, NotifyIconDataV1* record)
+BOOL BusyShell(DWORD message, NOTIFYICONDATAA* record)
 {
     if (message == NIM_ADD && refusedAdds > 0) return --refusedAdds, FALSE;
     return ShellNotifyIcon(message, record) && !(message == NIM_ADD && timesOut);
