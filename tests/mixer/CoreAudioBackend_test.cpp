@@ -170,6 +170,34 @@ TEST_F(CoreAudioBackendTest, AnOutputThatGoesAwayFailsItsOwnLineOnly)
     EXPECT_MIXER_ERROR(NotFound, "There is no default output now.", device_->Volume(DefaultLine));
 }
 
+TEST_F(CoreAudioBackendTest, AControlKeptFromBeforeAReplugIsReplacedWhateverItAnswers)
+{
+    FakeEndpoint& usb = audio_->endpoints[Usb];
+    audio_->preferred = Usb;
+    uint16_t volume = 1000;
+    for (HRESULT stale : {E_FAIL, E_INVALIDARG}) {
+        usb.staleResult = stale;
+        usb.mute = FALSE;
+        device_->SetVolume(UsbLine, ++volume);
+        // Unplugged and plugged in again before each access, by either line.
+        usb.connections++;
+        device_->SetVolume(DefaultLine, ++volume);
+        EXPECT_FLOAT_EQ(VolumeToScalar(volume), usb.level);
+        usb.connections++;
+        EXPECT_EQ(volume, device_->Volume(UsbLine));
+        usb.connections++;
+        device_->SetMute(UsbLine, true);
+        usb.connections++;
+        EXPECT_TRUE(device_->Mute(DefaultLine));
+    }
+    // A fresh control that fails too is reported, after one more try.
+    usb.setLevelResult = E_ACCESSDENIED;
+    const size_t tries = usb.levelsSet.size();
+    EXPECT_MIXER_ERROR(E_ACCESSDENIED, "Setting the endpoint volume failed.",
+                       device_->SetVolume(UsbLine, 5));
+    EXPECT_EQ(tries + 2, usb.levelsSet.size());
+}
+
 TEST_F(CoreAudioBackendTest, AnEndpointWithoutUsableVolumeIsNotValid)
 {
     audio_->endpoints[Usb].activateResult = E_NOINTERFACE;
@@ -315,7 +343,7 @@ TEST(CoreAudioThroughTheComponent, TarnmixerListShowsTheOutputs)
     EXPECT_EQ(2, mixer.GetLong(Id::srcOutputCount));
 }
 
-TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
+TEST(BackendChoice, WinmmOnlyWhereCoreAudioCannotSetTheVolume)
 {
     auto audio = ThreeEndpoints();
     audio->endpoints[Speakers].level = 0.3f;
@@ -332,8 +360,8 @@ TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
     audio->preferred = -1;
     EXPECT_EQ(L"Core Audio", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
     EXPECT_EQ(1u, audio->endpoints[Usb].levelsSet.size());
-    audio->endpoints[Usb].activateResult = E_NOINTERFACE;
-    EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
+    audio->endpoints[Usb].activateResult = E_NOINTERFACE;  // not "cannot": the next use tries again
+    EXPECT_EQ(L"Core Audio", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
 
     // No output yet: nothing tells against Core Audio. No Core Audio: winmm.
     EXPECT_EQ(
@@ -341,6 +369,41 @@ TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
         std::wstring(
             ChooseMixerBackend(MakeFakeEnumerator(std::make_shared<FakeCoreAudio>()))->Name()));
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(nullptr)->Name()));
+}
+
+// At logon the audio service may not answer yet, and an endpoint being
+// enumerated again fails its control for a moment.
+TEST(BackendChoice, AProbeThatFailsForAMomentKeepsCoreAudio)
+{
+    ComApartment apartment;
+    auto audio = ThreeEndpoints();
+    FakeEndpoint& speakers = audio->endpoints[Speakers];
+    const struct {
+        HRESULT* step;
+        HRESULT fault;
+        const wchar_t* text;
+    } faults[] = {
+        {&speakers.activateResult, AUDCLNT_E_SERVICE_NOT_RUNNING,
+         L"The Windows audio service is not running."},
+        {&speakers.setLevelResult, AUDCLNT_E_DEVICE_INVALIDATED,
+         L"Setting the endpoint volume failed."},
+    };
+    long volume = 1000;
+    for (const auto& f : faults) {
+        *f.step = f.fault;
+        ComPtr<IDispatch> dispatch = ComponentOver(ChooseMixerBackend(MakeFakeEnumerator(audio)));
+        Dispatcher mixer(dispatch.Get());
+        EXPECT_EQ(L"Core Audio", mixer.GetString(Id::BackendName));
+        EXPECT_EQ(L"the probe at start failed, but not for want of support; every use tries again",
+                  mixer.GetString(Id::BackendReason));
+        CallResult r;
+        mixer.PutLong(Id::srcVolume, ++volume, r);
+        EXPECT_EQ(f.fault, r.scode);
+        EXPECT_EQ(f.text, r.description);
+        *f.step = S_OK;
+        ASSERT_EQ(S_OK, mixer.PutLong(Id::srcVolume, ++volume));
+        EXPECT_FLOAT_EQ(VolumeToScalar(volume), speakers.level);
+    }
 }
 
 }  // namespace
