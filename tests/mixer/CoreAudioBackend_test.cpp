@@ -174,24 +174,17 @@ TEST_F(CoreAudioBackendTest, AControlKeptFromBeforeAReplugIsReplacedWhateverItAn
 {
     FakeEndpoint& usb = audio_->endpoints[Usb];
     audio_->preferred = Usb;
-    uint16_t volume = 1000;
     for (HRESULT stale : {E_FAIL, E_INVALIDARG}) {
         usb.staleResult = stale;
-        usb.mute = FALSE;
-        device_->SetVolume(UsbLine, ++volume);
-        // Unplugged and plugged in again before each access, by either line.
+        device_->SetVolume(UsbLine, 1000);
+        usb.connections++;  // unplugged and plugged in again before each use
+        device_->SetMute(DefaultLine, stale == E_FAIL);
         usb.connections++;
-        device_->SetVolume(DefaultLine, ++volume);
-        EXPECT_FLOAT_EQ(VolumeToScalar(volume), usb.level);
+        EXPECT_EQ(1000, device_->Volume(DefaultLine));
         usb.connections++;
-        EXPECT_EQ(volume, device_->Volume(UsbLine));
-        usb.connections++;
-        device_->SetMute(UsbLine, true);
-        usb.connections++;
-        EXPECT_TRUE(device_->Mute(DefaultLine));
+        EXPECT_EQ(stale == E_FAIL, device_->Mute(UsbLine));
     }
-    // A fresh control that fails too is reported, after one more try.
-    usb.setLevelResult = E_ACCESSDENIED;
+    usb.setLevelResult = E_ACCESSDENIED;  // a fresh control fails too: one more try, then the error
     const size_t tries = usb.levelsSet.size();
     EXPECT_MIXER_ERROR(E_ACCESSDENIED, "Setting the endpoint volume failed.",
                        device_->SetVolume(UsbLine, 5));
@@ -378,32 +371,23 @@ TEST(BackendChoice, AProbeThatFailsForAMomentKeepsCoreAudio)
     ComApartment apartment;
     auto audio = ThreeEndpoints();
     FakeEndpoint& speakers = audio->endpoints[Speakers];
-    const struct {
-        HRESULT* step;
-        HRESULT fault;
-        const wchar_t* text;
-    } faults[] = {
-        {&speakers.activateResult, AUDCLNT_E_SERVICE_NOT_RUNNING,
-         L"The Windows audio service is not running."},
-        {&speakers.setLevelResult, AUDCLNT_E_DEVICE_INVALIDATED,
-         L"Setting the endpoint volume failed."},
-    };
-    long volume = 1000;
-    for (const auto& f : faults) {
-        *f.step = f.fault;
-        ComPtr<IDispatch> dispatch = ComponentOver(ChooseMixerBackend(MakeFakeEnumerator(audio)));
-        Dispatcher mixer(dispatch.Get());
-        EXPECT_EQ(L"Core Audio", mixer.GetString(Id::BackendName));
-        EXPECT_EQ(L"the probe at start failed, but not for want of support; every use tries again",
-                  mixer.GetString(Id::BackendReason));
-        CallResult r;
-        mixer.PutLong(Id::srcVolume, ++volume, r);
-        EXPECT_EQ(f.fault, r.scode);
-        EXPECT_EQ(f.text, r.description);
-        *f.step = S_OK;
-        ASSERT_EQ(S_OK, mixer.PutLong(Id::srcVolume, ++volume));
-        EXPECT_FLOAT_EQ(VolumeToScalar(volume), speakers.level);
-    }
+    speakers.activateResult = AUDCLNT_E_SERVICE_NOT_RUNNING;
+    speakers.setLevelResult = AUDCLNT_E_DEVICE_INVALIDATED;
+    ComPtr<IDispatch> dispatch = ComponentOver(ChooseMixerBackend(MakeFakeEnumerator(audio)));
+    Dispatcher mixer(dispatch.Get());
+    EXPECT_EQ(L"Core Audio", mixer.GetString(Id::BackendName));
+    EXPECT_EQ(L"the probe at start failed, but not for want of support; every use tries again",
+              mixer.GetString(Id::BackendReason));
+    CallResult service, invalidated;
+    mixer.PutLong(Id::srcVolume, 1000, service);
+    EXPECT_EQ(L"The Windows audio service is not running.", service.description);
+    speakers.activateResult = S_OK;
+    EXPECT_EQ(L"Core Audio", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
+    mixer.PutLong(Id::srcVolume, 1000, invalidated);
+    EXPECT_EQ(AUDCLNT_E_DEVICE_INVALIDATED, invalidated.scode);
+    speakers.setLevelResult = S_OK;
+    ASSERT_EQ(S_OK, mixer.PutLong(Id::srcVolume, 1000));
+    EXPECT_FLOAT_EQ(VolumeToScalar(1000), speakers.level);
 }
 
 }  // namespace
