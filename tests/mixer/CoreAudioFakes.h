@@ -74,7 +74,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetMasterVolumeLevelScalar(float level, LPCGUID) override
     {
-        if (Stale()) return Endpoint().staleResult;
+        if (Invalid()) return Endpoint().staleResult;
         FakeEndpoint& e = Endpoint();
         e.levelsSet.push_back(level);
         if (FAILED(e.setLevelResult)) return e.setLevelResult;
@@ -85,19 +85,19 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetMasterVolumeLevelScalar(float* level) override
     {
-        if (Stale()) return Endpoint().staleResult;
+        if (Invalid()) return Endpoint().staleResult;
         *level = Endpoint().level;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetMute(BOOL mute, LPCGUID) override
     {
-        if (Stale()) return Endpoint().staleResult;
+        if (Invalid()) return Endpoint().staleResult;
         Endpoint().mute = mute;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetMute(BOOL* mute) override
     {
-        if (Stale()) return Endpoint().staleResult;
+        if (Invalid()) return Endpoint().staleResult;
         *mute = Endpoint().mute;
         return S_OK;
     }
@@ -139,7 +139,7 @@ public:
     HRESULT STDMETHODCALLTYPE GetVolumeRange(float*, float*, float*) override { return E_NOTIMPL; }
 
 private:
-    bool Stale() { return Gone() || Endpoint().connections != connection_; }
+    bool Invalid() { return Gone() || Endpoint().connections != connection_; }
     int connection_;
 };
 
