@@ -4,8 +4,8 @@
 
 #include "MixerBackend.h"
 
-// Core Audio over `enumerator`, unless an output exists and Core Audio cannot
-// set its volume; else (also when there is no enumerator) the winmm mixer.
+// Core Audio over `enumerator`, unless it answers that it cannot set an
+// output's volume; then, and when there is no enumerator, the winmm mixer.
 // The backend's Reason() says which case it was.
 std::unique_ptr<MixerBackend>
 ChooseMixerBackend(Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator);

@@ -19,7 +19,7 @@ namespace {
 // system both name the same endpoint; they part only where a tool assigns
 // them one by one. Console is the role of "interaction with the computer"
 // (system sounds, games), the one the user hears the system itself use, and
-// the one CoreAudioCanSetVolume probes, so the probe and the line agree.
+// the one ProbeEndpointVolume probes, so the probe and the line agree.
 constexpr ERole DefaultOutputRole = eConsole;
 
 // The endpoint's friendly name ("Speakers (High Definition Audio)").
@@ -28,8 +28,12 @@ const PROPERTYKEY FriendlyNameKey = {
 
 const char* const GoneText = "This output is no longer connected.";
 
+// Throws a failed call as the component's error saying `what`. The audio
+// service not running says so whatever the call: that is what the user can
+// set right.
 void Check(HRESULT hr, const char* what)
 {
+    if (hr == AUDCLNT_E_SERVICE_NOT_RUNNING) what = "The Windows audio service is not running.";
     if (FAILED(hr)) throw MixerError(hr, what);
 }
 
@@ -66,6 +70,13 @@ uint16_t EndpointStep(IAudioEndpointVolume* volume)
     UINT step = 0, count = 0;
     if (FAILED(volume->GetVolumeStepInfo(&step, &count)) || count < 2) return 1;
     return static_cast<uint16_t>((FullVolume + count - 2) / (count - 1));
+}
+
+HRESULT ActivateVolume(IMMDevice* device, ComPtr<IAudioEndpointVolume>& volume)
+{
+    const HRESULT hr = device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
+                                        reinterpret_cast<void**>(volume.ReleaseAndGetAddressOf()));
+    return SUCCEEDED(hr) && !volume ? E_POINTER : hr;
 }
 
 ComPtr<IMMDeviceCollection> ActiveEndpoints(IMMDeviceEnumerator* enumerator)
@@ -105,6 +116,14 @@ std::vector<Output> ListOutputs(IMMDeviceEnumerator* enumerator)
 }
 
 class OutputsDevice final : public MixerDevice {
+    // Runs `operation` on the line's endpoint control (defined first, as
+    // the members below deduce their results from it).
+    template <class Operation>
+    auto Use(int line, Operation operation)
+    {
+        return endpoints_.Use([&] { return Find(line); }, operation);
+    }
+
 public:
     OutputsDevice(ComPtr<IMMDeviceEnumerator> enumerator, EndpointControls& endpoints)
         : enumerator_(std::move(enumerator)), outputs_(ListOutputs(enumerator_.Get())),
@@ -120,10 +139,12 @@ public:
     bool LineValid(int line) const override
     {
         if (line == 0) return true;  // the user's choice while outputs come and go
-        ComPtr<IMMDevice> device;
-        ComPtr<IAudioEndpointVolume> volume;
-        const char* why = nullptr;
-        return SUCCEEDED(Find(line, device, why)) && SUCCEEDED(Activate(device.Get(), volume, why));
+        try {
+            endpoints_.Use([&] { return Find(line); }, [](EndpointControl&) {});
+            return true;
+        } catch (const MixerError&) {
+            return false;
+        }
     }
 
     std::wstring LineName(int line) const override
@@ -136,121 +157,78 @@ public:
 
     uint16_t Volume(int line) override
     {
-        uint16_t volume = 0;
-        Use(line, "Reading the endpoint volume failed.", [&](EndpointControl& endpoint) {
+        return Use(line, [](EndpointControl& endpoint) {
             float level = 0;
-            const HRESULT hr = endpoint.volume->GetMasterVolumeLevelScalar(&level);
-            if (SUCCEEDED(hr)) volume = endpoint.memo.Read(level, VolumeFromScalar(level));
-            return hr;
+            Check(endpoint.volume->GetMasterVolumeLevelScalar(&level),
+                  "Reading the endpoint volume failed.");
+            return endpoint.memo.Read(level, VolumeFromScalar(level));
         });
-        return volume;
     }
 
     void SetVolume(int line, uint16_t value) override
     {
-        const char* failure = "Setting the endpoint volume failed.";
-        Use(line, failure, [&](EndpointControl& endpoint) {
-            HRESULT hr =
-                endpoint.volume->SetMasterVolumeLevelScalar(VolumeToScalar(value), nullptr);
+        Use(line, [&](EndpointControl& endpoint) {
+            Check(endpoint.volume->SetMasterVolumeLevelScalar(VolumeToScalar(value), nullptr),
+                  "Setting the endpoint volume failed.");
             float kept = 0;
-            if (SUCCEEDED(hr)) {
-                failure = "Reading the endpoint volume failed.";
-                hr = endpoint.volume->GetMasterVolumeLevelScalar(&kept);
-            }
-            if (SUCCEEDED(hr))
-                endpoint.memo.Wrote(value, kept, VolumeFromScalar(kept),
-                                    EndpointStep(endpoint.volume.Get()));
-            return hr;
+            Check(endpoint.volume->GetMasterVolumeLevelScalar(&kept),
+                  "Reading the endpoint volume failed.");
+            endpoint.memo.Wrote(value, kept, VolumeFromScalar(kept),
+                                EndpointStep(endpoint.volume.Get()));
         });
     }
 
     bool Mute(int line) override
     {
-        BOOL mute = FALSE;
-        Use(line, "Reading the endpoint's mute state failed.",
-            [&](EndpointControl& endpoint) { return endpoint.volume->GetMute(&mute); });
-        return mute != FALSE;
+        return Use(line, [](EndpointControl& endpoint) {
+            BOOL mute = FALSE;
+            Check(endpoint.volume->GetMute(&mute), "Reading the endpoint's mute state failed.");
+            return mute != FALSE;
+        });
     }
 
     void SetMute(int line, bool value) override
     {
-        Use(line, "Setting the endpoint's mute state failed.", [&](EndpointControl& endpoint) {
-            return endpoint.volume->SetMute(value ? TRUE : FALSE, nullptr);
+        Use(line, [&](EndpointControl& endpoint) {
+            Check(endpoint.volume->SetMute(value ? TRUE : FALSE, nullptr),
+                  "Setting the endpoint's mute state failed.");
         });
     }
 
 private:
-    // Runs `operation` on the line's endpoint as it is now. A control kept
-    // from before the endpoint was unplugged and plugged in again answers
-    // AUDCLNT_E_DEVICE_INVALIDATED: the operation gets one fresh control.
-    // `failure` is read once the operation has run, which may change it.
-    template <class Operation>
-    void Use(int line, const char* const& failure, Operation operation)
-    {
-        HRESULT hr = operation(Reach(line));
-        if (hr == AUDCLNT_E_DEVICE_INVALIDATED) {
-            endpoints_.erase(lastReached_);
-            hr = operation(Reach(line));
-        }
-        Check(hr, failure);
-    }
-
-    // The line's endpoint with its kept control; remembers its id for Use.
-    EndpointControl& Reach(int line)
+    // The line's endpoint as it is now.
+    ComPtr<IMMDevice> Find(int line) const
     {
         ComPtr<IMMDevice> device;
-        const char* why = nullptr;
-        HRESULT hr = Find(line, device, why);
-        if (FAILED(hr)) {
-            if (line > 0) endpoints_.erase(outputs_[line - 1].id);
-            throw MixerError(hr, why);
-        }
-        lastReached_ = line > 0 ? outputs_[line - 1].id : EndpointId(device.Get());
-        EndpointControl& endpoint = endpoints_[lastReached_];
-        if (!endpoint.volume) {
-            hr = Activate(device.Get(), endpoint.volume, why);
-            if (FAILED(hr)) {
-                endpoints_.erase(lastReached_);
-                throw MixerError(hr, why);
-            }
-        }
-        return endpoint;
-    }
-
-    // The line's endpoint if it is there now, else the failure and `why`.
-    HRESULT Find(int line, ComPtr<IMMDevice>& device, const char*& why) const
-    {
         if (line == 0) {
-            why = "There is no default output now.";
-            return enumerator_->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device);
+            Check(enumerator_->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device),
+                  "There is no default output now.");
+            return device;
         }
-        why = GoneText;
-        const HRESULT hr = enumerator_->GetDevice(outputs_[line - 1].id.c_str(), &device);
-        if (FAILED(hr)) return hr;
+        Check(enumerator_->GetDevice(outputs_[line - 1].id.c_str(), &device), GoneText);
         DWORD state = 0;
         if (FAILED(device->GetState(&state)) || state != DEVICE_STATE_ACTIVE)
-            return AUDCLNT_E_DEVICE_INVALIDATED;
-        return S_OK;
-    }
-
-    static HRESULT Activate(IMMDevice* device, ComPtr<IAudioEndpointVolume>& volume,
-                            const char*& why)
-    {
-        HRESULT hr = device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                      reinterpret_cast<void**>(volume.ReleaseAndGetAddressOf()));
-        if (SUCCEEDED(hr) && !volume) hr = E_POINTER;
-        if (FAILED(hr) && hr != AUDCLNT_E_DEVICE_INVALIDATED)
-            why = "The endpoint has no usable volume control.";
-        return hr;
+            throw MixerError(AUDCLNT_E_DEVICE_INVALIDATED, GoneText);
+        return device;
     }
 
     ComPtr<IMMDeviceEnumerator> enumerator_;
     std::vector<Output> outputs_;
     EndpointControls& endpoints_;  // the backend's, kept when the device is opened again
-    std::wstring lastReached_;
 };
 
 }  // namespace
+
+EndpointControls::Reached EndpointControls::Reach(const ComPtr<IMMDevice>& device)
+{
+    EndpointControl& control = controls_[EndpointId(device.Get())];
+    if (control.volume) return {control, true};
+    const HRESULT hr = ActivateVolume(device.Get(), control.volume);
+    if (FAILED(hr)) control.volume.Reset();
+    Check(hr, hr == AUDCLNT_E_DEVICE_INVALIDATED ? "The endpoint is no longer connected."
+                                                 : "The endpoint has no usable volume control.");
+    return {control, false};
+}
 
 CoreAudioBackend::CoreAudioBackend(ComPtr<IMMDeviceEnumerator> enumerator, const wchar_t* reason)
     : MixerBackend(reason), enumerator_(std::move(enumerator))
@@ -264,32 +242,26 @@ std::unique_ptr<MixerDevice> CoreAudioBackend::OpenDevice(int)
 
 namespace {
 
-// The output the probe writes to: the default, else the first active one.
-ComPtr<IMMDevice> ProbedOutput(IMMDeviceEnumerator* enumerator)
+// The output the probe writes to: the default, else the first active one;
+// the default's failure where there is neither.
+HRESULT ProbedOutput(IMMDeviceEnumerator* enumerator, ComPtr<IMMDevice>& device)
 {
-    ComPtr<IMMDevice> device;
-    if (SUCCEEDED(enumerator->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device)))
-        return device;
+    const HRESULT hr = enumerator->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device);
+    if (SUCCEEDED(hr)) return hr;
     ComPtr<IMMDeviceCollection> endpoints = ActiveEndpoints(enumerator);
-    if (!endpoints || FAILED(endpoints->Item(0, &device))) return nullptr;
-    return device;
+    return endpoints && SUCCEEDED(endpoints->Item(0, &device)) ? S_OK : hr;
 }
 
 }  // namespace
 
-bool CoreAudioHasOutput(IMMDeviceEnumerator* enumerator)
+HRESULT ProbeEndpointVolume(IMMDeviceEnumerator* enumerator)
 {
-    return ProbedOutput(enumerator) != nullptr;
-}
-
-bool CoreAudioCanSetVolume(IMMDeviceEnumerator* enumerator)
-{
-    ComPtr<IMMDevice> device = ProbedOutput(enumerator);
-    if (!device) return false;
+    ComPtr<IMMDevice> device;
     ComPtr<IAudioEndpointVolume> volume;
     float level = 0;
-    return SUCCEEDED(device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                      reinterpret_cast<void**>(volume.GetAddressOf()))) &&
-           SUCCEEDED(volume->GetMasterVolumeLevelScalar(&level)) &&
-           SUCCEEDED(volume->SetMasterVolumeLevelScalar(level, nullptr));
+    HRESULT hr = ProbedOutput(enumerator, device);
+    if (SUCCEEDED(hr)) hr = ActivateVolume(device.Get(), volume);
+    if (SUCCEEDED(hr)) hr = volume->GetMasterVolumeLevelScalar(&level);
+    if (SUCCEEDED(hr)) hr = volume->SetMasterVolumeLevelScalar(level, nullptr);
+    return hr;
 }

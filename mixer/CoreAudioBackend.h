@@ -18,16 +18,47 @@
 constexpr const wchar_t* CoreAudioBackendName = L"Core Audio";
 constexpr const wchar_t* DefaultOutputName = L"Default output";
 
-// What the backend keeps of one endpoint it has reached, by endpoint id. The
-// volume control is activated once and kept: Wine 8 keeps the mute state in
-// the control object, so a fresh one would read it back as off. The default
-// line and an output's own line share this when they reach the same endpoint,
-// and it outlives the device, which is opened again to list new outputs.
+// What the backend keeps of one endpoint it has reached. The volume control
+// is activated once and kept: Wine 8 keeps the mute state in the control
+// object, so a fresh one would read it back as off.
 struct EndpointControl {
     Microsoft::WRL::ComPtr<IAudioEndpointVolume> volume;
     VolumeMemo memo;
 };
-using EndpointControls = std::map<std::wstring, EndpointControl>;
+
+// The endpoint controls reached so far, by endpoint id, render and capture
+// alike, and the one way to use them. A kept control can go stale while its
+// endpoint stays: after an unplug and replug of a USB or Bluetooth device,
+// or a sleep and resume with HDMI audio, the old object fails with no code
+// the documentation promises for it. So when a kept control fails, it is
+// dropped, the endpoint is reached afresh, and the operation runs once more;
+// only a failure of that fresh control is reported.
+class EndpointControls {
+public:
+    // Runs `operation` on the control of the endpoint `find()` gives now.
+    // Both throw MixerError with the failure's own text.
+    template <class Find, class Operation>
+    auto Use(Find find, Operation operation)
+    {
+        const Reached reached = Reach(find());
+        if (!reached.kept) return operation(reached.control);
+        try {
+            return operation(reached.control);
+        } catch (const MixerError&) {
+            reached.control.volume.Reset();
+        }
+        return operation(Reach(find()).control);
+    }
+
+private:
+    struct Reached {
+        EndpointControl& control;
+        bool kept;  // false: activated just now
+    };
+    Reached Reach(const Microsoft::WRL::ComPtr<IMMDevice>& device);
+
+    std::map<std::wstring, EndpointControl> controls_;
+};
 
 class CoreAudioBackend final : public MixerBackend {
 public:
@@ -41,13 +72,14 @@ public:
 
 private:
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;
+    // Shared by the default line and an output's own line where they reach
+    // the same endpoint, and kept when the device is opened again to list
+    // new outputs.
     EndpointControls endpoints_;
 };
 
-// True if there is an output to probe: a default or an active render endpoint.
-bool CoreAudioHasOutput(IMMDeviceEnumerator* enumerator);
-
-// True if the system's endpoint volume can really be set: the current master
-// volume of the default (else the first active) render endpoint is written
-// back to it unchanged. Wine, for one, answers E_NOTIMPL.
-bool CoreAudioCanSetVolume(IMMDeviceEnumerator* enumerator);
+// Writes the current master volume of the default (else the first active)
+// render endpoint back to it unchanged, and gives what that answered: S_OK
+// where Core Audio can set the volume, E_NOTIMPL where it cannot (Wine),
+// E_NOTFOUND while there is no output, else the failure of the moment.
+HRESULT ProbeEndpointVolume(IMMDeviceEnumerator* enumerator);

@@ -170,6 +170,25 @@ TEST_F(CoreAudioBackendTest, AnOutputThatGoesAwayFailsItsOwnLineOnly)
     EXPECT_MIXER_ERROR(NotFound, "There is no default output now.", device_->Volume(DefaultLine));
 }
 
+TEST_F(CoreAudioBackendTest, AControlKeptFromBeforeAReplugIsReplacedWhateverItAnswers)
+{
+    FakeEndpoint& usb = audio_->endpoints[Usb];
+    audio_->preferred = Usb;
+    for (HRESULT stale : {E_FAIL, E_INVALIDARG}) {
+        usb.staleResult = stale;
+        device_->SetVolume(UsbLine, 1000);
+        usb.connections++;  // unplugged and plugged in again before each use
+        device_->SetMute(DefaultLine, stale == E_FAIL);
+        usb.connections++;
+        EXPECT_EQ(stale == E_FAIL, device_->Mute(UsbLine));
+    }
+    usb.setLevelResult = E_ACCESSDENIED;  // a fresh control fails too: one more try, then the error
+    const size_t tries = usb.levelsSet.size();
+    EXPECT_MIXER_ERROR(E_ACCESSDENIED, "Setting the endpoint volume failed.",
+                       device_->SetVolume(UsbLine, 5));
+    EXPECT_EQ(tries + 2, usb.levelsSet.size());
+}
+
 TEST_F(CoreAudioBackendTest, AnEndpointWithoutUsableVolumeIsNotValid)
 {
     audio_->endpoints[Usb].activateResult = E_NOINTERFACE;
@@ -315,7 +334,7 @@ TEST(CoreAudioThroughTheComponent, TarnmixerListShowsTheOutputs)
     EXPECT_EQ(2, mixer.GetLong(Id::srcOutputCount));
 }
 
-TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
+TEST(BackendChoice, WinmmOnlyWhereCoreAudioCannotSetTheVolume)
 {
     auto audio = ThreeEndpoints();
     audio->endpoints[Speakers].level = 0.3f;
@@ -332,8 +351,8 @@ TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
     audio->preferred = -1;
     EXPECT_EQ(L"Core Audio", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
     EXPECT_EQ(1u, audio->endpoints[Usb].levelsSet.size());
-    audio->endpoints[Usb].activateResult = E_NOINTERFACE;
-    EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
+    audio->endpoints[Usb].activateResult = E_NOINTERFACE;  // not "cannot": the next use tries again
+    EXPECT_EQ(L"Core Audio", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
 
     // No output yet: nothing tells against Core Audio. No Core Audio: winmm.
     EXPECT_EQ(
@@ -341,6 +360,30 @@ TEST(BackendChoice, CoreAudioOnlyWhereItCanSetTheEndpointVolume)
         std::wstring(
             ChooseMixerBackend(MakeFakeEnumerator(std::make_shared<FakeCoreAudio>()))->Name()));
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(nullptr)->Name()));
+}
+
+// At logon the audio service may not answer yet, and an endpoint being
+// enumerated again fails its control for a moment.
+TEST(BackendChoice, AProbeThatFailsForAMomentKeepsCoreAudio)
+{
+    auto audio = ThreeEndpoints();
+    FakeEndpoint& speakers = audio->endpoints[Speakers];
+    speakers.activateResult = AUDCLNT_E_SERVICE_NOT_RUNNING;
+    speakers.setLevelResult = AUDCLNT_E_DEVICE_INVALIDATED;
+    auto backend = ChooseMixerBackend(MakeFakeEnumerator(audio));
+    EXPECT_EQ(L"Core Audio", std::wstring(backend->Name()));
+    EXPECT_STREQ(L"the probe at start failed, but not for want of support; every use tries again",
+                 backend->Reason());
+    auto device = backend->OpenDevice(0);
+    EXPECT_MIXER_ERROR(AUDCLNT_E_SERVICE_NOT_RUNNING, "The Windows audio service is not running.",
+                       device->SetVolume(DefaultLine, 1000));
+    speakers.activateResult = S_OK;
+    EXPECT_EQ(L"Core Audio", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
+    EXPECT_MIXER_ERROR(AUDCLNT_E_DEVICE_INVALIDATED, "Setting the endpoint volume failed.",
+                       device->SetVolume(DefaultLine, 1000));
+    speakers.setLevelResult = S_OK;
+    device->SetVolume(DefaultLine, 1000);
+    EXPECT_FLOAT_EQ(VolumeToScalar(1000), speakers.level);
 }
 
 }  // namespace

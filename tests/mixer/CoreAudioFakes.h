@@ -4,8 +4,8 @@
 // endpoint volume. All of them read and write one FakeCoreAudio, where a test
 // adds endpoints (push_back), removes them (state), and moves the default.
 // As on Windows, a removed endpoint stays known by its id with a state other
-// than active, and the objects handed out for it answer
-// AUDCLNT_E_DEVICE_INVALIDATED.
+// than active. A volume control handed out before it went, or before it came
+// back, answers staleResult: no one code is documented for that.
 #include <audioclient.h>
 #include <endpointvolume.h>
 #include <mmdeviceapi.h>
@@ -22,7 +22,8 @@ struct FakeEndpoint {
     std::wstring id;
     std::wstring name;
     DWORD state = DEVICE_STATE_ACTIVE;  // DEVICE_STATE_NOTPRESENT: removed
-    int connections = 0;  // + 1 each time it comes back: older volume objects are invalid
+    int connections = 0;  // + 1 each time it comes back: older volume objects are stale
+    HRESULT staleResult = AUDCLNT_E_DEVICE_INVALIDATED;
     HRESULT nameResult = S_OK;
     HRESULT activateResult = S_OK;
     HRESULT setLevelResult = S_OK;  // E_NOTIMPL as on Wine
@@ -73,7 +74,7 @@ public:
     }
     HRESULT STDMETHODCALLTYPE SetMasterVolumeLevelScalar(float level, LPCGUID) override
     {
-        if (Invalid()) return AUDCLNT_E_DEVICE_INVALIDATED;
+        if (Invalid()) return Endpoint().staleResult;
         FakeEndpoint& e = Endpoint();
         e.levelsSet.push_back(level);
         if (FAILED(e.setLevelResult)) return e.setLevelResult;
@@ -84,19 +85,19 @@ public:
     }
     HRESULT STDMETHODCALLTYPE GetMasterVolumeLevelScalar(float* level) override
     {
-        if (Invalid()) return AUDCLNT_E_DEVICE_INVALIDATED;
+        if (Invalid()) return Endpoint().staleResult;
         *level = Endpoint().level;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE SetMute(BOOL mute, LPCGUID) override
     {
-        if (Invalid()) return AUDCLNT_E_DEVICE_INVALIDATED;
+        if (Invalid()) return Endpoint().staleResult;
         Endpoint().mute = mute;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetMute(BOOL* mute) override
     {
-        if (Invalid()) return AUDCLNT_E_DEVICE_INVALIDATED;
+        if (Invalid()) return Endpoint().staleResult;
         *mute = Endpoint().mute;
         return S_OK;
     }
