@@ -6,7 +6,7 @@ SendInput; controls read back with window messages; files read from disk).
 
 The end-to-end, kill, tray and installer tests import it; ctest puts this
 folder on PYTHONPATH. Needs TARNBELL_BIN (the folder with Tarnbell.exe,
-TarnMixer.dll, tarnmixer-list.exe and tbdriver.exe), TARNBELL_ARTIFACTS (where
+TarnMixer.dll, tarnmixer.exe and tbdriver.exe), TARNBELL_ARTIFACTS (where
 screenshots go) and the project's Wine environment (scripts/wine-env.sh).
 """
 import filecmp
@@ -116,8 +116,8 @@ def reg_values(key):
 
 def mixer_lines():
     """Volume of each line of the device the component selects, as
-    tarnmixer-list.exe (a process of its own) reports them."""
-    listed = wine(BIN / "tarnmixer-list.exe").stdout
+    "tarnmixer list" (a process of its own) reports them."""
+    listed = wine(BIN / "tarnmixer.exe", "list").stdout
     return [int(v) for v in re.findall(r"^\s*\*?\s*Line \d+: valid, \"[^\"]*\", volume (\d+)", 
                                        listed.split("Device 1")[0], re.M)]
 
