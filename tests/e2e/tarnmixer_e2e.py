@@ -8,6 +8,7 @@ mute is judged by the state that same run prints.
 
 Run through ctest, which gives the environment tarnbell_support needs.
 """
+import html
 import re
 import shutil
 import tempfile
@@ -78,6 +79,15 @@ class CommandLine(unittest.TestCase):
             code, out, err = self.tarnmixer(ask)
             self.assertEqual((code, err), (0, ""))
             self.assertTrue(out.startswith(USAGE_START), out)
+
+    def test_the_help_pages_batch_file_reads_what_it_prints(self):
+        page = (Path(__file__).resolve().parents[2] / "help" / "commandline.htm").read_text(encoding="cp1252")
+        batch = html.unescape(re.search(r'<pre class="cmd">\n(.*?)</pre>', page, re.S).group(1))
+        (self.folder / "volume.cmd").write_bytes(batch.replace("\n", "\r\n").encode("cp1252"))
+        done = wine("cmd", "/c", "volume.cmd", cwd=self.folder)
+        self.assertEqual(done.stdout, "The volume is now 90 %.\r\n"
+                                      "Not muted: tarnmixer ended with exit code 2.\r\n")
+        self.assertTrue(done.stderr.startswith('There is no line "speakers".\r\n'), done.stderr)
 
     def test_alone_it_takes_the_registered_component(self):
         with tempfile.TemporaryDirectory() as alone:

@@ -50,13 +50,13 @@ CONTROLS = {
 }
 
 
-def wine(*args, timeout=120, env=None):
+def wine(*args, timeout=120, env=None, cwd=None):
     """Runs a Windows program to its end. Its output goes through files, not
     pipes: Wine's background services, started by whichever program comes
     first, inherit the handles and would keep a pipe open long after."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         done = subprocess.run(["wine", *map(str, args)], stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                              timeout=timeout, env=env)
+                              timeout=timeout, env=env, cwd=cwd)
         out.seek(0)
         err.seek(0)
         return subprocess.CompletedProcess(done.args, done.returncode, out.read().decode(errors="replace"),
