@@ -90,10 +90,7 @@ MixerCommand ParseMixerCommand(const std::vector<std::string>& args)
     }
     const bool takesLine =
         command.verb == Verb::Get || command.verb == Verb::Set || command.verb == Verb::Mute;
-    if (takesLine && args.size() > used) {
-        command.hasLine = true;
-        command.line = args[used++];
-    }
+    if (takesLine && args.size() > used) command.line = args[used++];
     if (args.size() > used) Wrong("\"" + args[used] + "\" is one argument too many.");
     return command;
 }

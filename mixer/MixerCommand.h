@@ -40,8 +40,7 @@ struct MixerCommand {
     Switch change = Switch::Toggle;  // mute, mic
     bool relative = false;           // set: +N or -N
     int percent = 0;                 // set: the percent, or the signed step
-    bool hasLine = false;
-    std::string line;  // get, set, mute: as given
+    std::string line = "0";          // get, set, mute: as given, else entry 0
 };
 
 // The arguments after the program's name; throws ToolFailure (ExitCommandLine,

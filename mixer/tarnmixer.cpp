@@ -156,11 +156,10 @@ void SelectLine(MixerClient& mixer, const MixerCommand& command)
         listed += std::to_string(names.size()) + ": " + channel.name + "\n";
         names.push_back(Upper(channel.name));
     }
-    const std::string line = command.hasLine ? command.line : "0";
-    const int entry = ChooseLine(names, Upper(line));
+    const int entry = ChooseLine(names, Upper(command.line));
     if (entry < 0)
         throw ToolFailure(ExitNoLine,
-                          "There is no line \"" + line + "\"" +
+                          "There is no line \"" + command.line + "\"" +
                               (channels.empty() ? ": the device has none." : "."),
                           listed);
     Write(mixer, Id::srcOutput, VT_I2, channels[entry].line);
