@@ -58,9 +58,13 @@ public:
         }
         library_.reset(LoadLibraryExW(dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
         if (!library_) {
-            const HRESULT error = HRESULT_FROM_WIN32(GetLastError());
+            const DWORD error = GetLastError();
+            // A 32-bit program cannot load a 64-bit DLL, nor the other way round.
+            if (error == ERROR_BAD_EXE_FORMAT)
+                Refused("The TarnMixer.dll beside tarnmixer.exe is of the other bitness: "
+                        "keep the files of one download together.");
             Refused("The TarnMixer.dll beside tarnmixer.exe could not be loaded: " +
-                    SystemText(error) + ".");
+                    SystemText(HRESULT_FROM_WIN32(error)) + ".");
         }
         using GetClassObject = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
         const auto getClassObject = reinterpret_cast<GetClassObject>(
