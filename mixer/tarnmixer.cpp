@@ -6,7 +6,6 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
-#include <cstdio>
 #include <new>
 #include <string>
 #include <vector>
@@ -208,26 +207,45 @@ std::string Run(const MixerCommand& command)
     return LineState(mixer);
 }
 
+// Text on standard output or error with Windows line ends. A console shows
+// its own code page, not the program's ANSI one: there the text goes as
+// UTF-16, so that a line's name reads right; a pipe or file gets it as is.
+void Print(DWORD which, const std::string& text)
+{
+    std::string lines;
+    for (char c : text) {
+        if (c == '\n') lines += '\r';
+        lines += c;
+    }
+    const HANDLE out = GetStdHandle(which);
+    const int size = static_cast<int>(lines.size());
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(out, &mode)) {
+        std::wstring wide(MultiByteToWideChar(CP_ACP, 0, lines.data(), size, nullptr, 0), L'\0');
+        MultiByteToWideChar(CP_ACP, 0, lines.data(), size, wide.data(),
+                            static_cast<int>(wide.size()));
+        WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    } else {
+        WriteFile(out, lines.data(), static_cast<DWORD>(size), &written, nullptr);
+    }
+}
+
 }  // namespace
 
-// Standard output and error are in text mode: each "\n" goes out as "\r\n".
 int main(int argc, char** argv)
 {
     try {
         const MixerCommand command =
             ParseMixerCommand(std::vector<std::string>(argv + 1, argv + argc));
-        if (command.verb == Verb::Help)
-            std::fputs(UsageText(), stdout);
-        else
-            std::fputs(Run(command).c_str(), stdout);
+        Print(STD_OUTPUT_HANDLE, command.verb == Verb::Help ? UsageText() : Run(command));
         return ExitDone;
     } catch (const ToolFailure& failure) {
-        std::fputs((failure.what() + ("\n" + failure.Details())).c_str(), stderr);
+        Print(STD_ERROR_HANDLE, failure.what() + ("\n" + failure.Details()));
         return failure.Code();
     } catch (const TextError& error) {
-        std::fputs((error.what() + std::string("\n")).c_str(), stderr);
+        Print(STD_ERROR_HANDLE, error.what() + std::string("\n"));
     } catch (const std::bad_alloc&) {
-        std::fputs("Out of memory.\n", stderr);
+        Print(STD_ERROR_HANDLE, "Out of memory.\n");
     }
     return ExitRefused;
 }
