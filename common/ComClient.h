@@ -2,7 +2,7 @@
 // What every caller of the component needs to call it by IDispatch and to
 // tell what went wrong: owners of the VARIANT and EXCEPINFO it hands back,
 // wide text made 8-bit, and a failure's text. Shared by Tarnbell.exe's
-// wrapper and tarnmixer-list.
+// wrapper and tarnmixer.exe.
 #include <windows.h>
 #include <oaidl.h>
 

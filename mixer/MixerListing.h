@@ -1,6 +1,6 @@
 #pragma once
-// What tarnmixer-list prints: the component's backend, every device and every
-// line as the component reports them through IDispatch.
+// What "tarnmixer list" prints: the component's backend, its microphones,
+// every device and every line as the component reports them through IDispatch.
 #include <windows.h>
 #include <oaidl.h>
 

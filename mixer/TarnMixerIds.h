@@ -1,6 +1,6 @@
 #pragma once
 // TarnMixer.dll's contract with everyone who calls it (Tarnbell.exe,
-// tarnmixer-list.exe, scripts): its file name, class id, the DISPIDs of its
+// tarnmixer.exe, scripts): its file name, class id, the DISPIDs of its
 // properties and the scale of its volume. Free of Windows types but for the
 // class id itself, so that the portable volume logic shares it.
 #include <cstdint>

@@ -534,7 +534,7 @@ class ScriptHosts(unittest.TestCase):
         dll = self.windows_path(BIN.resolve() / "TarnMixer.dll")
         with tempfile.TemporaryDirectory() as folder:
             self.assertEqual(wine("regsvr32", "/s", dll).returncode, 0)
-            listed = wine(BIN / "tarnmixer-list.exe").stdout.split("* Device")[1].split("Device")[0]
+            listed = wine(BIN / "tarnmixer.exe", "list").stdout.split("* Device")[1].split("Device")[0]
             names = re.findall(r'Line \d+: [\w ]+, "([^"]*)"', listed)
             self.assertTrue(names, listed)
             self.assertEqual(self.cscript(folder, "probe.vbs", self.PROBE), ["0", "0"])

@@ -23,7 +23,7 @@ from tarnbell_support import CLSID, poll, reg_values, wine
 
 DIST = Path(os.environ.get("TARNBELL_DIST", "dist"))
 VERSION = os.environ.get("TARNBELL_VERSION", "")
-SHIPPED = ["Tarnbell.exe", "TarnMixer.dll", "tarnbell.chm", "tarnmixer-list.exe", "readme.txt", "LICENSE.txt"]
+SHIPPED = ["Tarnbell.exe", "TarnMixer.dll", "tarnbell.chm", "tarnmixer.exe", "readme.txt", "LICENSE.txt"]
 MACHINE = {"win32": 0x14C, "win64": 0x8664}
 UNINSTALLS = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall"
 # The folder, uninstall entry, Start-menu entry and Run value of each build.
@@ -58,7 +58,7 @@ class Zips(unittest.TestCase):
                 folders = [n for n in archive.namelist() if n.endswith("/")]
                 self.assertEqual(sorted(files), sorted(f"Tarnbell/{name}" for name in SHIPPED))
                 self.assertEqual(folders, ["Tarnbell/"])
-                for name in ["Tarnbell.exe", "TarnMixer.dll", "tarnmixer-list.exe"]:
+                for name in ["Tarnbell.exe", "TarnMixer.dll", "tarnmixer.exe"]:
                     image = archive.read(f"Tarnbell/{name}")
                     self.assertEqual(machine_of(image), MACHINE[build], name)
                 for name in ["Tarnbell.exe", "TarnMixer.dll"]:

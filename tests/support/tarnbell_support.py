@@ -6,7 +6,7 @@ SendInput; controls read back with window messages; files read from disk).
 
 The end-to-end, kill, tray and installer tests import it; ctest puts this
 folder on PYTHONPATH. Needs TARNBELL_BIN (the folder with Tarnbell.exe,
-TarnMixer.dll, tarnmixer-list.exe and tbdriver.exe), TARNBELL_ARTIFACTS (where
+TarnMixer.dll, tarnmixer.exe and tbdriver.exe), TARNBELL_ARTIFACTS (where
 screenshots go) and the project's Wine environment (scripts/wine-env.sh).
 """
 import filecmp
@@ -50,13 +50,13 @@ CONTROLS = {
 }
 
 
-def wine(*args, timeout=120, env=None):
+def wine(*args, timeout=120, env=None, cwd=None):
     """Runs a Windows program to its end. Its output goes through files, not
     pipes: Wine's background services, started by whichever program comes
     first, inherit the handles and would keep a pipe open long after."""
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         done = subprocess.run(["wine", *map(str, args)], stdin=subprocess.DEVNULL, stdout=out, stderr=err,
-                              timeout=timeout, env=env)
+                              timeout=timeout, env=env, cwd=cwd)
         out.seek(0)
         err.seek(0)
         return subprocess.CompletedProcess(done.args, done.returncode, out.read().decode(errors="replace"),
@@ -116,8 +116,8 @@ def reg_values(key):
 
 def mixer_lines():
     """Volume of each line of the device the component selects, as
-    tarnmixer-list.exe (a process of its own) reports them."""
-    listed = wine(BIN / "tarnmixer-list.exe").stdout
+    "tarnmixer list" (a process of its own) reports them."""
+    listed = wine(BIN / "tarnmixer.exe", "list").stdout
     return [int(v) for v in re.findall(r"^\s*\*?\s*Line \d+: valid, \"[^\"]*\", volume (\d+)", 
                                        listed.split("Device 1")[0], re.M)]
 

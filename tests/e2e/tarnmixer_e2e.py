@@ -1,0 +1,111 @@
+"""The real tarnmixer.exe under Wine, run from a folder that holds it and its
+TarnMixer.dll while no component is registered, as an unzipped download
+before Tarnbell has ever started; and alone, where it takes the registered
+component. Each run is a process of its own, and under Wine a volume lasts
+only as long as the process that set it: every run starts from Wine's
+levels (the first line full and unmuted, the second at 0), and a set or a
+mute is judged by the state that same run prints.
+
+Run through ctest, which gives the environment tarnbell_support needs.
+"""
+import html
+import re
+import shutil
+import tempfile
+import unittest
+from pathlib import Path
+
+from tarnbell_support import BIN, unregister_component, wine
+
+USAGE_START = "Usage:\r\n  tarnmixer list "
+
+
+class CommandLine(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        unregister_component()
+        cls.folder = Path(tempfile.mkdtemp(prefix="tarnmixer-e2e-"))
+        for name in ["tarnmixer.exe", "TarnMixer.dll"]:
+            shutil.copy(BIN / name, cls.folder)
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    def tarnmixer(self, *args, folder=None):
+        # On a loaded machine a Wine process now and then fails to start
+        # (exit code 1, nothing printed); tarnmixer's own exit 1 says why.
+        for _ in range(2):
+            done = wine((folder or self.folder) / "tarnmixer.exe", *args)
+            if (done.returncode, done.stdout, done.stderr) != (1, "", ""):
+                break
+        return done.returncode, done.stdout, done.stderr
+
+    def prints(self, args, output):
+        self.assertEqual(self.tarnmixer(*args.split()), (0, output, ""), args)
+
+    def test_volume_and_mute_in_percent_as_read_back(self):
+        self.prints("get", "100\r\n")
+        self.prints("get 1", "0\r\n")
+        for percent in [40, 37, 9, 63, 0, 100]:
+            self.prints(f"set {percent}", f"{percent}\r\n")
+        # Steps go from what the line reads (100), clamped to 0..100.
+        self.prints("set -10", "90\r\n")
+        self.prints("set +10", "100\r\n")
+        self.prints("set -150", "0\r\n")
+        self.prints("mute toggle", "100 muted\r\n")
+        self.prints("mute on", "100 muted\r\n")
+        self.prints("MUTE Off", "100\r\n")
+        # Both lines are "Master Volume": a prefix of it, in any case, takes
+        # the first (the second would read 0).
+        self.prints("set 40 mASTER", "40\r\n")
+        self.prints("get master", "100\r\n")
+
+    def test_wrong_lines_and_commands_exit_with_one_line_that_says_why(self):
+        code, out, err = self.tarnmixer("get", "7")
+        self.assertEqual((code, out), (2, ""))
+        self.assertEqual(err, 'There is no line "7".\r\n0: Master Volume\r\n1: Master Volume\r\n')
+        # The lines named there are the valid lines of the listing's start device.
+        code, listing, err = self.tarnmixer("list")
+        self.assertEqual((code, err), (0, ""))
+        self.assertNotIn("\n", listing.replace("\r\n", ""))
+        start_device = listing.split("* Device")[1].split(" Device")[0]
+        self.assertEqual(re.findall(r'Line \d+: valid, "([^"]*)"', start_device), ["Master Volume"] * 2)
+        self.assertEqual(self.tarnmixer("set", "5", "speakers")[:2], (2, ""))
+
+        for args, first_line in [(["frobnicate"], '"frobnicate" is no command.'),
+                                 (["set", "101"], '"101" is no percent: give 0 to 100, or +N or -N to step.'),
+                                 (["mute", "maybe"], '"mute" takes on, off or toggle.'),
+                                 (["get", "0", "1"], '"1" is one argument too many.')]:
+            code, out, err = self.tarnmixer(*args)
+            self.assertEqual((code, out), (1, ""), args)
+            self.assertTrue(err.startswith(first_line + "\r\n" + USAGE_START), err)
+        for ask in ["/?", "-h", "--help"]:
+            code, out, err = self.tarnmixer(ask)
+            self.assertEqual((code, err), (0, ""))
+            self.assertTrue(out.startswith(USAGE_START), out)
+
+    def test_the_help_pages_batch_file_reads_what_it_prints(self):
+        page = (Path(__file__).resolve().parents[2] / "help" / "commandline.htm").read_text(encoding="cp1252")
+        batch = html.unescape(re.search(r'<pre class="cmd">\n(.*?)</pre>', page, re.S).group(1))
+        (self.folder / "volume.cmd").write_bytes(batch.replace("\n", "\r\n").encode("cp1252"))
+        done = wine("cmd", "/c", "volume.cmd", cwd=self.folder)
+        self.assertEqual(done.stdout, "The volume is now 90 %.\r\n"
+                                      "Not muted: tarnmixer ended with exit code 2.\r\n")
+        self.assertTrue(done.stderr.startswith('There is no line "speakers".\r\n'), done.stderr)
+
+    def test_alone_it_takes_the_registered_component(self):
+        with tempfile.TemporaryDirectory() as alone:
+            shutil.copy(BIN / "tarnmixer.exe", alone)
+            self.assertEqual(self.tarnmixer("get", folder=Path(alone)), (
+                3, "", "TarnMixer could not be created: the class is not registered (0x80040154).\r\n"))
+            dll = "Z:" + str((BIN / "TarnMixer.dll").resolve()).replace("/", "\\")
+            self.assertEqual(wine("regsvr32", "/s", dll).returncode, 0)
+            try:
+                self.assertEqual(self.tarnmixer("set", "25", folder=Path(alone)), (0, "25\r\n", ""))
+            finally:
+                unregister_component()
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,42 @@
+// tarnmixer's rules: percents that read back as themselves, steps from the
+// line's level, and the Channel list entry a LINE picks.
+#include <gtest/gtest.h>
+
+#include "mixer/MixerCommand.h"
+
+TEST(TarnmixerPercent, EveryPercentWrittenReadsBackAsItself)
+{
+    for (int percent = 0; percent <= 100; ++percent)
+        EXPECT_EQ(percent, PercentOfVolume(VolumeOfPercent(percent))) << percent;
+    EXPECT_EQ(65535, VolumeOfPercent(100));
+    EXPECT_EQ(10, PercentOfVolume(6553));  // the window's 10 % step, which its tooltip shows as 9
+}
+
+TEST(TarnmixerCommand, StepsClampAndLinesGoByNumberThenName)
+{
+    const auto target = [](std::vector<std::string> args, int current) {
+        return TargetPercent(ParseMixerCommand(args), current);
+    };
+    EXPECT_EQ(50, target({"set", "+10"}, 40));
+    EXPECT_EQ(100, target({"SET", "+150", "speak"}, 40));
+    EXPECT_EQ(0, target({"set", "-10"}, 5));
+    EXPECT_EQ(37, target({"set", "37"}, 90));
+    for (std::vector<std::string> wrong : std::vector<std::vector<std::string>>{{"set", "101"},
+                                                                                {"set", "+"},
+                                                                                {"set", "4O"},
+                                                                                {"set", ""},
+                                                                                {"get", "0", "1"},
+                                                                                {"mute"},
+                                                                                {"mic", "on", "0"},
+                                                                                {}})
+        EXPECT_THROW(ParseMixerCommand(wrong), ToolFailure) << wrong.size();
+
+    const std::vector<std::string> names{"DEFAULT OUTPUT", "SPEAKERS (HD)", "SPEAKERS (USB)",
+                                         "2 HEADSET"};
+    EXPECT_EQ(1, ChooseLine(names, "SPEAK"));
+    EXPECT_EQ(2, ChooseLine(names, "2"));
+    EXPECT_EQ(3, ChooseLine(names, "2 H"));
+    EXPECT_EQ(-1, ChooseLine(names, "4"));
+    EXPECT_EQ(-1, ChooseLine(names, "HDMI"));
+    EXPECT_EQ(-1, ChooseLine(names, ""));
+}
