@@ -107,4 +107,30 @@ TEST_F(AboutPictureTest, DamagedDataGivesNoPicture)
         << "cut short";
 }
 
+// XP reads only uncompressed icon entries: Explorer's tile view asks for the
+// 48 px one. Entries from 16 to 48 px are bitmaps, larger ones may be PNG.
+TEST_F(AboutPictureTest, ProgramIconUpTo48PixelsIsUncompressed)
+{
+    HRSRC group = FindResourceA(Program.get(), MAKEINTRESOURCEA(IDI_TARNBELL), RT_GROUP_ICON);
+    ASSERT_TRUE(group);
+    const auto* directory =
+        static_cast<const std::uint8_t*>(LockResource(LoadResource(Program.get(), group)));
+    const int count = directory[4] | directory[5] << 8;
+    std::vector<int> sizes;
+    for (int i = 0; i < count; ++i) {
+        const std::uint8_t* entry = directory + 6 + 14 * i;  // GRPICONDIRENTRY
+        const int width = entry[0] ? entry[0] : 256;
+        HRSRC image =
+            FindResourceA(Program.get(), MAKEINTRESOURCEA(entry[12] | entry[13] << 8), RT_ICON);
+        ASSERT_TRUE(image);
+        const auto* bytes =
+            static_cast<const std::uint8_t*>(LockResource(LoadResource(Program.get(), image)));
+        if (width <= 48) {
+            EXPECT_EQ(bytes[0], sizeof(BITMAPINFOHEADER)) << width << " px";
+        }
+        sizes.push_back(width);
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48, 256}));
+}
+
 }  // namespace
