@@ -1,15 +1,14 @@
 #include "formAbout.h"
 
 #include <commctrl.h>
-
-#include <cstdint>
-#include <cstring>
-#include <vector>
+#include <wincodec.h>
+#include <wrl/client.h>
 
 #include "TarnbellVersion.h"
 #include "app/Dpi.h"
-#include "app/Inflate.h"
 #include "app/resource.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -24,74 +23,64 @@ constexpr Placement OkButton{200, 152, 75, 25};
 // The picture's own text colour, for the text laid over it.
 constexpr COLORREF OverlayTextColour = RGB(0xDC, 0xE8, 0xF4);
 
-using MemoryDc = Owned<HDC, DeleteDC>;
-
-// Far more than any picture of ours expands to; bounds damaged data.
-constexpr std::size_t MaxPictureBytes = 4 << 20;
-
-const std::uint8_t* ResourceBytes(HMODULE module, int id, DWORD& size)
+const BYTE* ResourceBytes(HMODULE module, int id, DWORD& size)
 {
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), RT_RCDATA);
     HGLOBAL loaded = found ? LoadResource(module, found) : nullptr;
     size = found ? SizeofResource(module, found) : 0;
-    return static_cast<const std::uint8_t*>(loaded ? LockResource(loaded) : nullptr);
+    return static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
+}
+
+// The PNG in `data`, as 24-bit pixels at `width` x `height`.
+ComPtr<IWICBitmapSource> ScaledSource(const BYTE* data, DWORD size, int width, int height)
+{
+    ComPtr<IWICImagingFactory> factory;
+    ComPtr<IWICStream> stream;
+    ComPtr<IWICBitmapDecoder> decoder;
+    ComPtr<IWICBitmapFrameDecode> frame;
+    ComPtr<IWICFormatConverter> converted;
+    ComPtr<IWICBitmapScaler> scaled;
+    // The stream only reads the data.
+    if (!data ||
+        FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&factory))) ||
+        FAILED(factory->CreateStream(&stream)) ||
+        FAILED(stream->InitializeFromMemory(const_cast<BYTE*>(data), size)) ||
+        FAILED(factory->CreateDecoderFromStream(stream.Get(), nullptr,
+                                                WICDecodeMetadataCacheOnDemand, &decoder)) ||
+        FAILED(decoder->GetFrame(0, &frame)) ||
+        FAILED(factory->CreateFormatConverter(&converted)) ||
+        FAILED(converted->Initialize(frame.Get(), GUID_WICPixelFormat24bppBGR,
+                                     WICBitmapDitherTypeNone, nullptr, 0,
+                                     WICBitmapPaletteTypeCustom)) ||
+        FAILED(factory->CreateBitmapScaler(&scaled)) ||
+        FAILED(scaled->Initialize(converted.Get(), width, height, WICBitmapInterpolationModeFant)))
+        return nullptr;
+    return scaled;
 }
 
 }  // namespace
 
-// The resource holds the picture's BITMAPINFOHEADER and rows as
-// app/res/pack-picture.py packs them: each byte a difference to the same
-// colour of the pixel before it, the whole deflated.
-HBITMAP LoadAboutPicture(HMODULE module)
+Bitmap PictureFromPng(const BYTE* data, DWORD size, int width, int height)
 {
-    DWORD size = 0;
-    const std::uint8_t* packed = ResourceBytes(module, IDB_ABOUT, size);
-    std::vector<std::uint8_t> dib;
-    if (!packed || !Inflate(packed, size, MaxPictureBytes, dib) ||
-        dib.size() < sizeof(BITMAPINFOHEADER))
-        return nullptr;
+    ComPtr<IWICBitmapSource> source = ScaledSource(data, size, width, height);
     BITMAPINFO info{};
-    std::memcpy(&info.bmiHeader, dib.data(), sizeof info.bmiHeader);
-    const BITMAPINFOHEADER& header = info.bmiHeader;
-    if (header.biSize != sizeof header || header.biBitCount != 24 ||
-        header.biCompression != BI_RGB || header.biWidth <= 0 || header.biHeight <= 0)
-        return nullptr;
-    const std::uint64_t stride =
-        (std::uint64_t{static_cast<std::uint32_t>(header.biWidth)} * 3 + 3) / 4 * 4;
-    const std::uint64_t rows = static_cast<std::uint32_t>(header.biHeight);
-    if (dib.size() != sizeof header + stride * rows) return nullptr;
-
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
-    HBITMAP picture = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!picture) return nullptr;
-    const std::uint8_t* in = dib.data() + sizeof header;
-    auto* out = static_cast<std::uint8_t*>(bits);
-    for (std::uint64_t row = 0; row < rows; ++row, in += stride, out += stride)
-        for (std::uint64_t i = 0; i < stride; ++i)
-            out[i] = static_cast<std::uint8_t>(in[i] + (i >= 3 ? out[i - 3] : 0));
+    Bitmap picture(source ? CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+                          : nullptr);
+    const UINT stride = (static_cast<UINT>(width) * 3 + 3) / 4 * 4;
+    if (!picture || FAILED(source->CopyPixels(nullptr, stride, stride * static_cast<UINT>(height),
+                                              static_cast<BYTE*>(bits))))
+        return nullptr;
     return picture;
 }
 
-Bitmap StretchedPicture(HBITMAP picture, int width, int height)
+Bitmap LoadAboutPicture(HMODULE module, int width, int height)
 {
-    BITMAP source{};
-    GetObjectA(picture, sizeof source, &source);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    Bitmap stretched(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    MemoryDc from(CreateCompatibleDC(nullptr));
-    MemoryDc to(CreateCompatibleDC(nullptr));
-    if (!stretched || !from || !to) return nullptr;
-    HGDIOBJ oldFrom = SelectObject(from.get(), picture);
-    HGDIOBJ oldTo = SelectObject(to.get(), stretched.get());
-    SetStretchBltMode(to.get(), HALFTONE);
-    SetBrushOrgEx(to.get(), 0, 0, nullptr);
-    StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, source.bmWidth, source.bmHeight,
-               SRCCOPY);
-    SelectObject(from.get(), oldFrom);
-    SelectObject(to.get(), oldTo);
-    return stretched;
+    DWORD size = 0;
+    const BYTE* png = ResourceBytes(module, IDB_ABOUT, size);
+    return PictureFromPng(png, size, width, height);
 }
 
 TfrmAbout::~TfrmAbout()
@@ -130,11 +119,15 @@ void TfrmAbout::CreateControls()
 void TfrmAbout::ShowModal(HWND owner)
 {
     closed_ = false;
+    // Centred first, as the window may have been closed on a monitor of
+    // another scale, then sized for the monitor it is on now, and centred
+    // again at that size.
+    CenterOnScreen(Handle);
     UINT dpi = DpiForWindow(Handle);
     SizeForDpi(Handle, ClientWidth, ClientHeight, dpi);
     ApplyDpi(dpi);
-    EnableWindow(owner, FALSE);
     CenterOnScreen(Handle);
+    EnableWindow(owner, FALSE);
     ShowWindow(Handle, SW_SHOWNORMAL);
     // Above every other topmost window of the program, the level display
     // among them, as Windows keeps an owned window above its owner.
@@ -158,19 +151,19 @@ void TfrmAbout::ShowModal(HWND owner)
     ShowWindow(Handle, SW_HIDE);
 }
 
-// Lays the window out for `dpi`. The picture is expanded when first shown,
-// so that a start that never opens the window neither spends the time nor
-// keeps the pixels; at another scale a smoothed copy of it is shown.
+// Lays the window out for `dpi`. The picture is decoded for the window's
+// size each time the window is shown, so that a start that never opens it
+// neither spends the time nor keeps the pixels.
 void TfrmAbout::ApplyDpi(UINT dpi)
 {
-    if (!picture_) picture_.reset(LoadAboutPicture(GetModuleHandleA(nullptr)));
     Placement whole = Scaled({0, 0, ClientWidth, ClientHeight}, dpi);
-    Bitmap shown = picture_ && whole.Width != ClientWidth
-                       ? StretchedPicture(picture_.get(), whole.Width, whole.Height)
-                       : nullptr;
-    SendMessageA(imgAbout, STM_SETIMAGE, IMAGE_BITMAP,
-                 reinterpret_cast<LPARAM>(shown ? shown.get() : picture_.get()));
-    stretched_ = std::move(shown);
+    Bitmap shown = LoadAboutPicture(GetModuleHandleA(nullptr), whole.Width, whole.Height);
+    // The control answers with the image it showed: ours, or a copy of its
+    // own that it made of one with alpha, which is then ours to free.
+    auto previous = reinterpret_cast<HBITMAP>(
+        SendMessageA(imgAbout, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(shown.get())));
+    if (previous && previous != picture_.get()) DeleteObject(previous);
+    picture_ = std::move(shown);
     Place(imgAbout, whole);
 
     Font font = CreateUiFont(FontPoints, dpi);

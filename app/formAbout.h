@@ -8,11 +8,12 @@
 // The product's web page, shown in the About picture.
 constexpr const char* ProductWebAddress = "https://tarnbell.example.org/";
 
-// The About picture from `module`'s resources, expanded into a 24-bit DIB
-// section; null when it is missing or damaged.
-HBITMAP LoadAboutPicture(HMODULE module);
-// A copy of `picture` stretched to `width` x `height`, smoothed.
-Bitmap StretchedPicture(HBITMAP picture, int width, int height);
+// The PNG in `data`, decoded and scaled to `width` x `height` by the Windows
+// Imaging Component, as a top-down 24-bit DIB section; null when it is
+// damaged. COM must be initialised on the thread.
+Bitmap PictureFromPng(const BYTE* data, DWORD size, int width, int height);
+// The About picture from `module`'s resources, as PictureFromPng makes it.
+Bitmap LoadAboutPicture(HMODULE module, int width, int height);
 
 class TfrmAbout {
 public:
@@ -43,7 +44,6 @@ private:
     HWND lbVersion = nullptr;
     HWND btnOk = nullptr;
     Font font_;
-    Bitmap picture_;
-    Bitmap stretched_;  // the picture at the window's scale, when not 96 DPI
+    Bitmap picture_;  // at the window's scale
     bool closed_ = true;
 };

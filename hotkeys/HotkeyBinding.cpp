@@ -28,10 +28,6 @@ void Store(HotkeyBinding& binding, const BindingCodes& codes)
     binding.Modifier1.store(codes.Modifier1, std::memory_order_relaxed);
     binding.Modifier2.store(codes.Modifier2, std::memory_order_relaxed);
     binding.Key.store(codes.Key, std::memory_order_relaxed);
-    const std::int32_t first = codes.Modifier1 != 0   ? codes.Modifier1
-                               : codes.Modifier2 != 0 ? codes.Modifier2
-                                                      : codes.Key;
-    binding.First.store(first, std::memory_order_relaxed);
 }
 
 }  // namespace

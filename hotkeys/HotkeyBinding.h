@@ -16,9 +16,6 @@ struct HotkeyBinding {
     std::atomic<std::int32_t> Modifier1{0};
     std::atomic<std::int32_t> Modifier2{0};
     std::atomic<std::int32_t> Key{0};
-    // The code the detector asks first: Modifier1, else Modifier2, else Key;
-    // 0 when Key is 0. While nothing is pressed it is the only code asked.
-    std::atomic<std::int32_t> First{0};
 };
 
 using HotkeyBindings = PerHotkeyAction<HotkeyBinding>;
@@ -84,6 +81,6 @@ struct HotkeyChoice {
 using HotkeyChoices = PerHotkeyAction<HotkeyChoice>;
 
 // Rewrites every binding in place from its action's choice, in action order
-// and Modifier1, Modifier2, Key, First within each. A choice with an index
+// and Modifier1, Modifier2, Key within each. A choice with an index
 // outside its table gives (0, 0, 0), a binding that never fires.
 void BuildHotkeyBindings(const HotkeyChoices& choices, HotkeyBindings& bindings);

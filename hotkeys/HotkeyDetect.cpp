@@ -5,7 +5,7 @@
 namespace {
 
 // The poll's platform on the real keyboard, clock and message queue; its
-// calls are direct, so the poll inlines them.
+// calls are direct.
 class Win32HotkeyPlatform {
 public:
     explicit Win32HotkeyPlatform(HWND target) : Target(target) {}

@@ -3,6 +3,7 @@
 // whether to post its action, with the repeat timing of held volume keys.
 // The platform is reached only through the three calls of HotkeyPlatform.
 
+#include <atomic>
 #include <cstdint>
 
 #include "hotkeys/HotkeyActions.h"
@@ -25,10 +26,9 @@ protected:
     ~HotkeyPlatform() = default;
 };
 
-// The poll runs every millisecond for the life of the program, so it is
-// written once for any platform type with the calls of HotkeyPlatform: the
-// detector's own platform gets direct, inlined key queries, and simulated
-// ones derive from HotkeyPlatform (HotkeyPoller).
+// The poll is written once for any platform type with the calls of
+// HotkeyPlatform: the detector's own platform calls the system directly, and
+// simulated ones derive from HotkeyPlatform (HotkeyPoller).
 template <class PlatformType>
 class BasicHotkeyPoller {
 public:
@@ -41,9 +41,6 @@ public:
     // nothing and takes no lock.
     void Poll()
     {
-        // Unrolled where the build favours size too: one round costs a
-        // call and an index for each action otherwise.
-#pragma GCC unroll 8
         for (const HotkeyAction action : AllHotkeyActions) {
             if (!IsHeld(Bindings[action])) continue;
             if (Repeats(action))
@@ -57,20 +54,8 @@ public:
     }
 
 private:
-    // Asks Modifier1, Modifier2 and Key in this order, skipping modifiers of
-    // 0 and stopping at the first key up. Other keys are never looked at, so
-    // extra modifiers neither block nor change a match. The first code to ask
-    // is kept ready in First: a poll with nothing pressed asks one key a
-    // binding and reads nothing else. Inlined even where the build favours
-    // size: it runs once a binding each poll.
-    [[gnu::always_inline]] bool IsHeld(const HotkeyBinding& binding)
-    {
-        const std::int32_t first = binding.First.load(std::memory_order_relaxed);
-        const bool firstDown = first != 0 && Platform.KeyDown(first);  // rarely: idle is the rule
-        return __builtin_expect(firstDown, false) && RestHeld(binding);
-    }
-
-    bool RestHeld(const HotkeyBinding& binding);
+    bool IsHeld(const HotkeyBinding& binding);
+    bool ModifierHeld(const std::atomic<std::int32_t>& modifier);
     void RepeatingStep(HotkeyAction action);
     void OncePerPressStep(HotkeyAction action);
     bool RepeatDue();
@@ -88,23 +73,23 @@ private:
     std::int64_t LastPost = 0;
 };
 
-// The codes after the first, once that one is down.
+// Asks Modifier1, Modifier2 and Key in this order, skipping modifiers of 0
+// and stopping at the first key up. Other keys are never looked at, so extra
+// modifiers neither block nor change a match. A binding without a key asks
+// nothing.
 template <class PlatformType>
-bool BasicHotkeyPoller<PlatformType>::RestHeld(const HotkeyBinding& binding)
+bool BasicHotkeyPoller<PlatformType>::IsHeld(const HotkeyBinding& binding)
 {
-    const std::int32_t codes[] = {binding.Modifier1.load(std::memory_order_relaxed),
-                                  binding.Modifier2.load(std::memory_order_relaxed),
-                                  binding.Key.load(std::memory_order_relaxed)};
-    bool firstSkipped = false;
-    for (const std::int32_t code : codes) {
-        if (code == 0) continue;
-        if (!firstSkipped) {
-            firstSkipped = true;
-            continue;
-        }
-        if (!Platform.KeyDown(code)) return false;
-    }
-    return codes[2] != 0;
+    const std::int32_t key = binding.Key.load(std::memory_order_relaxed);
+    return key != 0 && ModifierHeld(binding.Modifier1) && ModifierHeld(binding.Modifier2) &&
+           Platform.KeyDown(key);
+}
+
+template <class PlatformType>
+bool BasicHotkeyPoller<PlatformType>::ModifierHeld(const std::atomic<std::int32_t>& modifier)
+{
+    const std::int32_t code = modifier.load(std::memory_order_relaxed);
+    return code == 0 || Platform.KeyDown(code);
 }
 
 template <class PlatformType>

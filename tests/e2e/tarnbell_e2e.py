@@ -172,9 +172,14 @@ class Hotkeys(E2ETest):
         self.assertLess(moves[0], 300, out)
         self.assertGreater(moves[1] - moves[0], 950, out)
         self.assertLess(moves[1] - moves[0], 1400, out)
-        for a, b in zip(moves[1:], moves[2:]):
-            self.assertGreater(b - a, 70, out)
-            self.assertLess(b - a, 300, out)
+        # Repeats come 80 ms apart by the program's clock. The driver sees a
+        # move a little late, by as much as the machine's load makes it, so a
+        # single gap can look shorter; their mean cannot.
+        gaps = [b - a for a, b in zip(moves[1:], moves[2:])]
+        self.assertGreater(sum(gaps) / len(gaps), 75, out)
+        for gap in gaps:
+            self.assertGreater(gap, 40, out)
+            self.assertLess(gap, 300, out)
 
 
 def chord(keys):

@@ -308,7 +308,7 @@ class AboutWindow(TrayTest):
         # paints later: the screen is looked at until it shows the picture or
         # a bounded time has passed.
         ox, oy = (int(n) for n in about["origin"].split(","))
-        picture = rgb(RES / "about.bmp")
+        picture = rgb(RES / "about.png")
         ok = next(c for c in controls if c["text"] == "Ok")
         over = [ok["rect"], version["rect"]]
         uncovered = [i for i in range(300 * 200)
