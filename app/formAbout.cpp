@@ -23,6 +23,8 @@ constexpr Placement OkButton{200, 152, 75, 25};
 // The picture's own text colour, for the text laid over it.
 constexpr COLORREF OverlayTextColour = RGB(0xDC, 0xE8, 0xF4);
 
+using MemoryDc = Owned<HDC, DeleteDC>;
+
 const BYTE* ResourceBytes(HMODULE module, int id, DWORD& size)
 {
     HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), RT_RCDATA);
@@ -31,15 +33,14 @@ const BYTE* ResourceBytes(HMODULE module, int id, DWORD& size)
     return static_cast<const BYTE*>(loaded ? LockResource(loaded) : nullptr);
 }
 
-// The PNG in `data`, as 24-bit pixels at `width` x `height`.
-ComPtr<IWICBitmapSource> ScaledSource(const BYTE* data, DWORD size, int width, int height)
+// The PNG in `data`, decoded to 24-bit pixels at its own size.
+ComPtr<IWICBitmapSource> DecodedSource(const BYTE* data, DWORD size)
 {
     ComPtr<IWICImagingFactory> factory;
     ComPtr<IWICStream> stream;
     ComPtr<IWICBitmapDecoder> decoder;
     ComPtr<IWICBitmapFrameDecode> frame;
     ComPtr<IWICFormatConverter> converted;
-    ComPtr<IWICBitmapScaler> scaled;
     // The stream only reads the data.
     if (!data ||
         FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -52,28 +53,58 @@ ComPtr<IWICBitmapSource> ScaledSource(const BYTE* data, DWORD size, int width, i
         FAILED(factory->CreateFormatConverter(&converted)) ||
         FAILED(converted->Initialize(frame.Get(), GUID_WICPixelFormat24bppBGR,
                                      WICBitmapDitherTypeNone, nullptr, 0,
-                                     WICBitmapPaletteTypeCustom)) ||
-        FAILED(factory->CreateBitmapScaler(&scaled)) ||
-        FAILED(scaled->Initialize(converted.Get(), width, height, WICBitmapInterpolationModeFant)))
+                                     WICBitmapPaletteTypeCustom)))
         return nullptr;
-    return scaled;
+    return converted;
+}
+
+// A top-down 24-bit DIB section and where its pixels are.
+Bitmap Dib(int width, int height, void*& bits)
+{
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    return Bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+}
+
+// `picture` smoothed to `width` x `height` by GDI's halftone stretch, which
+// smooths alike on every Windows and under Wine (whose imaging scaler only
+// repeats pixels).
+Bitmap Stretched(HBITMAP picture, int width, int height)
+{
+    BITMAP source{};
+    GetObjectA(picture, sizeof source, &source);
+    void* bits = nullptr;
+    Bitmap stretched = Dib(width, height, bits);
+    MemoryDc from(CreateCompatibleDC(nullptr));
+    MemoryDc to(CreateCompatibleDC(nullptr));
+    if (!stretched || !from || !to) return nullptr;
+    HGDIOBJ oldFrom = SelectObject(from.get(), picture);
+    HGDIOBJ oldTo = SelectObject(to.get(), stretched.get());
+    SetStretchBltMode(to.get(), HALFTONE);
+    SetBrushOrgEx(to.get(), 0, 0, nullptr);
+    StretchBlt(to.get(), 0, 0, width, height, from.get(), 0, 0, source.bmWidth, source.bmHeight,
+               SRCCOPY);
+    SelectObject(from.get(), oldFrom);
+    SelectObject(to.get(), oldTo);
+    return stretched;
 }
 
 }  // namespace
 
 Bitmap PictureFromPng(const BYTE* data, DWORD size, int width, int height)
 {
-    ComPtr<IWICBitmapSource> source = ScaledSource(data, size, width, height);
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof info.bmiHeader, width, -height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    ComPtr<IWICBitmapSource> source = DecodedSource(data, size);
+    UINT ownWidth = 0, ownHeight = 0;
+    if (!source || FAILED(source->GetSize(&ownWidth, &ownHeight))) return nullptr;
     void* bits = nullptr;
-    Bitmap picture(source ? CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0)
-                          : nullptr);
-    const UINT stride = (static_cast<UINT>(width) * 3 + 3) / 4 * 4;
-    if (!picture || FAILED(source->CopyPixels(nullptr, stride, stride * static_cast<UINT>(height),
-                                              static_cast<BYTE*>(bits))))
+    Bitmap picture = Dib(static_cast<int>(ownWidth), static_cast<int>(ownHeight), bits);
+    const UINT stride = (ownWidth * 3 + 3) / 4 * 4;
+    if (!picture ||
+        FAILED(source->CopyPixels(nullptr, stride, stride * ownHeight, static_cast<BYTE*>(bits))))
         return nullptr;
-    return picture;
+    if (ownWidth == static_cast<UINT>(width) && ownHeight == static_cast<UINT>(height))
+        return picture;
+    return Stretched(picture.get(), width, height);
 }
 
 Bitmap LoadAboutPicture(HMODULE module, int width, int height)

@@ -8,9 +8,9 @@
 // The product's web page, shown in the About picture.
 constexpr const char* ProductWebAddress = "https://tarnbell.example.org/";
 
-// The PNG in `data`, decoded and scaled to `width` x `height` by the Windows
-// Imaging Component, as a top-down 24-bit DIB section; null when it is
-// damaged. COM must be initialised on the thread.
+// The PNG in `data`, decoded by the Windows Imaging Component and smoothed
+// to `width` x `height`, as a 24-bit DIB section; null when it is damaged.
+// COM must be initialised on the thread.
 Bitmap PictureFromPng(const BYTE* data, DWORD size, int width, int height);
 // The About picture from `module`'s resources, as PictureFromPng makes it.
 Bitmap LoadAboutPicture(HMODULE module, int width, int height);
