@@ -233,7 +233,7 @@ class Lists(E2ETest):
         app.exit()
         self.assertEqual(app.ini(), "[Hotkey]\r\nPreVolumeUp=3\r\nVolumeUp=48\r\nPreVolumeDown=5\r\n"
                          "VolumeDown=50\r\nPreMute=5\r\nMute=45\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
-                         "[Display]\r\nShowLevel=1\r\n")
+                         "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n")
 
     def test_step_lists_by_mouse_and_by_keyboard(self):
         app = self.launch().wait_ready()
