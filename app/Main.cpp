@@ -197,7 +197,9 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (wParam != TrayRetryTimer) break;
         AddTrayIconNow();
         return 0;
-    case WM_INPUT: TrayWheelTurned(trayWheel_.Notches(lParam)); break;
+    case WM_INPUT:
+        TrayWheelTurned(trayWheel_.Notches(lParam));
+        break;  // the default handling frees what the input left
     case WM_TRAYNOTIFY: {
         LRESULT result = DefWindowProcA(Handle, message, wParam, lParam);
         TrayNotifyMessage(lParam);

@@ -1,4 +1,4 @@
-#include "volume/TrayWheel.h"
+#include "TrayWheel.h"
 
 int TWheelNotches::Add(int delta)
 {
@@ -17,10 +17,10 @@ void TTrayHover::PointerMovedOverIcon(ScreenPoint at)
 
 bool TTrayHover::StillOver(ScreenPoint at, const ScreenRect* icon)
 {
-    auto near = [](long a, long b) { return a - b <= TouchSlack && b - a <= TouchSlack; };
+    auto within = [](long a, long b) { return a - b <= TouchSlack && b - a <= TouchSlack; };
     const bool over =
         icon ? at.X >= icon->Left && at.X < icon->Right && at.Y >= icon->Top && at.Y < icon->Bottom
-             : near(at.X, seen_.X) && near(at.Y, seen_.Y);
+             : within(at.X, seen_.X) && within(at.Y, seen_.Y);
     hovered_ = hovered_ && over;
     return hovered_;
 }
