@@ -426,6 +426,7 @@ class Window(E2ETest):
         ("Button", "Background", 309, 264, 75, 25),
         ("Button", "Exit", 398, 264, 75, 25),
         ("Button", "Show level on screen", 21, 243, 140, 17),
+        ("Button", "Scroll over the tray icon changes the volume", 176, 243, 297, 17),
     ]
 
     def test_window_and_controls_as_designed(self):
