@@ -343,19 +343,6 @@ TEST_F(VolumeControllerTest, RefreshKeepsTheChosenEntryAndShowsItsState)
     EXPECT_EQ(controls.selected, 0);
 }
 
-// A notch of the wheel over the tray icon: 2 % from the line's level now.
-TEST_F(VolumeControllerTest, WheelNotchesStepFromTheLinesLevelNow)
-{
-    UseLines({{"Master", true, 0}});
-    ListLines();
-    mixer.lines[0][0].volume = 10000;  // changed by another program
-    controller.WheelNotches(3);
-    controller.WheelNotches(-1);
-    EXPECT_EQ(mixer.lines[0][0].volume, 10000 + 2620);
-    controller.WheelNotches(-60);
-    EXPECT_EQ(controls.position, 0);
-}
-
 TEST(TrayWheel, PartsOfANotchAddUpToWholeNotches)
 {
     TWheelNotches sum;
