@@ -49,6 +49,7 @@ enum ControlId {
     idHide,
     idExit,
     idShowLevel,
+    idTrayWheel,
 };
 
 // Drop-down heights include the opened list. Common controls 6 size an
@@ -107,6 +108,7 @@ constexpr ControlLayout Layout[] = {
     {idStepUp, Inside(StepGroup, 80, 28, 65, ListDropHeight)},
     {idStepDown, Inside(StepGroup, 80, 60, 65, ListDropHeight)},
     {idShowLevel, {21, 243, 140, 17}},  // in the strip between the groups and the buttons
+    {idTrayWheel, {176, 243, 297, 17}},
     {idHelp, {21, 264, 75, 25}},
     {idAbout, {112, 264, 75, 25}},
     {idHide, {309, 264, 75, 25}},
@@ -191,9 +193,13 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
     case WM_TIMER:
+        if (wParam == TrayHoverTimer) trayWheel_.CheckPointer();
         if (wParam != TrayRetryTimer) break;
         AddTrayIconNow();
         return 0;
+    case WM_INPUT:
+        TrayWheelTurned(trayWheel_.Notches(lParam));
+        break;  // the default handling frees what the input left
     case WM_TRAYNOTIFY: {
         LRESULT result = DefWindowProcA(Handle, message, wParam, lParam);
         TrayNotifyMessage(lParam);
@@ -240,6 +246,9 @@ void TfrmMain::Command(int id, int code, HWND control)
         break;
     case idShowLevel:
         if (code == BN_CLICKED) cboxShowLevelClick();
+        break;
+    case idTrayWheel:
+        if (code == BN_CLICKED) cboxTrayWheelClick();
         break;
     case idHelp:
         if (code == BN_CLICKED) btnHelpClick();
@@ -304,6 +313,7 @@ void TfrmMain::FormDestroy()
 {
     Guarded([this] { SaveSettings(); });
     Detector.reset();
+    trayWheel_.Stop();
     Volume.reset();
     Mixer.reset();
     TrayIcon.Delete();
@@ -385,6 +395,12 @@ void TfrmMain::cboxStepDownChange() { SaveSettings(); }
 
 void TfrmMain::cboxShowLevelClick() { SaveSettings(); }
 
+void TfrmMain::cboxTrayWheelClick()
+{
+    if (!Checked(cboxTrayWheel)) trayWheel_.Stop();
+    SaveSettings();
+}
+
 void TfrmMain::BuildHotkeyBindings()
 {
     ::BuildHotkeyBindings({{{ItemIndex(comboxVolumeUp), ItemIndex(comboxVolumeUp1)},
@@ -427,6 +443,7 @@ SettingsChoices TfrmMain::Choices() const
     c.StepUp = ItemIndex(cboxStepUp);
     c.StepDown = ItemIndex(cboxStepDown);
     c.ShowLevel = Checked(cboxShowLevel) ? 1 : 0;
+    c.TrayWheel = Checked(cboxTrayWheel) ? 1 : 0;
     return c;
 }
 
@@ -441,6 +458,7 @@ void TfrmMain::ShowChoices(const SettingsChoices& c)
     SetItemIndex(cboxStepUp, c.StepUp);
     SetItemIndex(cboxStepDown, c.StepDown);
     SetChecked(cboxShowLevel, c.ShowLevel != 0);
+    SetChecked(cboxTrayWheel, c.TrayWheel != 0);
 }
 
 // ---- volume controls -----------------------------------------------------
@@ -508,10 +526,25 @@ void TfrmMain::AddTrayIconNow()
 void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)
 {
     switch (mouseMessage) {
-    case WM_MOUSEMOVE: UpdateTrayIcon(); break;
+    case WM_MOUSEMOVE:
+        UpdateTrayIcon();
+        if (Checked(cboxTrayWheel)) trayWheel_.PointerMovedOverIcon(Handle, TrayIconId);
+        break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP: ShowFromTray(); break;
     }
+}
+
+// Each notch steps the volume as a hotkey does, and the tooltip under the
+// pointer shows the new level at once: the shell calls back no mouse move
+// while the pointer rests and the wheel turns.
+void TfrmMain::TrayWheelTurned(int notches)
+{
+    if (!Ready || notches == 0) return;
+    Guarded([&] { Volume->WheelNotches(notches); });
+    if (Checked(cboxShowLevel))
+        levelDisplay_.Show(ListText(comboxSource), SliderPosition(), MuteChecked());
+    UpdateTrayIcon();
 }
 
 // ---- controls ------------------------------------------------------------
@@ -565,6 +598,9 @@ void TfrmMain::CreateControls()
     cboxShowLevel =
         control(idShowLevel, WC_BUTTONA, "Show level on screen", BS_AUTOCHECKBOX | WS_TABSTOP);
     SetChecked(cboxShowLevel, SettingsChoices{}.ShowLevel != 0);  // until the file says otherwise
+    cboxTrayWheel = control(idTrayWheel, WC_BUTTONA, "Scroll over the tray icon changes the volume",
+                            BS_AUTOCHECKBOX | WS_TABSTOP);
+    SetChecked(cboxTrayWheel, SettingsChoices{}.TrayWheel != 0);
 
     control(idHelp, WC_BUTTONA, "Help", ButtonStyle);
     control(idAbout, WC_BUTTONA, "About", ButtonStyle);

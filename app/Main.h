@@ -9,6 +9,7 @@
 
 #include "app/LevelDisplay.h"
 #include "app/Notifyicon.h"
+#include "app/TrayWheelInput.h"
 #include "app/WinUi.h"
 #include "settings/Settings.h"
 #include "volume/VolumeController.h"
@@ -68,8 +69,10 @@ private:
     void tbPlaybackVolumeChange();
     void cboxMuteClick();
     void cboxShowLevelClick();
+    void cboxTrayWheelClick();
     void HotkeyActionMessage(WPARAM wParam, LPARAM lParam);
     void TrayNotifyMessage(LPARAM mouseMessage);
+    void TrayWheelTurned(int notches);
 
     void CreateControls();
     void ApplyDpi(UINT dpi);
@@ -104,12 +107,14 @@ private:
     HWND comboxVolumeUp = nullptr, comboxVolumeDown = nullptr, comboxMute = nullptr;
     HWND comboxVolumeUp1 = nullptr, comboxVolumeDown1 = nullptr, comboxMute1 = nullptr;
     HWND cboxStepUp = nullptr, cboxStepDown = nullptr, cboxShowLevel = nullptr;
+    HWND cboxTrayWheel = nullptr;
     TLevelDisplay levelDisplay_;
 
     std::unique_ptr<TAudioMixer> Mixer;
     std::unique_ptr<THotkeyDetector> Detector;
     std::unique_ptr<VolumeController> Volume;
     TTrayIcon TrayIcon;
+    TTrayWheelInput trayWheel_;
 
     bool ExitRequested = false;
     bool Ready = false;

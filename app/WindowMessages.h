@@ -16,3 +16,8 @@ constexpr UINT WM_FIRSTACTIVATE = WM_USER + 3;
 // refused the icon (TTrayIcon), every TrayRetryInterval milliseconds.
 constexpr UINT_PTR TrayRetryTimer = 1;
 constexpr UINT TrayRetryInterval = 2000;
+
+// While the pointer is over the tray icon, the main window looks this often
+// whether it has left (TTrayWheelInput); no timer runs otherwise.
+constexpr UINT_PTR TrayHoverTimer = 2;
+constexpr UINT TrayHoverInterval = 300;

@@ -34,6 +34,7 @@ constexpr SettingField SettingFields[] = {
     {"Step", "StepDown", StepListSize, &SettingsChoices::StepDown},
     // A section of its own, which older versions pass over.
     {"Display", "ShowLevel", 2, &SettingsChoices::ShowLevel},
+    {"Display", "TrayWheel", 2, &SettingsChoices::TrayWheel},
 };
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }

@@ -1,9 +1,9 @@
 #pragma once
 // Tarnbell's settings file TB.ini: the item indexes of the main window's six
-// hotkey lists and two step lists, and whether the level shows on screen,
-// read at start and written after every change. The logic here is free of
-// Windows; the file itself is reached through an IniStore
-// (PrivateProfileStore on Windows).
+// hotkey lists and two step lists, whether the level shows on screen and
+// whether the wheel over the tray icon changes the volume, read at start and
+// written after every change. The logic here is free of Windows; the file
+// itself is reached through an IniStore (PrivateProfileStore on Windows).
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -49,6 +49,7 @@ struct SettingsChoices {
     int StepUp = 5;         // "10%"
     int StepDown = 5;       // "10%"
     int ShowLevel = 1;      // "Show level on screen" ticked: 1, not: 0
+    int TrayWheel = 1;      // "Scroll over the tray icon changes the volume" ticked: 1
 };
 
 bool operator==(const SettingsChoices& a, const SettingsChoices& b);

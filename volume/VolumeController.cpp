@@ -171,6 +171,12 @@ void VolumeController::HotkeyAction(::HotkeyAction action)
     MoveSlider(int64_t{controls_.SliderPosition()} + step);
 }
 
+void VolumeController::WheelNotches(int notches)
+{
+    ReadLevel();
+    MoveSlider(controls_.SliderPosition() + notches * StepUnits(WheelStepPercent));
+}
+
 // Shows the selected line's level as read, without writing it back; where
 // the read fails the slider keeps its position.
 void VolumeController::ReadLevel()

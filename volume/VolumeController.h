@@ -32,6 +32,8 @@ public:
 // The entries of both step lists, "Volume up" and "Volume down".
 inline constexpr std::array<const char*, 9> StepTexts{
     {"1%", "2%", "3%", "4%", "5%", "10%", "20%", "30%", "50%"}};
+// The step of one notch of the wheel over the tray icon.
+constexpr int WheelStepPercent = 2;
 
 // Percent shown to the user for a slider position (truncated).
 int VolumePercent(int position);
@@ -63,6 +65,9 @@ public:
 
     // A hotkey press: a volume step or a mute toggle.
     void HotkeyAction(::HotkeyAction action);
+    // Notches of the wheel over the tray icon, up positive: a step of
+    // WheelStepPercent each, as a hotkey's goes.
+    void WheelNotches(int notches);
 
     int StepUpPercent() const;
     int StepDownPercent() const;

@@ -238,7 +238,7 @@ class Lists(E2ETest):
         app.exit()
         self.assertEqual(app.ini(), "[Hotkey]\r\nPreVolumeUp=3\r\nVolumeUp=48\r\nPreVolumeDown=5\r\n"
                          "VolumeDown=50\r\nPreMute=5\r\nMute=45\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
-                         "[Display]\r\nShowLevel=1\r\n")
+                         "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n")
 
     def test_step_lists_by_mouse_and_by_keyboard(self):
         app = self.launch().wait_ready()
@@ -431,6 +431,7 @@ class Window(E2ETest):
         ("Button", "Background", 309, 264, 75, 25),
         ("Button", "Exit", 398, 264, 75, 25),
         ("Button", "Show level on screen", 21, 243, 140, 17),
+        ("Button", "Scroll over the tray icon changes the volume", 176, 243, 297, 17),
     ]
 
     def test_window_and_controls_as_designed(self):

@@ -35,7 +35,7 @@ from tarnbell_support import ARTIFACTS, DEFAULT_INI, Tarnbell, Tray, parse_state
 TRIES = int(os.environ.get("TARNBELL_KILL_TRIES", "20"))
 EXE = "TbKill.exe"
 KEYS = {"Hotkey": ["PreVolumeUp", "VolumeUp", "PreVolumeDown", "VolumeDown", "PreMute", "Mute"],
-        "Step": ["StepUp", "StepDown"], "Display": ["ShowLevel"]}
+        "Step": ["StepUp", "StepDown"], "Display": ["ShowLevel", "TrayWheel"]}
 # What the user keeps in the file besides the program's keys.
 FOREIGN = ("; my notes\r\n", "[Other]\r\nkeep=1\r\n")
 START_INI = FOREIGN[0] + FOREIGN[1] + DEFAULT_INI

@@ -282,6 +282,68 @@ class TrayTooltip(TrayTest):
         self.assertNotIn(f"50%\\r{channel}", seen)
 
 
+class TrayWheel(TrayTest):
+    NOTCH = 65535 * 2 // 100
+
+    def over_icon(self):
+        x, y = self.tray.centre()
+        self.mouse.move(x - 2, y)
+        self.mouse.move(x, y)
+
+    def turn(self, button, notches=1):
+        run("xdotool", "click", "--repeat", notches, "--delay", 50, button)
+
+    def first_notch(self):
+        """One notch up, turned again only if it had no effect (the shell may
+        tell of the pointer after the wheel turned): the position it gave."""
+        wanted = self.app.slider() + self.NOTCH
+        for _ in range(5):
+            self.turn(4)
+            try:
+                return poll(lambda: self.app.slider() == wanted and wanted, "a notch", 4)
+            except AssertionError:
+                self.over_icon()
+        raise AssertionError("no notch over the icon counted")
+
+    def test_notches_over_the_icon_step_the_volume_and_the_tooltip(self):
+        app = self.launch("TbWheel.exe")
+        tip = lambda position: f"{position * 100 // 65535}%\\r{app.named('channel')['text']}"
+        app.volume_to_zero()
+        self.over_icon()
+        start = self.first_notch()
+        self.turn(4, 3)
+        poll(lambda: app.slider() == start + 3 * self.NOTCH, "three notches up", 10)
+
+        # the pointer rests (the shell calls back no move): the tooltip follows a notch down
+        TrayTooltip.hover_tooltip(self, tip(start + 3 * self.NOTCH))
+        self.turn(5)
+        poll(lambda: tip(start + 2 * self.NOTCH) in app.driver("tooltips"), "the tooltip to follow", 5)
+        grab(*self.tray.geometry()[:2], 200, 80, self.artifact("tray-wheel-tooltip.png"))
+
+        # away from the icon nothing counts: the next notch over it is one notch
+        self.mouse.away()
+        poll(lambda: app.driver("cursor").split()[-1] == "700,700", "the pointer away", 10)
+        self.turn(4, 2)
+        self.over_icon()
+        wanted = start + 3 * self.NOTCH
+        self.assertEqual(self.first_notch(), wanted)
+        app.show_from_tray()
+        self.assertEqual(app.slider(), wanted, "read back from the component")
+
+        # unticked, notches over the icon do nothing (handled before the next click)
+        box = "Scroll over the tray icon changes the volume"
+        app.click(box)
+        app.wait_ini("TrayWheel=0", "the box unticked")
+        self.over_icon()
+        self.turn(4, 3)
+        app.click(box)
+        app.wait_ini("TrayWheel=1", "the box ticked again")
+        self.assertEqual(app.slider(), wanted, "no notch counted while unticked")
+        app.click(box)
+        app.exit()
+        self.assertIn("[Display]\r\nShowLevel=1\r\nTrayWheel=0\r\n", app.ini())
+
+
 class AboutWindow(TrayTest):
     def test_about_opens_on_top_links_and_returns_to_the_tray(self):
         app = self.launch("TbAbout.exe")

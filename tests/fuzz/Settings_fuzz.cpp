@@ -79,6 +79,7 @@ void CheckChoices(const SettingsChoices& c)
         Require(step >= 0 && step < static_cast<int>(StepTexts.size()),
                 "step index outside its list");
     Require(c.ShowLevel == 0 || c.ShowLevel == 1, "a check box is ticked or not");
+    Require(c.TrayWheel == 0 || c.TrayWheel == 1, "a check box is ticked or not");
 
     HotkeyBindings bindings;
     BuildHotkeyBindings(

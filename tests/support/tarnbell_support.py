@@ -31,7 +31,7 @@ SW_HIDE, SW_SHOWMINNOACTIVE = 0, 7
 
 DEFAULT_INI = ("[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\n"
                "VolumeDown=56\r\nPreMute=0\r\nMute=57\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
-               "[Display]\r\nShowLevel=1\r\n")
+               "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n")
 
 # The window's controls by name: class, text (None: any) and position in the
 # window's client area.

@@ -16,7 +16,7 @@ void PrintTo(const SettingsChoices& c, std::ostream* out)
 {
     *out << "{" << c.PreVolumeUp << ", " << c.VolumeUp << ", " << c.PreVolumeDown << ", "
          << c.VolumeDown << ", " << c.PreMute << ", " << c.Mute << " | " << c.StepUp << ", "
-         << c.StepDown << " | " << c.ShowLevel << "}";
+         << c.StepDown << " | " << c.ShowLevel << ", " << c.TrayWheel << "}";
 }
 
 namespace {
@@ -34,7 +34,8 @@ SettingsChoices DistinctChoices()
     c.Mute = 6;
     c.StepUp = 7;
     c.StepDown = 8;
-    c.ShowLevel = 0;
+    c.ShowLevel = 0;  // the check boxes: both away from their default
+    c.TrayWheel = 0;
     return c;
 }
 
@@ -95,7 +96,7 @@ TEST(SettingsTest, LoadsEveryKeyIntoItsOwnChoice)
                     {{"Hotkey", "PreVolumeDown"}, "3"}, {{"Hotkey", "VolumeDown"}, "0x4"},
                     {{"Hotkey", "PreMute"}, "$5"},      {{"Hotkey", "Mute"}, "6"},
                     {{"Step", "StepUp"}, "7"},          {{"Step", "StepDown"}, "8"},
-                    {{"Display", "ShowLevel"}, "0"}};
+                    {{"Display", "ShowLevel"}, "0"},    {{"Display", "TrayWheel"}, "0"}};
     EXPECT_EQ(LoadSettings(store), DistinctChoices());
     EXPECT_TRUE(store.Writes.empty());
 }
@@ -136,7 +137,7 @@ TEST(SettingsTest, LoadKeepsEachListWithinItsSize)
                         {{"Hotkey", "PreVolumeDown"}, "7"}, {{"Hotkey", "VolumeDown"}, "59"},
                         {{"Hotkey", "PreMute"}, "7"},       {{"Hotkey", "Mute"}, "59"},
                         {{"Step", "StepUp"}, "9"},          {{"Step", "StepDown"}, "9"},
-                        {{"Display", "ShowLevel"}, "2"}};
+                        {{"Display", "ShowLevel"}, "2"},    {{"Display", "TrayWheel"}, "2"}};
     EXPECT_EQ(LoadSettings(oneTooFar), SettingsChoices{});
 }
 
@@ -156,10 +157,11 @@ TEST(SettingsTest, SaveWritesEveryKeyInFileOrder)
     SettingsChoices choices = DistinctChoices();
     choices.Mute = -1;  // a list left with no selection
     SaveSettings(store, choices);
-    const std::vector<std::string> expected = {
-        "Hotkey/PreVolumeUp=1", "Hotkey/VolumeUp=2", "Hotkey/PreVolumeDown=3",
-        "Hotkey/VolumeDown=4",  "Hotkey/PreMute=5",  "Hotkey/Mute=-1",
-        "Step/StepUp=7",        "Step/StepDown=8",   "Display/ShowLevel=0"};
+    const std::vector<std::string> expected = {"Hotkey/PreVolumeUp=1",   "Hotkey/VolumeUp=2",
+                                               "Hotkey/PreVolumeDown=3", "Hotkey/VolumeDown=4",
+                                               "Hotkey/PreMute=5",       "Hotkey/Mute=-1",
+                                               "Step/StepUp=7",          "Step/StepDown=8",
+                                               "Display/ShowLevel=0",    "Display/TrayWheel=0"};
     EXPECT_EQ(store.Writes, expected);
 
     // Read back, the unselected list falls back to its default.
@@ -176,6 +178,7 @@ TEST(SettingsTest, DefaultHotkeysLeavesTheStepsAndTheDisplay)
     expected.StepUp = 7;
     expected.StepDown = 8;
     expected.ShowLevel = 0;
+    expected.TrayWheel = 0;
     EXPECT_EQ(choices, expected);
 }
 
@@ -200,8 +203,9 @@ TEST(SettingsTest, FirstStartWritesDefaultHotkeysAndCurrentSteps)
     expected.StepUp = 7;
     expected.StepDown = 8;
     expected.ShowLevel = 0;
+    expected.TrayWheel = 0;
     EXPECT_EQ(choices, expected);
-    ASSERT_EQ(store.Writes.size(), 9u);
+    ASSERT_EQ(store.Writes.size(), 10u);
     EXPECT_EQ(LoadSettings(store), expected);
 }
 

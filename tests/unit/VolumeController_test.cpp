@@ -1,5 +1,6 @@
 #include "volume/VolumeController.h"
 #include "common/TextError.h"
+#include "volume/TrayWheel.h"
 
 #include <gtest/gtest.h>
 
@@ -340,6 +341,33 @@ TEST_F(VolumeControllerTest, RefreshKeepsTheChosenEntryAndShowsItsState)
     UseLines({{"Default output", true, 100}, {"Headset"}});  // its output gone
     controller.Refresh();
     EXPECT_EQ(controls.selected, 0);
+}
+
+TEST(TrayWheel, PartsOfANotchAddUpToWholeNotches)
+{
+    TWheelNotches sum;
+    EXPECT_EQ(sum.Add(60) + sum.Add(59) + sum.Add(1), 1);
+    EXPECT_EQ(sum.Add(360), 3);
+    EXPECT_EQ(sum.Add(-60) + sum.Add(-70), -1);  // -130: a notch down, a part stays
+    EXPECT_EQ(sum.Add(130), 1);
+}
+
+// Inside the icon's rectangle, or near where the last callback found the
+// pointer however long it rests; once ended, only a callback starts it again.
+TEST(TrayWheel, HoverByTheIconsRectangleOrNearTheLastCallback)
+{
+    TTrayHover hover;
+    const ScreenRect icon{100, 10, 116, 26};
+    EXPECT_FALSE(hover.StillOver({108, 18}, &icon));
+    hover.PointerMovedOverIcon({108, 18});
+    EXPECT_TRUE(hover.StillOver({115, 25}, &icon));
+    EXPECT_FALSE(hover.StillOver({116, 18}, &icon));
+    EXPECT_FALSE(hover.StillOver({108, 18}, &icon));
+
+    hover.PointerMovedOverIcon({108, 18});
+    for (int check = 0; check < 1000; ++check)
+        ASSERT_TRUE(hover.StillOver({112, 14}, nullptr));
+    EXPECT_FALSE(hover.StillOver({113, 14}, nullptr));
 }
 
 TEST(VolumeControllerWithoutComponent, ControlsStillWork)

@@ -230,6 +230,26 @@ TEST_F(MainWindowTest, EndOfTheSessionSavesTheSettings)
     EXPECT_NE(SettingsText().find("Mute=0\r\n"), std::string::npos) << SettingsText();
 }
 
+// Raw input only from the icon's mouse-move callback until the timer finds
+// the pointer gone (Wine tells no icon rectangle: near where the callback
+// found it). Nothing is registered at rest.
+TEST_F(MainWindowTest, RawInputOnlyWhileThePointerIsOverTheIcon)
+{
+    auto registered = [] {
+        UINT count = 0;
+        GetRegisteredRawInputDevices(nullptr, &count, sizeof(RAWINPUTDEVICE));
+        return count;
+    };
+    EXPECT_EQ(registered(), 0u);
+    SetCursorPos(200, 200);
+    SendMessageA(window, WM_TRAYNOTIFY, TrayIconId, WM_MOUSEMOVE);
+    Pump(TrayHoverInterval * 2);
+    EXPECT_EQ(registered(), 1u);
+    SetCursorPos(200, 300);
+    Pump(TrayHoverInterval * 2);
+    EXPECT_EQ(registered(), 0u);
+}
+
 int TextWidth(HWND control, const std::string& text)
 {
     auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
