@@ -34,6 +34,24 @@ std::string ExecutableDirectory()
     return full.substr(0, full.find_last_of("\\/") + 1);
 }
 
+std::wstring InstanceName(const std::string& path)
+{
+    std::wstring name = Utf16(path.substr(path.find_last_of("\\/") + 1));
+    // File names compare as the file system does: in upper case, whatever
+    // the user's language.
+    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.c_str(), static_cast<int>(name.size()),
+                 name.data(), static_cast<int>(name.size()));
+    return name;
+}
+
+bool AnotherInstanceRuns(const std::wstring& name)
+{
+    // The mutex is never closed: it marks this instance until the process ends.
+    CreateMutexW(nullptr, FALSE, name.c_str());
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+}
+
 std::string ShortPath(const std::string& path)
 {
     const std::wstring full = Utf16(path);

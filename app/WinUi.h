@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/Dpi.h"
 #include "common/Owned.h"
 
 using Font = Owned<HFONT, DeleteObject>;
@@ -113,9 +114,10 @@ void OpenWithShell(HWND owner, const std::string& target);
 // filter.
 void AllowMessageFromLowerPrivilege(HWND window, UINT message);
 
-// The tray images' icon `id` at the small-icon size the notification area
-// shows, scaled down from a larger image where the exact size is missing.
-Icon LoadSmallIcon(int id);
+// The tray images' icon `id` at `size` pixels, by default the size the
+// notification area shows now; scaled down from a larger image where the
+// exact size is missing.
+Icon LoadSmallIcon(int id, int size = SmallIconSizeForDpi(TaskbarDpi()));
 
 // Places `window` (frame included) in the middle of the primary screen.
 void CenterOnScreen(HWND window);

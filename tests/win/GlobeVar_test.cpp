@@ -67,4 +67,28 @@ TEST(GlobeVar, Directories)
     EXPECT_NE(system.back(), '\\');
 }
 
+// Every case of one file name is one program, a copy under another name is
+// another; a copy started as administrator keeps a normal start out though
+// its mark may not be opened.
+TEST(GlobeVar, OneInstanceWhateverTheCaseAndBesideAnElevatedCopy)
+{
+    EXPECT_EQ(InstanceName("C:\\tb\\Tarnbell.exe"), InstanceName("c:\\TB\\TARNBELL.EXE"));
+    EXPECT_NE(InstanceName("C:\\tb\\Tarnbell.exe"), InstanceName("C:\\tb\\Tarnbell2.exe"));
+    EXPECT_FALSE(AnotherInstanceRuns(L"TbInstanceTest.exe"));
+    EXPECT_TRUE(AnotherInstanceRuns(L"TbInstanceTest.exe"));
+
+    SECURITY_DESCRIPTOR closed;  // an empty access list: no one may open it
+    ACL empty;
+    InitializeAcl(&empty, sizeof empty, ACL_REVISION);
+    InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION);
+    SetSecurityDescriptorDacl(&closed, TRUE, &empty, FALSE);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, &closed, FALSE};
+    HANDLE elevated = CreateMutexW(&attributes, FALSE, L"TbElevatedTest.exe");
+    ASSERT_NE(elevated, nullptr);
+    ASSERT_EQ(CreateMutexW(nullptr, FALSE, L"TbElevatedTest.exe"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(AnotherInstanceRuns(L"TbElevatedTest.exe"));
+    CloseHandle(elevated);
+}
+
 }  // namespace
