@@ -38,9 +38,8 @@ std::wstring InstanceName(const std::string& path)
 {
     std::wstring name = Utf16(path.substr(path.find_last_of("\\/") + 1));
     // File names compare as the file system does: in upper case, whatever
-    // the user's language.
-    LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, name.c_str(), static_cast<int>(name.size()),
-                 name.data(), static_cast<int>(name.size()));
+    // the user's language (CharUpper maps "i" to "I" in Turkish too).
+    CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
     return name;
 }
 

@@ -96,7 +96,7 @@ void TLevelDisplay::Show(const std::string& channel, int position, bool muted)
 
 void TLevelDisplay::ShowFailure(const std::string& channel, const std::string& reason)
 {
-    Display(channel, reason, 0, true, true);
+    Display(channel, reason, 0, false, true);
 }
 
 void TLevelDisplay::Display(const std::string& channel, const std::string& level, int position,

@@ -466,7 +466,7 @@ void TfrmMain::cboxMuteClick() { Volume->cboxMuteClick(); }
 void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
     if (!Ready) return;
-    std::string failure = Mixer ? "" : LevelFailureText("");
+    std::string failure = Mixer ? "" : LevelFailureText("");  // no component: no output
     try {
         Volume->HotkeyAction(ActionOf(wParam, lParam));
     } catch (const TextError& error) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/Dpi.h"
 #include "app/LevelDisplay.h"
 #include "app/Notifyicon.h"
 #include "app/WinUi.h"

@@ -5,7 +5,6 @@
 
 #include <string>
 
-#include "app/Dpi.h"
 #include "common/Owned.h"
 
 using Font = Owned<HFONT, DeleteObject>;
@@ -114,10 +113,9 @@ void OpenWithShell(HWND owner, const std::string& target);
 // filter.
 void AllowMessageFromLowerPrivilege(HWND window, UINT message);
 
-// The tray images' icon `id` at `size` pixels, by default the size the
-// notification area shows now; scaled down from a larger image where the
-// exact size is missing.
-Icon LoadSmallIcon(int id, int size = SmallIconSizeForDpi(TaskbarDpi()));
+// The tray images' icon `id` at `size` pixels, scaled down from a larger
+// image where the exact size is missing.
+Icon LoadSmallIcon(int id, int size);
 
 // Places `window` (frame included) in the middle of the primary screen.
 void CenterOnScreen(HWND window);
