@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <fstream>
 #include <sstream>
@@ -75,18 +76,16 @@ TEST(GlobeVar, OneInstanceWhateverTheCaseAndBesideAnElevatedCopy)
     EXPECT_FALSE(AnotherInstanceRuns(L"TbInstanceTest.exe"));
     EXPECT_TRUE(AnotherInstanceRuns(L"TbInstanceTest.exe"));
 
-    SECURITY_DESCRIPTOR closed;  // an empty access list: no one may open it
-    ACL empty;
-    InitializeAcl(&empty, sizeof empty, ACL_REVISION);
-    InitializeSecurityDescriptor(&closed, SECURITY_DESCRIPTOR_REVISION);
-    SetSecurityDescriptorDacl(&closed, TRUE, &empty, FALSE);
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, &closed, FALSE};
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};  // "D:": no one may open it
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1,
+                                                         &attributes.lpSecurityDescriptor, nullptr);
     HANDLE elevated = CreateMutexW(&attributes, FALSE, L"TbElevatedTest.exe");
     ASSERT_NE(elevated, nullptr);
     ASSERT_EQ(CreateMutexW(nullptr, FALSE, L"TbElevatedTest.exe"), nullptr);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_TRUE(AnotherInstanceRuns(L"TbElevatedTest.exe"));
     CloseHandle(elevated);
+    LocalFree(attributes.lpSecurityDescriptor);
 }
 
 }  // namespace
