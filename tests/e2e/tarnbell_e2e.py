@@ -19,8 +19,8 @@ from pathlib import Path
 from tarnbell_support import (
     ARTIFACTS, BIN, CLSID, DEFAULT_INI, STEP, SW_HIDE, SW_SHOWMINNOACTIVE, Tarnbell, VK_ADD,
     VK_CONTROL, VK_DELETE, VK_DOWN, VK_F4, VK_LEFT, VK_MENU, VK_MULTIPLY, VK_NEXT, VK_PRIOR,
-    VK_RIGHT, VK_SHIFT, VK_SUBTRACT, VK_UP, Tray, grab, mixer_lines, parse_state, poll, registry_value,
-    run, unregister_component, wine)
+    VK_RIGHT, VK_SHIFT, VK_SUBTRACT, VK_UP, Tray, grab, mixer_lines, parse_state, poll,
+    registry_value, run, unregister_component, wine)
 
 
 class E2ETest(unittest.TestCase):
