@@ -34,6 +34,23 @@ std::string ExecutableDirectory()
     return full.substr(0, full.find_last_of("\\/") + 1);
 }
 
+std::wstring InstanceName(const std::string& path)
+{
+    std::wstring name = Utf16(path.substr(path.find_last_of("\\/") + 1));
+    // File names compare as the file system does: in upper case, whatever
+    // the user's language (CharUpper maps "i" to "I" in Turkish too).
+    CharUpperBuffW(name.data(), static_cast<DWORD>(name.size()));
+    return name;
+}
+
+bool AnotherInstanceRuns(const std::wstring& name)
+{
+    // The mutex is never closed: it marks this instance until the process ends.
+    CreateMutexW(nullptr, FALSE, name.c_str());
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_ACCESS_DENIED;
+}
+
 std::string ShortPath(const std::string& path)
 {
     const std::wstring full = Utf16(path);

@@ -15,6 +15,7 @@ constexpr int Height = 64;
 constexpr RECT NameArea{12, 8, 228, 30};
 constexpr RECT Track{12, 38, 176, 50};
 constexpr RECT LevelArea{180, 32, 228, 56};
+constexpr RECT ReasonArea{12, 32, 228, 56};
 constexpr int FontHeight = -15;
 constexpr const char* FontName = "Tahoma";  // scalable, and on every Windows since XP
 constexpr int GapAboveWorkAreaBottom = 48;
@@ -89,6 +90,18 @@ TLevelDisplay::~TLevelDisplay()
 
 void TLevelDisplay::Show(const std::string& channel, int position, bool muted)
 {
+    Display(channel, muted ? "Muted" : std::to_string(VolumePercent(position)) + "%", position,
+            muted, false);
+}
+
+void TLevelDisplay::ShowFailure(const std::string& channel, const std::string& reason)
+{
+    Display(channel, reason, 0, false, true);
+}
+
+void TLevelDisplay::Display(const std::string& channel, const std::string& level, int position,
+                            bool muted, bool failed)
+{
     // A game in exclusive full screen or a presentation keeps the screen to
     // itself; a borderless window in full screen does not.
     int state = query_();
@@ -102,9 +115,8 @@ void TLevelDisplay::Show(const std::string& channel, int position, bool muted)
                      SWP_NOACTIVATE | SWP_SHOWWINDOW);
     }
     std::string name = channel.empty() ? "Volume" : channel;
-    std::string level = muted ? "Muted" : std::to_string(VolumePercent(position)) + "%";
     SetWindowTextA(Handle, (name + " " + level).c_str());
-    Draw(name, level, position, muted);
+    Draw(name, level, position, muted, failed);
     fadeStep_ = 0;
     SetTimer(Handle, HideTimer, ShowTime, nullptr);
 }
@@ -157,7 +169,7 @@ void TLevelDisplay::MakePicture()
 }
 
 void TLevelDisplay::Draw(const std::string& name, const std::string& level, int position,
-                         bool muted)
+                         bool muted, bool failed)
 {
     Owned<HDC, DeleteDC> dc(CreateCompatibleDC(nullptr));
     HGDIOBJ oldPicture = SelectObject(dc.get(), picture_.get());
@@ -169,12 +181,17 @@ void TLevelDisplay::Draw(const std::string& name, const std::string& level, int 
     SetBkMode(dc.get(), TRANSPARENT);
     SetTextColor(dc.get(), colors.Text);
     Text(dc.get(), name, Scaled(NameArea, dpi_), DT_LEFT);
-    Text(dc.get(), level, Scaled(LevelArea, dpi_), DT_RIGHT);
-    RECT track = Scaled(Track, dpi_);
-    Frame(dc.get(), track, colors.Frame);
-    InflateRect(&track, -1, -1);
-    track.right = track.left + MulDiv(track.right - track.left, position, FullVolume);
-    Fill(dc.get(), track, colors.Level);
+    if (failed) {
+        // The reason takes the track's row: there is no level to show.
+        Text(dc.get(), level, Scaled(ReasonArea, dpi_), DT_LEFT);
+    } else {
+        Text(dc.get(), level, Scaled(LevelArea, dpi_), DT_RIGHT);
+        RECT track = Scaled(Track, dpi_);
+        Frame(dc.get(), track, colors.Frame);
+        InflateRect(&track, -1, -1);
+        track.right = track.left + MulDiv(track.right - track.left, position, FullVolume);
+        Fill(dc.get(), track, colors.Level);
+    }
     GdiFlush();
     for (DWORD* pixel = pixels_; pixel && pixel < pixels_ + size_.cx * size_.cy; ++pixel)
         *pixel |= 0xFF000000;

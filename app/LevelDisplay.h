@@ -28,16 +28,22 @@ public:
     // Nothing shows while a full-screen game or a presentation has the
     // screen. The window's text is what it shows.
     void Show(const std::string& channel, int position, bool muted);
+    // Shows `reason` in place of the level: why the volume of `channel`
+    // could not change.
+    void ShowFailure(const std::string& channel, const std::string& reason);
 
 private:
     template <typename Form>
     friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    void Display(const std::string& channel, const std::string& level, int position, bool muted,
+                 bool failed);
     bool Create();
     void Place();
     void MakePicture();
-    void Draw(const std::string& name, const std::string& level, int position, bool muted);
+    void Draw(const std::string& name, const std::string& level, int position, bool muted,
+              bool failed);
     void Present(HDC picture, BYTE opacity);
     void Fade();
     void Hide();

@@ -6,6 +6,7 @@
 #include "app/WindowMessages.h"
 #include "app/formAbout.h"
 #include "app/resource.h"
+#include "common/TextError.h"
 #include "hotkeys/HotkeyActions.h"
 #include "hotkeys/HotkeyBinding.h"
 #include "hotkeys/HotkeyDetect.h"
@@ -117,7 +118,10 @@ constexpr ControlLayout Layout[] = {
 
 }  // namespace
 
-TfrmMain::TfrmMain(TfrmAbout& about) : frmAbout(about) {}
+TfrmMain::TfrmMain(TfrmAbout& about, UINT (*taskbarDpi)())
+    : frmAbout(about), taskbarDpi_(taskbarDpi)
+{
+}
 
 TfrmMain::~TfrmMain()
 {
@@ -191,6 +195,11 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DPICHANGED:
         DpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
+    case WM_DISPLAYCHANGE:
+    case WM_SETTINGCHANGE:
+        // The task bar may be drawn at another scale now.
+        if (LoadTrayImages()) UpdateTrayIcon();
+        break;
     case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
     case WM_TIMER:
         if (wParam == TrayHoverTimer) trayWheel_.CheckPointer();
@@ -209,6 +218,8 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (message == taskbarCreated_ && taskbarCreated_ != 0) {
             // The notification area was made anew (the shell restarted):
             // without our icon there would be no way back to the window.
+            // It may be drawn at another scale than the old one.
+            LoadTrayImages();
             TrayIcon.Forget();
             AddTrayIconNow();
             return 0;
@@ -469,12 +480,21 @@ void TfrmMain::tbPlaybackVolumeChange() { Volume->SliderScrolled(); }
 
 void TfrmMain::cboxMuteClick() { Volume->cboxMuteClick(); }
 
+// A press is answered on screen also when it changes nothing: with why.
 void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
     if (!Ready) return;
-    Volume->HotkeyAction(ActionOf(wParam, lParam));
-    if (Checked(cboxShowLevel))
+    std::string failure = Mixer ? "" : LevelFailureText("");  // no component: no output
+    try {
+        Volume->HotkeyAction(ActionOf(wParam, lParam));
+    } catch (const TextError& error) {
+        failure = LevelFailureText(error.what());
+    }
+    if (!Checked(cboxShowLevel)) return;
+    if (failure.empty())
         levelDisplay_.Show(ListText(comboxSource), SliderPosition(), MuteChecked());
+    else
+        levelDisplay_.ShowFailure(ListText(comboxSource), failure);
 }
 
 void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }
@@ -640,7 +660,8 @@ void TfrmMain::ApplyDpi(UINT dpi)
 }
 
 // The window moved to a monitor of another scale: it takes the place Windows
-// suggests, and its controls and tray images are chosen anew.
+// suggests and lays its controls out anew. The tray images follow the task
+// bar, which may have changed scale with it.
 void TfrmMain::DpiChanged(UINT dpi, const RECT& suggested)
 {
     Place(Handle, suggested);
@@ -664,11 +685,21 @@ void TfrmMain::FillChoiceLists()
     }
 }
 
-// The two tray images at the size the notification area shows now.
-void TfrmMain::LoadTrayImages()
+// The two tray images at the size the notification area shows now, which
+// follows the task bar's scale, not the window's; true if made anew.
+bool TfrmMain::LoadTrayImages()
 {
-    int size = GetSystemMetrics(SM_CXSMICON);
+    int size = SmallIconSizeForDpi(taskbarDpi_());
+    if (ImageList1 && TrayImageSize() == size) return false;
     ImageList1.reset(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 2, 0));
     for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_MUTED})
-        ImageList_AddIcon(ImageList1.get(), LoadSmallIcon(id).get());
+        ImageList_AddIcon(ImageList1.get(), LoadSmallIcon(id, size).get());
+    return true;
+}
+
+int TfrmMain::TrayImageSize() const
+{
+    int width = 0, height = 0;
+    ImageList_GetIconSize(ImageList1.get(), &width, &height);
+    return width;
 }

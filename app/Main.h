@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "app/Dpi.h"
 #include "app/LevelDisplay.h"
 #include "app/Notifyicon.h"
 #include "app/TrayWheelInput.h"
@@ -22,7 +23,8 @@ class TfrmMain final : public VolumeControls {
 public:
     static constexpr const char* ClassName = "TfrmMain";
 
-    explicit TfrmMain(TfrmAbout& about);
+    // `taskbarDpi` tells the scale the notification area is drawn at.
+    explicit TfrmMain(TfrmAbout& about, UINT (*taskbarDpi)() = TaskbarDpi);
     ~TfrmMain() override;
     TfrmMain(const TfrmMain&) = delete;
     TfrmMain& operator=(const TfrmMain&) = delete;
@@ -33,6 +35,8 @@ public:
     // started with: after it the window is ready for hotkey actions and sends
     // itself back to the notification area, also when that command hid it.
     void ShowFirstTime(int showCommand);
+    // The side, in pixels, of the tray images the window hands the shell.
+    int TrayImageSize() const;
 
     // VolumeControls
     void ClearChannels() override;
@@ -78,7 +82,7 @@ private:
     void ApplyDpi(UINT dpi);
     void DpiChanged(UINT dpi, const RECT& suggested);
     void FillChoiceLists();
-    void LoadTrayImages();
+    bool LoadTrayImages();
     void CreateMixer();
     void BuildHotkeyBindings();
     void LoadSettingsOrDefaults();
@@ -94,6 +98,7 @@ private:
     void Guarded(Handler handler);
 
     TfrmAbout& frmAbout;
+    UINT (*taskbarDpi_)();
     HWND Handle = nullptr;
     Font font_;
     Font plusFont_;

@@ -94,19 +94,20 @@ void SizeForDpi(HWND form, int clientWidth96, int clientHeight96, UINT dpi)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-Icon LoadSmallIcon(int id)
+Icon LoadSmallIcon(int id, int size)
 {
-    // LoadIconMetric comes with common controls 6 of Windows Vista.
-    using IconMetric = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, HICON*);
+    // LoadIconWithScaleDown comes with common controls 6 of Windows Vista.
+    using ScaleDown = HRESULT(WINAPI*)(HINSTANCE, PCWSTR, int, int, HICON*);
     HINSTANCE instance = GetModuleHandleA(nullptr);
     HICON icon = nullptr;
-    if (auto load = OptionalExport<IconMetric>(GetModuleHandleA("comctl32.dll"), "LoadIconMetric"))
-        load(instance, MAKEINTRESOURCEW(id), LIM_SMALL, &icon);
-    auto load = [&](int size) {
+    if (auto load =
+            OptionalExport<ScaleDown>(GetModuleHandleA("comctl32.dll"), "LoadIconWithScaleDown"))
+        load(instance, MAKEINTRESOURCEW(id), size, size, &icon);
+    auto load = [&](int side) {
         return static_cast<HICON>(
-            LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+            LoadImageA(instance, MAKEINTRESOURCEA(id), IMAGE_ICON, side, side, 0));
     };
-    if (!icon) icon = load(GetSystemMetrics(SM_CXSMICON));
+    if (!icon) icon = load(size);
     // Windows XP cannot read the compressed larger images: it shows the
     // 16-pixel one, scaled by the shell.
     if (!icon) icon = load(16);

@@ -113,9 +113,9 @@ void OpenWithShell(HWND owner, const std::string& target);
 // filter.
 void AllowMessageFromLowerPrivilege(HWND window, UINT message);
 
-// The tray images' icon `id` at the small-icon size the notification area
-// shows, scaled down from a larger image where the exact size is missing.
-Icon LoadSmallIcon(int id);
+// The tray images' icon `id` at `size` pixels, scaled down from a larger
+// image where the exact size is missing.
+Icon LoadSmallIcon(int id, int size);
 
 // Places `window` (frame included) in the middle of the primary screen.
 void CenterOnScreen(HWND window);

@@ -224,3 +224,12 @@ std::string TrayTipText(int position, const std::string& channel)
 {
     return std::to_string(VolumePercent(position)) + "%\r" + channel;
 }
+
+std::string LevelFailureText(const std::string& failure)
+{
+    std::string text =
+        failure.substr(0, std::min(failure.find_first_of(":\r\n"), failure.find(". ")));
+    while (!text.empty() && (text.back() == '.' || text.back() == ' '))
+        text.pop_back();
+    return text.empty() ? "No output" : text;
+}

@@ -90,5 +90,9 @@ private:
     int handledPosition_ = 0;                // slider position the change handler last saw
 };
 
+// What the level display says when a press could not change the volume: the
+// failure's first clause, or "No output" where it says nothing.
+std::string LevelFailureText(const std::string& failure);
+
 // The tray tooltip: the percent, "%", a carriage return, then the Channel.
 std::string TrayTipText(int position, const std::string& channel);

@@ -19,8 +19,8 @@ from pathlib import Path
 from tarnbell_support import (
     ARTIFACTS, BIN, CLSID, DEFAULT_INI, STEP, SW_HIDE, SW_SHOWMINNOACTIVE, Tarnbell, VK_ADD,
     VK_CONTROL, VK_DELETE, VK_DOWN, VK_F4, VK_LEFT, VK_MENU, VK_MULTIPLY, VK_NEXT, VK_PRIOR,
-    VK_RIGHT, VK_SHIFT, VK_SUBTRACT, VK_UP, grab, mixer_lines, parse_state, poll, registry_value,
-    run, unregister_component, wine)
+    VK_RIGHT, VK_SHIFT, VK_SUBTRACT, VK_UP, Tray, grab, mixer_lines, parse_state, poll,
+    registry_value, run, unregister_component, wine)
 
 
 class E2ETest(unittest.TestCase):
@@ -52,10 +52,18 @@ class StartAndStop(E2ETest):
 
     def test_one_instance_per_file_name(self):
         first = self.launch("one").wait_ready()
-        second = Tarnbell(first.folder)  # same folder, same file name
-        second.start()
-        self.assertEqual(second.process.wait(timeout=30), 0)
+        icons, _ = Tray.occupied_cells(self.folder, "tray-one")
+        # the same file again, also as typed in another case in a console
+        for name in ("Tarnbell.exe", "TARNBELL.EXE"):
+            second = subprocess.Popen(["wine", str(first.folder / name)], cwd=first.folder,
+                                      stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            self.addCleanup(second.kill)
+            self.assertEqual(second.wait(timeout=30), 0, name)
         self.assertIsNone(first.process.poll())
+        self.assertEqual(Tray.occupied_cells(self.folder, "tray-one")[0], icons, "one tray icon")
+        before = first.slider()
+        first.driver("press", VK_SUBTRACT)
+        poll(lambda: first.slider() == max(before - STEP, 0), "one step down")
 
         renamed = self.launch("two", exe_name="Tarnbell2.exe").wait_ready()
         self.assertIsNone(renamed.process.poll(), "a copy under another name starts")
@@ -141,7 +149,8 @@ class StartAndStop(E2ETest):
         app = self.launch(with_component=False).wait_ready()
         self.assertEqual(app.driver("tray-icon").strip(), "1")
         self.assertEqual(app.named("channel")["count"], "0")
-        app.driver("press", VK_ADD)
+        shown = app.driver("press", VK_ADD, "--", "level", 3000)
+        self.assertIn('text="Volume No output"', shown, "a press says the volume reaches nothing")
         poll(lambda: app.slider() == STEP, "the slider to move without a component")
         app.exit()
 

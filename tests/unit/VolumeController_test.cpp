@@ -385,6 +385,16 @@ TEST(VolumeControllerWithoutComponent, ControlsStillWork)
     EXPECT_TRUE(controls.channels.empty());
 }
 
+// A failure as the level display has room for it: its first clause.
+TEST(LevelFailureText, TheFirstClauseOrNoOutput)
+{
+    EXPECT_EQ(LevelFailureText("No line is selected: the device has no lines."),
+              "No line is selected");
+    EXPECT_EQ(LevelFailureText("Element not found.\r\n"), "Element not found");
+    EXPECT_EQ(LevelFailureText("There is no output now. Plug one in."), "There is no output now");
+    EXPECT_EQ(LevelFailureText(""), "No output");
+}
+
 TEST(VolumePercent, TruncatesTowardsZero)
 {
     EXPECT_EQ(VolumePercent(0), 0);

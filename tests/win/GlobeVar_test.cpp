@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <fstream>
 #include <sstream>
@@ -65,6 +66,26 @@ TEST(GlobeVar, Directories)
     GetSystemDirectoryA(expected, MAX_PATH);
     EXPECT_EQ(system, expected);
     EXPECT_NE(system.back(), '\\');
+}
+
+// A copy started as administrator keeps a normal start out, though its mark
+// may not be opened.
+TEST(GlobeVar, OneInstanceWhateverTheCaseAndBesideAnElevatedCopy)
+{
+    EXPECT_EQ(InstanceName("C:\\tb\\Tarnbell.exe"), InstanceName("c:\\TB\\TARNBELL.EXE"));
+    EXPECT_FALSE(AnotherInstanceRuns(L"TbInstanceTest.exe"));
+    EXPECT_TRUE(AnotherInstanceRuns(L"TbInstanceTest.exe"));
+
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, nullptr, FALSE};  // "D:": no one may open it
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:", SDDL_REVISION_1,
+                                                         &attributes.lpSecurityDescriptor, nullptr);
+    HANDLE elevated = CreateMutexW(&attributes, FALSE, L"TbElevatedTest.exe");
+    ASSERT_NE(elevated, nullptr);
+    ASSERT_EQ(CreateMutexW(nullptr, FALSE, L"TbElevatedTest.exe"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(AnotherInstanceRuns(L"TbElevatedTest.exe"));
+    CloseHandle(elevated);
+    LocalFree(attributes.lpSecurityDescriptor);
 }
 
 }  // namespace

@@ -67,11 +67,14 @@ bool Pump(int milliseconds = 300)
     return quit;
 }
 
+UINT taskbarDpi = 96;  // the scale the task bar is drawn at
+UINT FakeTaskbarDpi() { return taskbarDpi; }
+
 class MainWindowTest : public ::testing::Test {
 protected:
     ComApartment com;
     TfrmAbout about;
-    TfrmMain main{about};
+    TfrmMain main{about, FakeTaskbarDpi};
     HWND window = nullptr;
 
     void SetUp() override
@@ -87,6 +90,7 @@ protected:
         Pump(50);
         DeleteFileA((ExecutableDirectory() + "TB.ini").c_str());
         BuildHotkeyBindings({{{-1, -1}, {-1, -1}, {-1, -1}}}, Hotkeys);
+        taskbarDpi = 96;
     }
 
     int Slider()
@@ -172,8 +176,26 @@ TEST_F(MainWindowTest, TrayIconComesBackWhenTheShellRestarts)
     icon.uFlags = NIF_TIP;
     ASSERT_FALSE(Shell_NotifyIconA(NIM_MODIFY, &icon));
 
+    taskbarDpi = 144;  // the new shell draws at another scale
     SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &icon));
+    EXPECT_EQ(main.TrayImageSize(), 24);
+}
+
+// The tray images follow the task bar's scale whenever it may have changed,
+// and not the scale of the monitor the window moves to.
+TEST_F(MainWindowTest, TrayImagesFollowTheTaskBarsScale)
+{
+    EXPECT_EQ(main.TrayImageSize(), 16);
+    taskbarDpi = 120;
+    SendMessageA(window, WM_SETTINGCHANGE, 0, 0);
+    EXPECT_EQ(main.TrayImageSize(), 20);
+    taskbarDpi = 192;
+    SendMessageA(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
+    EXPECT_EQ(main.TrayImageSize(), 32);
+    RECT suggested{0, 0, 741, 471};
+    SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(main.TrayImageSize(), 32);
 }
 
 std::string SettingsText()
@@ -359,6 +381,20 @@ HWND ShownDisplay()
     HWND found = nullptr;
     EnumThreadWindows(GetCurrentThreadId(), FindShownDisplay, reinterpret_cast<LPARAM>(&found));
     return found;
+}
+
+// A press that cannot change the volume is answered on screen with why: a
+// step list whose text was edited away, as the Delete key leaves it.
+TEST_F(MainWindowTest, APressThatChangesNothingSaysWhy)
+{
+    main.ShowFirstTime(SW_HIDE);
+    Pump();
+    SetWindowTextA(EditOf(Child(window, WC_COMBOBOXA, "10%")), "");
+    PostMessageA(window, WM_HOTKEYACTION, 0, 0);
+    Pump();
+    ASSERT_NE(ShownDisplay(), nullptr);
+    std::string channel = WindowText(Child(window, WC_COMBOBOXA));  // the first list
+    EXPECT_EQ(WindowText(ShownDisplay()), channel + " '' is not a step");
 }
 
 // A game in exclusive full screen or a presentation keeps the screen; a
