@@ -89,6 +89,20 @@ TLevelDisplay::~TLevelDisplay()
 
 void TLevelDisplay::Show(const std::string& channel, int position, bool muted)
 {
+    std::string name = channel.empty() ? "Volume" : channel;
+    std::string level = muted ? "Muted" : std::to_string(VolumePercent(position)) + "%";
+    Put(name + " " + level, name, level, position, muted);
+}
+
+void TLevelDisplay::ShowText(const std::string& text, bool muted)
+{
+    Put(text, text, "", -1, muted);
+}
+
+// `text` is the window's text; a `position` below 0 draws no level bar.
+void TLevelDisplay::Put(const std::string& text, const std::string& name, const std::string& level,
+                        int position, bool muted)
+{
     // A game in exclusive full screen or a presentation keeps the screen to
     // itself; a borderless window in full screen does not.
     int state = query_();
@@ -101,9 +115,7 @@ void TLevelDisplay::Show(const std::string& channel, int position, bool muted)
         SetWindowPos(Handle, HWND_TOPMOST, at_.x, at_.y, size_.cx, size_.cy,
                      SWP_NOACTIVATE | SWP_SHOWWINDOW);
     }
-    std::string name = channel.empty() ? "Volume" : channel;
-    std::string level = muted ? "Muted" : std::to_string(VolumePercent(position)) + "%";
-    SetWindowTextA(Handle, (name + " " + level).c_str());
+    SetWindowTextA(Handle, text.c_str());
     Draw(name, level, position, muted);
     fadeStep_ = 0;
     SetTimer(Handle, HideTimer, ShowTime, nullptr);
@@ -168,13 +180,19 @@ void TLevelDisplay::Draw(const std::string& name, const std::string& level, int 
     Frame(dc.get(), {0, 0, size_.cx, size_.cy}, colors.Frame);
     SetBkMode(dc.get(), TRANSPARENT);
     SetTextColor(dc.get(), colors.Text);
-    Text(dc.get(), name, Scaled(NameArea, dpi_), DT_LEFT);
-    Text(dc.get(), level, Scaled(LevelArea, dpi_), DT_RIGHT);
-    RECT track = Scaled(Track, dpi_);
-    Frame(dc.get(), track, colors.Frame);
-    InflateRect(&track, -1, -1);
-    track.right = track.left + MulDiv(track.right - track.left, position, FullVolume);
-    Fill(dc.get(), track, colors.Level);
+    if (position < 0) {
+        // Alone, the text takes the middle of the picture.
+        Text(dc.get(), name, Scaled(RECT{NameArea.left, 0, NameArea.right, Height}, dpi_),
+             DT_CENTER);
+    } else {
+        Text(dc.get(), name, Scaled(NameArea, dpi_), DT_LEFT);
+        Text(dc.get(), level, Scaled(LevelArea, dpi_), DT_RIGHT);
+        RECT track = Scaled(Track, dpi_);
+        Frame(dc.get(), track, colors.Frame);
+        InflateRect(&track, -1, -1);
+        track.right = track.left + MulDiv(track.right - track.left, position, FullVolume);
+        Fill(dc.get(), track, colors.Level);
+    }
     GdiFlush();
     for (DWORD* pixel = pixels_; pixel && pixel < pixels_ + size_.cx * size_.cy; ++pixel)
         *pixel |= 0xFF000000;

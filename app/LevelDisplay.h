@@ -28,12 +28,16 @@ public:
     // Nothing shows while a full-screen game or a presentation has the
     // screen. The window's text is what it shows.
     void Show(const std::string& channel, int position, bool muted);
+    // The same for a state with no level, such as "Microphone muted".
+    void ShowText(const std::string& text, bool muted);
 
 private:
     template <typename Form>
     friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
+    void Put(const std::string& text, const std::string& name, const std::string& level,
+             int position, bool muted);
     bool Create();
     void Place();
     void MakePicture();

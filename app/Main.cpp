@@ -16,7 +16,7 @@
 namespace {
 
 constexpr int ClientWidth = 494;
-constexpr int ClientHeight = 314;
+constexpr int ClientHeight = 346;
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD WindowExStyle = WS_EX_TOPMOST;
 
@@ -49,6 +49,10 @@ enum ControlId {
     idHide,
     idExit,
     idShowLevel,
+    idLabelMic,
+    idMicModifier,
+    idPlusMic,
+    idMicKey,
 };
 
 // Drop-down heights include the opened list. Common controls 6 size an
@@ -61,8 +65,8 @@ constexpr DWORD ButtonStyle = BS_PUSHBUTTON | WS_TABSTOP;
 
 constexpr Placement VolumeGroup{21, 20, 276, 65};
 constexpr Placement ChannelGroup{314, 20, 159, 65};
-constexpr Placement HotkeyGroup{21, 106, 276, 133};
-constexpr Placement StepGroup{314, 106, 159, 133};
+constexpr Placement HotkeyGroup{21, 106, 276, 165};
+constexpr Placement StepGroup{314, 106, 159, 165};
 
 constexpr Placement Inside(const Placement& group, int left, int top, int width, int height)
 {
@@ -101,16 +105,20 @@ constexpr ControlLayout Layout[] = {
     {idVolumeUp1, Inside(HotkeyGroup, 184, 28, 81, ListDropHeight)},
     {idVolumeDown1, Inside(HotkeyGroup, 184, 60, 81, ListDropHeight)},
     {idMute1, Inside(HotkeyGroup, 184, 92, 81, ListDropHeight)},
+    {idLabelMic, Inside(HotkeyGroup, 18, 128, 0, 0)},
+    {idMicModifier, Inside(HotkeyGroup, 80, 124, 81, ListDropHeight)},
+    {idPlusMic, Inside(HotkeyGroup, 166, 123, 0, 0), PlusPoints},
+    {idMicKey, Inside(HotkeyGroup, 184, 124, 81, ListDropHeight)},
     {idGroupBox3, StepGroup},
     {idLabel2, Inside(StepGroup, 24, 32, 0, 0)},
     {idLabel3, Inside(StepGroup, 10, 64, 0, 0)},
     {idStepUp, Inside(StepGroup, 80, 28, 65, ListDropHeight)},
     {idStepDown, Inside(StepGroup, 80, 60, 65, ListDropHeight)},
-    {idShowLevel, {21, 243, 140, 17}},  // in the strip between the groups and the buttons
-    {idHelp, {21, 264, 75, 25}},
-    {idAbout, {112, 264, 75, 25}},
-    {idHide, {309, 264, 75, 25}},
-    {idExit, {398, 264, 75, 25}},
+    {idShowLevel, {21, 275, 140, 17}},  // in the strip between the groups and the buttons
+    {idHelp, {21, 296, 75, 25}},
+    {idAbout, {112, 296, 75, 25}},
+    {idHide, {309, 296, 75, 25}},
+    {idExit, {398, 296, 75, 25}},
 };
 
 }  // namespace
@@ -191,6 +199,10 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
     case WM_TIMER:
+        if (wParam == MicrophoneTimer) {
+            ReadMicrophones();
+            return 0;
+        }
         if (wParam != TrayRetryTimer) break;
         AddTrayIconNow();
         return 0;
@@ -205,6 +217,8 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             // without our icon there would be no way back to the window.
             TrayIcon.Forget();
             AddTrayIconNow();
+            MicIcon.Forget();
+            ReadMicrophones();
             return 0;
         }
     }
@@ -224,6 +238,8 @@ void TfrmMain::Command(int id, int code, HWND control)
     case idVolumeUp1:
     case idVolumeDown1:
     case idMute1:
+    case idMicModifier:
+    case idMicKey:
         if (listChanged()) comboxVolumeUpChange();
         break;
     case idStepUp:
@@ -287,6 +303,9 @@ void TfrmMain::FormCreate()
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
     AllowMessageFromLowerPrivilege(Handle, taskbarCreated_);
     Guarded([this] { AddTrayIconNow(); });
+    // Muted before this start, the microphones show so at once.
+    Guarded([this] { HasMicrophones = Mixer && Mixer->hasMicMute(); });
+    if (MicMuteHotkey.Key.load(std::memory_order_relaxed) != 0) ReadMicrophones();
 }
 
 // Registers the component's server and creates it. The installed copy in the
@@ -307,6 +326,8 @@ void TfrmMain::FormDestroy()
     Volume.reset();
     Mixer.reset();
     TrayIcon.Delete();
+    KillTimer(Handle, MicrophoneTimer);
+    MicIcon.Delete();
 }
 
 // ---- showing and hiding --------------------------------------------------
@@ -349,6 +370,7 @@ void TfrmMain::HideToTray() { ShowWindow(Handle, SW_HIDE); }
 void TfrmMain::ShowFromTray()
 {
     Guarded([this] { Volume->Refresh(); });
+    ReadMicrophones();
     // Centring may carry the window onto a monitor of another scale, where
     // it takes another size: it is centred again at that size.
     CenterOnScreen(Handle);
@@ -389,7 +411,8 @@ void TfrmMain::BuildHotkeyBindings()
 {
     ::BuildHotkeyBindings({{{ItemIndex(comboxVolumeUp), ItemIndex(comboxVolumeUp1)},
                             {ItemIndex(comboxVolumeDown), ItemIndex(comboxVolumeDown1)},
-                            {ItemIndex(comboxMute), ItemIndex(comboxMute1)}}},
+                            {ItemIndex(comboxMute), ItemIndex(comboxMute1)},
+                            {ItemIndex(comboxMicMute), ItemIndex(comboxMicMute1)}}},
                           Hotkeys);
 }
 
@@ -424,6 +447,8 @@ SettingsChoices TfrmMain::Choices() const
     c.VolumeDown = ItemIndex(comboxVolumeDown1);
     c.PreMute = ItemIndex(comboxMute);
     c.Mute = ItemIndex(comboxMute1);
+    c.PreMicMute = ItemIndex(comboxMicMute);
+    c.MicMute = ItemIndex(comboxMicMute1);
     c.StepUp = ItemIndex(cboxStepUp);
     c.StepDown = ItemIndex(cboxStepDown);
     c.ShowLevel = Checked(cboxShowLevel) ? 1 : 0;
@@ -438,6 +463,8 @@ void TfrmMain::ShowChoices(const SettingsChoices& c)
     SetItemIndex(comboxVolumeDown1, c.VolumeDown);
     SetItemIndex(comboxMute, c.PreMute);
     SetItemIndex(comboxMute1, c.Mute);
+    SetItemIndex(comboxMicMute, c.PreMicMute);
+    SetItemIndex(comboxMicMute1, c.MicMute);
     SetItemIndex(cboxStepUp, c.StepUp);
     SetItemIndex(cboxStepDown, c.StepDown);
     SetChecked(cboxShowLevel, c.ShowLevel != 0);
@@ -454,9 +481,49 @@ void TfrmMain::cboxMuteClick() { Volume->cboxMuteClick(); }
 void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
     if (!Ready) return;
-    Volume->HotkeyAction(ActionOf(wParam, lParam));
+    const HotkeyAction action = ActionOf(wParam, lParam);
+    if (action == HotkeyAction::MicMute) return MicrophoneHotkey();
+    Volume->HotkeyAction(action);
     if (Checked(cboxShowLevel))
         levelDisplay_.Show(ListText(comboxSource), SliderPosition(), MuteChecked());
+}
+
+// One press toggles from the state the microphones are really in, which
+// another program may have changed; the display says what came of it.
+void TfrmMain::MicrophoneHotkey()
+{
+    if (!HasMicrophones) return;
+    std::string shown;
+    try {
+        Mixer->setMicMute(!Mixer->micMute());
+        shown = ReadMicrophones() ? "Microphone muted" : "Microphone on";
+    } catch (const std::exception& e) {
+        shown = e.what();  // the component's own words: "There is no microphone now."
+    }
+    if (Checked(cboxShowLevel)) levelDisplay_.ShowText(shown, shown != "Microphone on");
+}
+
+// Whether every microphone is muted now, with the microphone icon shown
+// while they are; false when the component cannot tell.
+bool TfrmMain::ReadMicrophones()
+{
+    bool muted = false;
+    if (HasMicrophones) Guarded([&] { muted = Mixer->micMute(); });
+    ShowMicrophoneIcon(muted);
+    return muted;
+}
+
+// While the icon shows, its timer reads the state again; at rest nothing runs.
+void TfrmMain::ShowMicrophoneIcon(bool muted)
+{
+    if (!muted) {
+        KillTimer(Handle, MicrophoneTimer);
+        MicIcon.Delete();
+        return;
+    }
+    Icon icon = MicrophoneImage();
+    MicIcon.Add(Handle, "Microphone muted", icon.get());
+    SetTimer(Handle, MicrophoneTimer, MicrophoneInterval, nullptr);
 }
 
 void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }
@@ -486,6 +553,11 @@ std::string TfrmMain::StepUpText() const { return ListText(cboxStepUp); }
 std::string TfrmMain::StepDownText() const { return ListText(cboxStepDown); }
 
 // ---- tray icon -----------------------------------------------------------
+
+Icon TfrmMain::MicrophoneImage() const
+{
+    return Icon(ImageList1 ? ImageList_GetIcon(ImageList1.get(), 2, ILD_NORMAL) : nullptr);
+}
 
 Icon TfrmMain::TrayImage() const
 {
@@ -556,6 +628,10 @@ void TfrmMain::CreateControls()
     comboxVolumeUp1 = list(idVolumeUp1);
     comboxVolumeDown1 = list(idVolumeDown1);
     comboxMute1 = list(idMute1);
+    label(idLabelMic, "Microphone");
+    comboxMicMute = list(idMicModifier);
+    label(idPlusMic, "+");
+    comboxMicMute1 = list(idMicKey);
 
     label(idLabel2, "Volume up");
     label(idLabel3, "Volume down");
@@ -611,14 +687,17 @@ void TfrmMain::DpiChanged(UINT dpi, const RECT& suggested)
     ApplyDpi(dpi);
     LoadTrayImages();
     UpdateTrayIcon();
+    Icon microphones = MicrophoneImage();
+    MicIcon.Modify("Microphone muted", microphones.get());
 }
 
 void TfrmMain::FillChoiceLists()
 {
-    for (HWND modifiers : {comboxVolumeUp, comboxVolumeDown, comboxMute})
+    for (HWND modifiers : {comboxVolumeUp, comboxVolumeDown, comboxMute, comboxMicMute})
         for (const ModifierRow& row : ModifierCodes)
             AddItem(modifiers, row.Text);
-    for (HWND keys : {comboxVolumeUp1, comboxVolumeDown1, comboxMute1})
+    AddItem(comboxMicMute1, NoKeyText);
+    for (HWND keys : {comboxVolumeUp1, comboxVolumeDown1, comboxMute1, comboxMicMute1})
         for (const KeyRow& row : KeyCodes)
             AddItem(keys, row.Text);
     for (HWND steps : {cboxStepUp, cboxStepDown}) {
@@ -628,11 +707,12 @@ void TfrmMain::FillChoiceLists()
     }
 }
 
-// The two tray images at the size the notification area shows now.
+// The tray images at the size the notification area shows now: the main
+// icon's two, then the microphones'.
 void TfrmMain::LoadTrayImages()
 {
     int size = GetSystemMetrics(SM_CXSMICON);
-    ImageList1.reset(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 2, 0));
-    for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_MUTED})
+    ImageList1.reset(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 3, 0));
+    for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_MUTED, IDI_TRAY_MIC_MUTED})
         ImageList_AddIcon(ImageList1.get(), LoadSmallIcon(id).get());
 }

@@ -70,6 +70,9 @@ private:
     void cboxShowLevelClick();
     void HotkeyActionMessage(WPARAM wParam, LPARAM lParam);
     void TrayNotifyMessage(LPARAM mouseMessage);
+    void MicrophoneHotkey();
+    bool ReadMicrophones();
+    void ShowMicrophoneIcon(bool muted);
 
     void CreateControls();
     void ApplyDpi(UINT dpi);
@@ -84,6 +87,7 @@ private:
     void ShowChoices(const SettingsChoices& choices);
     void AddTrayIconNow();
     Icon TrayImage() const;
+    Icon MicrophoneImage() const;
     void HideToTray();
     void ShowFromTray();
     bool FromWithinProgram(HWND previous) const;
@@ -103,6 +107,7 @@ private:
     HWND tbPlayBackVolume = nullptr, cboxMute = nullptr, comboxSource = nullptr;
     HWND comboxVolumeUp = nullptr, comboxVolumeDown = nullptr, comboxMute = nullptr;
     HWND comboxVolumeUp1 = nullptr, comboxVolumeDown1 = nullptr, comboxMute1 = nullptr;
+    HWND comboxMicMute = nullptr, comboxMicMute1 = nullptr;
     HWND cboxStepUp = nullptr, cboxStepDown = nullptr, cboxShowLevel = nullptr;
     TLevelDisplay levelDisplay_;
 
@@ -110,6 +115,9 @@ private:
     std::unique_ptr<THotkeyDetector> Detector;
     std::unique_ptr<VolumeController> Volume;
     TTrayIcon TrayIcon;
+    // Shown while every microphone is muted; its timer adds it again.
+    TTrayIcon MicIcon{ShellNotifyIcon, MicTrayIconId, 0};
+    bool HasMicrophones = false;  // the component has micMute
 
     bool ExitRequested = false;
     bool Ready = false;

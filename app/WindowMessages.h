@@ -16,3 +16,8 @@ constexpr UINT WM_FIRSTACTIVATE = WM_USER + 3;
 // refused the icon (TTrayIcon), every TrayRetryInterval milliseconds.
 constexpr UINT_PTR TrayRetryTimer = 1;
 constexpr UINT TrayRetryInterval = 2000;
+// While the microphones are muted: their state is read again this often, so
+// that the microphone icon goes when another program turns them on (and is
+// added again if the shell refused it).
+constexpr UINT_PTR MicrophoneTimer = 2;
+constexpr UINT MicrophoneInterval = 1000;

@@ -15,8 +15,8 @@
 void PrintTo(const SettingsChoices& c, std::ostream* out)
 {
     *out << "{" << c.PreVolumeUp << ", " << c.VolumeUp << ", " << c.PreVolumeDown << ", "
-         << c.VolumeDown << ", " << c.PreMute << ", " << c.Mute << " | " << c.StepUp << ", "
-         << c.StepDown << " | " << c.ShowLevel << "}";
+         << c.VolumeDown << ", " << c.PreMute << ", " << c.Mute << ", " << c.PreMicMute << ", "
+         << c.MicMute << " | " << c.StepUp << ", " << c.StepDown << " | " << c.ShowLevel << "}";
 }
 
 namespace {
@@ -32,6 +32,8 @@ SettingsChoices DistinctChoices()
     c.VolumeDown = 4;
     c.PreMute = 5;
     c.Mute = 6;
+    c.PreMicMute = 2;
+    c.MicMute = 59;  // "Numpad /", last of the microphone's longer list
     c.StepUp = 7;
     c.StepDown = 8;
     c.ShowLevel = 0;
@@ -94,6 +96,7 @@ TEST(SettingsTest, LoadsEveryKeyIntoItsOwnChoice)
     store.Values = {{{"Hotkey", "PreVolumeUp"}, "1"},   {{"Hotkey", "VolumeUp"}, "2"},
                     {{"Hotkey", "PreVolumeDown"}, "3"}, {{"Hotkey", "VolumeDown"}, "0x4"},
                     {{"Hotkey", "PreMute"}, "$5"},      {{"Hotkey", "Mute"}, "6"},
+                    {{"Hotkey", "PreMicMute"}, "2"},    {{"Hotkey", "MicMute"}, "59"},
                     {{"Step", "StepUp"}, "7"},          {{"Step", "StepDown"}, "8"},
                     {{"Display", "ShowLevel"}, "0"}};
     EXPECT_EQ(LoadSettings(store), DistinctChoices());
@@ -135,6 +138,7 @@ TEST(SettingsTest, LoadKeepsEachListWithinItsSize)
     oneTooFar.Values = {{{"Hotkey", "PreVolumeUp"}, "7"},   {{"Hotkey", "VolumeUp"}, "59"},
                         {{"Hotkey", "PreVolumeDown"}, "7"}, {{"Hotkey", "VolumeDown"}, "59"},
                         {{"Hotkey", "PreMute"}, "7"},       {{"Hotkey", "Mute"}, "59"},
+                        {{"Hotkey", "PreMicMute"}, "7"},    {{"Hotkey", "MicMute"}, "60"},
                         {{"Step", "StepUp"}, "9"},          {{"Step", "StepDown"}, "9"},
                         {{"Display", "ShowLevel"}, "2"}};
     EXPECT_EQ(LoadSettings(oneTooFar), SettingsChoices{});
@@ -157,9 +161,10 @@ TEST(SettingsTest, SaveWritesEveryKeyInFileOrder)
     choices.Mute = -1;  // a list left with no selection
     SaveSettings(store, choices);
     const std::vector<std::string> expected = {
-        "Hotkey/PreVolumeUp=1", "Hotkey/VolumeUp=2", "Hotkey/PreVolumeDown=3",
-        "Hotkey/VolumeDown=4",  "Hotkey/PreMute=5",  "Hotkey/Mute=-1",
-        "Step/StepUp=7",        "Step/StepDown=8",   "Display/ShowLevel=0"};
+        "Hotkey/PreVolumeUp=1", "Hotkey/VolumeUp=2",  "Hotkey/PreVolumeDown=3",
+        "Hotkey/VolumeDown=4",  "Hotkey/PreMute=5",   "Hotkey/Mute=-1",
+        "Hotkey/PreMicMute=2",  "Hotkey/MicMute=59",  "Step/StepUp=7",
+        "Step/StepDown=8",      "Display/ShowLevel=0"};
     EXPECT_EQ(store.Writes, expected);
 
     // Read back, the unselected list falls back to its default.
@@ -201,7 +206,7 @@ TEST(SettingsTest, FirstStartWritesDefaultHotkeysAndCurrentSteps)
     expected.StepDown = 8;
     expected.ShowLevel = 0;
     EXPECT_EQ(choices, expected);
-    ASSERT_EQ(store.Writes.size(), 9u);
+    ASSERT_EQ(store.Writes.size(), 11u);
     EXPECT_EQ(LoadSettings(store), expected);
 }
 
