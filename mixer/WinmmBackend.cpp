@@ -217,7 +217,8 @@ public:
                 continue;
             const Control mute = FindControl(MixerObject(m), line, MIXERCONTROL_CONTROLTYPE_MUTE);
             if (!mute.present) continue;
-            std::wstring id = std::to_wstring(m) + L" " + line.szName;
+            const std::string number = std::to_string(m);  // to_wstring would link in a printf
+            std::wstring id = std::wstring(number.begin(), number.end()) + L" " + line.szName;
             found_[id] = {m, mute};
             ids.push_back(std::move(id));
         }

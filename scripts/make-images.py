@@ -277,23 +277,23 @@ def draw_mic_muted(S):
     u = S / 16
     cx = 8 * u
 
+    # Widths in whole pixels at 16 px, so that the small image stays sharp.
     def capsule(grow):
-        return lambda x, y: segment_distance(x, y, cx, 4.2 * u, cx, 7.3 * u) <= 2.6 * u + grow
+        return lambda x, y: segment_distance(x, y, cx, 4.0 * u, cx, 7.0 * u) <= 2.0 * u + grow
 
     def holder(width):
         def inside(x, y):
-            d = ((x - cx) ** 2 + (y - 7.3 * u) ** 2) ** 0.5
-            return y >= 7.3 * u and abs(d - 4.6 * u) <= width / 2
+            d = ((x - cx) ** 2 + (y - 7.0 * u) ** 2) ** 0.5
+            return y >= 7.0 * u and abs(d - 4.5 * u) <= width / 2
         return inside
 
     def stand(grow):
-        return lambda x, y: (segment_distance(x, y, cx, 11.9 * u, cx, 13.6 * u) <= 0.6 * u + grow
-                             or segment_distance(x, y, 5.2 * u, 14.2 * u, 10.8 * u, 14.2 * u)
-                             <= 0.6 * u + grow)
+        return lambda x, y: (abs(x - cx) <= 1.0 * u + grow and 11.0 * u - grow <= y <= 15.0 * u + grow
+                             or abs(x - cx) <= 3.0 * u + grow and abs(y - 14.0 * u) <= 1.0 * u + grow)
 
     c.shape(holder(2.6 * u), OUTLINE)
-    c.shape(stand(0.9 * u), OUTLINE)
-    c.shape(capsule(0.9 * u), OUTLINE)
+    c.shape(stand(1.0 * u), OUTLINE)
+    c.shape(capsule(1.0 * u), OUTLINE)
     c.shape(holder(1.1 * u), MIC_BODY_BOTTOM)
     c.shape(stand(0.0), MIC_BODY_BOTTOM)
     for py in range(S):

@@ -292,9 +292,10 @@ class TrayMicrophone(TrayTest):
     def level_shows(self, text):
         def shown():
             out = self.app.driver("level", 3000, check=False)
-            return out if out and support.parse_state(out.replace("toplevel", "window", 1))[0]["text"] == text \
-                else None
-        return poll(shown, f"the level display to say {text!r}", 10)
+            display = out and support.parse_state(out.replace("toplevel", "window", 1))[0]
+            return display if display and display["text"] == text else None
+        left, top, width, height = poll(shown, f"the level display to say {text!r}", 10)["rect"]
+        grab(left, top, width, height, self.artifact(f"level-display-{text.split()[-1]}.png"))
 
     def press_microphone_key(self, text, icon):
         """One press of Numpad /: the display says `text`, the shell has the
