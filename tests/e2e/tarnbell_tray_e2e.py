@@ -155,28 +155,6 @@ class TrayTest(unittest.TestCase):
         self.app.wait_ready()
         return self.app
 
-    def hover_tooltip(self, expected, shot=None, tray=None):
-        """Hovers over the icon (or the one in `tray`) until the tray's
-        tooltip shows `expected`; returns every text seen."""
-        tray = tray or self.tray
-        seen = []
-        for _ in range(3):  # a tooltip goes away after a few seconds; hover anew
-            self.mouse.away()
-            x, y = tray.centre()
-            self.mouse.move(x - 1, y)
-            run("xdotool", "mousemove", x, y)
-            deadline = time.time() + 6
-            while time.time() < deadline:
-                texts = [line.split("text=", 1)[1].strip('"') for line in self.app.driver("tooltips").splitlines()]
-                seen += [t for t in texts if t not in seen]
-                if expected in texts:
-                    if shot:
-                        tx, ty, _, _ = tray.geometry()
-                        grab(max(tx - 3, 0), max(ty - 3, 0), 200, 80, shot)
-                    return seen
-                time.sleep(0.2)
-        raise AssertionError(f"tooltip {expected!r} not shown; seen {seen}")
-
     def click_icon(self, button):
         self.mouse.click(*self.tray.centre(), button)
 
@@ -265,6 +243,28 @@ class TrayImage(TrayTest):
 
 
 class TrayTooltip(TrayTest):
+    def hover_tooltip(self, expected, shot=None, tray=None):
+        """Hovers over the icon (or the one in `tray`) until the tray's
+        tooltip shows `expected`; returns every text seen."""
+        tray = tray or self.tray
+        seen = []
+        for _ in range(3):  # a tooltip goes away after a few seconds; hover anew
+            self.mouse.away()
+            x, y = tray.centre()
+            self.mouse.move(x - 1, y)
+            run("xdotool", "mousemove", x, y)
+            deadline = time.time() + 6
+            while time.time() < deadline:
+                texts = [line.split("text=", 1)[1].strip('"') for line in self.app.driver("tooltips").splitlines()]
+                seen += [t for t in texts if t not in seen]
+                if expected in texts:
+                    if shot:
+                        tx, ty, _, _ = tray.geometry()
+                        grab(max(tx - 3, 0), max(ty - 3, 0), 200, 80, shot)
+                    return seen
+                time.sleep(0.2)
+        raise AssertionError(f"tooltip {expected!r} not shown; seen {seen}")
+
     def test_hover_shows_volume_and_channel_and_catches_up(self):
         app = self.launch("TbTip.exe")
         channel = app.control("ComboBox", left=329)["text"]
@@ -288,6 +288,8 @@ class TrayMicrophone(TrayTest):
     the microphones' state lives in the program's own process, so it is read
     from what the program shows: the level display's text and the second
     icon, its image and its tooltip."""
+
+    hover_tooltip = TrayTooltip.hover_tooltip
 
     def level_shows(self, text):
         def shown():
@@ -322,8 +324,7 @@ class TrayMicrophone(TrayTest):
         app.arrow_keys("mic_key", VK_DOWN, 59)
         app.wait_ini("MicMute=59", "Numpad / picked with the keys")
         self.assertEqual(app.named("mic_key")["text"], "Numpad /")
-        window = app.window()
-        ox, oy = (int(n) for n in window["origin"].split(","))
+        ox, oy = (int(n) for n in app.window()["origin"].split(","))
         grab(ox, oy, 494, 346, self.artifact("main-window-microphone.png"))
         app.click("Background")
         app.driver("wait-hidden")

@@ -71,23 +71,19 @@ bool InTable(const Table& table, int index)
 
 void CheckChoices(const SettingsChoices& c)
 {
-    for (int modifier : {c.PreVolumeUp, c.PreVolumeDown, c.PreMute, c.PreMicMute})
+    for (int modifier : {c.PreVolumeUp, c.PreVolumeDown, c.PreMute})
         Require(InTable(ModifierCodes, modifier), "modifier index outside its table");
     for (int key : {c.VolumeUp, c.VolumeDown, c.Mute})
         Require(InTable(KeyCodes, key), "key index outside its table");
-    Require(c.MicMute >= 0 && c.MicMute <= static_cast<int>(KeyCodes.size()),
-            "microphone key index outside its list");
     for (int step : {c.StepUp, c.StepDown})
         Require(step >= 0 && step < static_cast<int>(StepTexts.size()),
                 "step index outside its list");
     Require(c.ShowLevel == 0 || c.ShowLevel == 1, "a check box is ticked or not");
 
     HotkeyBindings bindings;
-    BuildHotkeyBindings({{{c.PreVolumeUp, c.VolumeUp},
-                          {c.PreVolumeDown, c.VolumeDown},
-                          {c.PreMute, c.Mute},
-                          {c.PreMicMute, c.MicMute}}},
-                        bindings);
+    BuildHotkeyBindings(
+        {{{c.PreVolumeUp, c.VolumeUp}, {c.PreVolumeDown, c.VolumeDown}, {c.PreMute, c.Mute}}},
+        bindings);
     Require(bindings[HotkeyAction::VolumeUp].Key == KeyCodes[c.VolumeUp].Code &&
                 bindings[HotkeyAction::MuteToggle].Key == KeyCodes[c.Mute].Code,
             "binding differs from its table row");

@@ -382,14 +382,8 @@ TEST(CoreAudioThroughTheComponent, MicrophonesAreTheActiveCaptureEndpoints)
     ASSERT_EQ(S_OK, started.PutBool(Id::micMute, false));
     EXPECT_EQ("-----M-", mutes());
 
-    CallResult r;
     component = ComponentOver(ThreeEndpoints());
-    Dispatcher outputsOnly(component.Get());
-    EXPECT_EQ(0, outputsOnly.GetLong(Id::micCount));
-    outputsOnly.Get(Id::micMute, r);
-    EXPECT_EQ(DISP_E_EXCEPTION, r.hr);
-    EXPECT_EQ(NotFound, r.scode);
-    EXPECT_EQ(L"There is no microphone now.", r.description);
+    EXPECT_EQ(0, Dispatcher(component.Get()).GetLong(Id::micCount));
 }
 
 }  // namespace

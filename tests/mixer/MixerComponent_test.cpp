@@ -121,18 +121,6 @@ TEST_F(MixerComponentTest, VolumeAndMuteOfTheSpeakersLine)
     EXPECT_FALSE(mixer.srcMute());
 }
 
-// Wine's one microphone, through the program's wrapper in this process.
-TEST_F(MixerComponentTest, MicrophoneMuteAsTheProgramSeesIt)
-{
-    TAudioMixer mixer;
-    ASSERT_TRUE(mixer.hasMicMute());
-    EXPECT_FALSE(mixer.micMute());
-    mixer.setMicMute(true);
-    EXPECT_TRUE(mixer.micMute());
-    mixer.setMicMute(false);
-    EXPECT_FALSE(mixer.micMute());
-}
-
 TEST_F(MixerComponentTest, RefusedWritesRaiseTheComponentsText)
 {
     TAudioMixer mixer;
