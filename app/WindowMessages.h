@@ -19,5 +19,5 @@ constexpr UINT TrayRetryInterval = 2000;
 // While the microphones are muted: their state is read again this often, so
 // that the microphone icon goes when another program turns them on (and is
 // added again if the shell refused it).
-constexpr UINT_PTR MicrophoneTimer = 2;
+constexpr UINT_PTR MicrophoneTimer = 3;
 constexpr UINT MicrophoneInterval = 1000;
