@@ -90,17 +90,23 @@ TLevelDisplay::~TLevelDisplay()
 
 void TLevelDisplay::Show(const std::string& channel, int position, bool muted)
 {
-    Display(channel, muted ? "Muted" : std::to_string(VolumePercent(position)) + "%", position,
-            muted, false);
+    std::string name = channel.empty() ? "Volume" : channel;
+    Put(name, muted ? "Muted" : std::to_string(VolumePercent(position)) + "%", position, muted,
+        Look::Level);
 }
 
 void TLevelDisplay::ShowFailure(const std::string& channel, const std::string& reason)
 {
-    Display(channel, reason, 0, false, true);
+    Put(channel.empty() ? "Volume" : channel, reason, 0, false, Look::Reason);
 }
 
-void TLevelDisplay::Display(const std::string& channel, const std::string& level, int position,
-                            bool muted, bool failed)
+void TLevelDisplay::ShowText(const std::string& text, bool muted)
+{
+    Put(text, "", 0, muted, Look::TextAlone);
+}
+
+void TLevelDisplay::Put(const std::string& name, const std::string& level, int position, bool muted,
+                        Look look)
 {
     // A game in exclusive full screen or a presentation keeps the screen to
     // itself; a borderless window in full screen does not.
@@ -114,9 +120,8 @@ void TLevelDisplay::Display(const std::string& channel, const std::string& level
         SetWindowPos(Handle, HWND_TOPMOST, at_.x, at_.y, size_.cx, size_.cy,
                      SWP_NOACTIVATE | SWP_SHOWWINDOW);
     }
-    std::string name = channel.empty() ? "Volume" : channel;
-    SetWindowTextA(Handle, (name + " " + level).c_str());
-    Draw(name, level, position, muted, failed);
+    SetWindowTextA(Handle, (look == Look::TextAlone ? name : name + " " + level).c_str());
+    Draw(name, level, position, muted, look);
     fadeStep_ = 0;
     SetTimer(Handle, HideTimer, ShowTime, nullptr);
 }
@@ -169,7 +174,7 @@ void TLevelDisplay::MakePicture()
 }
 
 void TLevelDisplay::Draw(const std::string& name, const std::string& level, int position,
-                         bool muted, bool failed)
+                         bool muted, Look look)
 {
     Owned<HDC, DeleteDC> dc(CreateCompatibleDC(nullptr));
     HGDIOBJ oldPicture = SelectObject(dc.get(), picture_.get());
@@ -180,11 +185,16 @@ void TLevelDisplay::Draw(const std::string& name, const std::string& level, int 
     Frame(dc.get(), {0, 0, size_.cx, size_.cy}, colors.Frame);
     SetBkMode(dc.get(), TRANSPARENT);
     SetTextColor(dc.get(), colors.Text);
-    Text(dc.get(), name, Scaled(NameArea, dpi_), DT_LEFT);
-    if (failed) {
+    if (look == Look::TextAlone) {
+        // Alone, the text takes the middle of the picture.
+        Text(dc.get(), name, Scaled(RECT{NameArea.left, 0, NameArea.right, Height}, dpi_),
+             DT_CENTER);
+    } else if (look == Look::Reason) {
         // The reason takes the track's row: there is no level to show.
+        Text(dc.get(), name, Scaled(NameArea, dpi_), DT_LEFT);
         Text(dc.get(), level, Scaled(ReasonArea, dpi_), DT_LEFT);
     } else {
+        Text(dc.get(), name, Scaled(NameArea, dpi_), DT_LEFT);
         Text(dc.get(), level, Scaled(LevelArea, dpi_), DT_RIGHT);
         RECT track = Scaled(Track, dpi_);
         Frame(dc.get(), track, colors.Frame);

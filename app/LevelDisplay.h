@@ -31,19 +31,23 @@ public:
     // Shows `reason` in place of the level: why the volume of `channel`
     // could not change.
     void ShowFailure(const std::string& channel, const std::string& reason);
+    // Shows a state that has no level, such as "Microphone muted", alone.
+    void ShowText(const std::string& text, bool muted);
 
 private:
     template <typename Form>
     friend LRESULT CALLBACK FormWindowProc(HWND, UINT, WPARAM, LPARAM);
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
-    void Display(const std::string& channel, const std::string& level, int position, bool muted,
-                 bool failed);
+    // A level with its bar, a reason in place of the level, or a text alone.
+    enum class Look { Level, Reason, TextAlone };
+    void Put(const std::string& name, const std::string& level, int position, bool muted,
+             Look look);
     bool Create();
     void Place();
     void MakePicture();
     void Draw(const std::string& name, const std::string& level, int position, bool muted,
-              bool failed);
+              Look look);
     void Present(HDC picture, BYTE opacity);
     void Fade();
     void Hide();

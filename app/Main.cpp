@@ -17,7 +17,7 @@
 namespace {
 
 constexpr int ClientWidth = 494;
-constexpr int ClientHeight = 314;
+constexpr int ClientHeight = 346;
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD WindowExStyle = WS_EX_TOPMOST;
 
@@ -51,6 +51,10 @@ enum ControlId {
     idExit,
     idShowLevel,
     idTrayWheel,
+    idLabelMic,
+    idMicModifier,
+    idPlusMic,
+    idMicKey,
 };
 
 // Drop-down heights include the opened list. Common controls 6 size an
@@ -63,8 +67,8 @@ constexpr DWORD ButtonStyle = BS_PUSHBUTTON | WS_TABSTOP;
 
 constexpr Placement VolumeGroup{21, 20, 276, 65};
 constexpr Placement ChannelGroup{314, 20, 159, 65};
-constexpr Placement HotkeyGroup{21, 106, 276, 133};
-constexpr Placement StepGroup{314, 106, 159, 133};
+constexpr Placement HotkeyGroup{21, 106, 276, 165};
+constexpr Placement StepGroup{314, 106, 159, 165};
 
 constexpr Placement Inside(const Placement& group, int left, int top, int width, int height)
 {
@@ -103,17 +107,21 @@ constexpr ControlLayout Layout[] = {
     {idVolumeUp1, Inside(HotkeyGroup, 184, 28, 81, ListDropHeight)},
     {idVolumeDown1, Inside(HotkeyGroup, 184, 60, 81, ListDropHeight)},
     {idMute1, Inside(HotkeyGroup, 184, 92, 81, ListDropHeight)},
+    {idLabelMic, Inside(HotkeyGroup, 18, 128, 0, 0)},
+    {idMicModifier, Inside(HotkeyGroup, 80, 124, 81, ListDropHeight)},
+    {idPlusMic, Inside(HotkeyGroup, 166, 123, 0, 0), PlusPoints},
+    {idMicKey, Inside(HotkeyGroup, 184, 124, 81, ListDropHeight)},
     {idGroupBox3, StepGroup},
     {idLabel2, Inside(StepGroup, 24, 32, 0, 0)},
     {idLabel3, Inside(StepGroup, 10, 64, 0, 0)},
     {idStepUp, Inside(StepGroup, 80, 28, 65, ListDropHeight)},
     {idStepDown, Inside(StepGroup, 80, 60, 65, ListDropHeight)},
-    {idShowLevel, {21, 243, 140, 17}},  // in the strip between the groups and the buttons
-    {idTrayWheel, {176, 243, 297, 17}},
-    {idHelp, {21, 264, 75, 25}},
-    {idAbout, {112, 264, 75, 25}},
-    {idHide, {309, 264, 75, 25}},
-    {idExit, {398, 264, 75, 25}},
+    {idShowLevel, {21, 275, 140, 17}},  // in the strip between the groups and the buttons
+    {idTrayWheel, {176, 275, 297, 17}},
+    {idHelp, {21, 296, 75, 25}},
+    {idAbout, {112, 296, 75, 25}},
+    {idHide, {309, 296, 75, 25}},
+    {idExit, {398, 296, 75, 25}},
 };
 
 }  // namespace
@@ -202,9 +210,14 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;
     case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
     case WM_TIMER:
-        if (wParam == TrayHoverTimer) trayWheel_.CheckPointer();
-        if (wParam != TrayRetryTimer) break;
-        AddTrayIconNow();
+        if (wParam == TrayHoverTimer)
+            trayWheel_.CheckPointer();
+        else if (wParam == MicrophoneTimer)
+            ReadMicrophones();
+        else if (wParam == TrayRetryTimer)
+            AddTrayIconNow();
+        else
+            break;
         return 0;
     case WM_INPUT:
         TrayWheelTurned(trayWheel_.Notches(lParam));
@@ -222,6 +235,8 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             LoadTrayImages();
             TrayIcon.Forget();
             AddTrayIconNow();
+            MicIcon.Forget();
+            ReadMicrophones();
             return 0;
         }
     }
@@ -241,6 +256,8 @@ void TfrmMain::Command(int id, int code, HWND control)
     case idVolumeUp1:
     case idVolumeDown1:
     case idMute1:
+    case idMicModifier:
+    case idMicKey:
         if (listChanged()) comboxVolumeUpChange();
         break;
     case idStepUp:
@@ -307,6 +324,9 @@ void TfrmMain::FormCreate()
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
     AllowMessageFromLowerPrivilege(Handle, taskbarCreated_);
     Guarded([this] { AddTrayIconNow(); });
+    // Muted before this start, the microphones show so at once.
+    Guarded([this] { HasMicrophones = Mixer && Mixer->hasMicMute(); });
+    if (MicMuteHotkey.Key.load(std::memory_order_relaxed) != 0) ReadMicrophones();
 }
 
 // Registers the component's server and creates it. The installed copy in the
@@ -328,6 +348,8 @@ void TfrmMain::FormDestroy()
     Volume.reset();
     Mixer.reset();
     TrayIcon.Delete();
+    KillTimer(Handle, MicrophoneTimer);
+    MicIcon.Delete();
 }
 
 // ---- showing and hiding --------------------------------------------------
@@ -370,6 +392,7 @@ void TfrmMain::HideToTray() { ShowWindow(Handle, SW_HIDE); }
 void TfrmMain::ShowFromTray()
 {
     Guarded([this] { Volume->Refresh(); });
+    ReadMicrophones();
     // Centring may carry the window onto a monitor of another scale, where
     // it takes another size: it is centred again at that size.
     CenterOnScreen(Handle);
@@ -416,7 +439,8 @@ void TfrmMain::BuildHotkeyBindings()
 {
     ::BuildHotkeyBindings({{{ItemIndex(comboxVolumeUp), ItemIndex(comboxVolumeUp1)},
                             {ItemIndex(comboxVolumeDown), ItemIndex(comboxVolumeDown1)},
-                            {ItemIndex(comboxMute), ItemIndex(comboxMute1)}}},
+                            {ItemIndex(comboxMute), ItemIndex(comboxMute1)},
+                            {ItemIndex(comboxMicMute), ItemIndex(comboxMicMute1)}}},
                           Hotkeys);
 }
 
@@ -451,6 +475,8 @@ SettingsChoices TfrmMain::Choices() const
     c.VolumeDown = ItemIndex(comboxVolumeDown1);
     c.PreMute = ItemIndex(comboxMute);
     c.Mute = ItemIndex(comboxMute1);
+    c.PreMicMute = ItemIndex(comboxMicMute);
+    c.MicMute = ItemIndex(comboxMicMute1);
     c.StepUp = ItemIndex(cboxStepUp);
     c.StepDown = ItemIndex(cboxStepDown);
     c.ShowLevel = Checked(cboxShowLevel) ? 1 : 0;
@@ -466,6 +492,8 @@ void TfrmMain::ShowChoices(const SettingsChoices& c)
     SetItemIndex(comboxVolumeDown1, c.VolumeDown);
     SetItemIndex(comboxMute, c.PreMute);
     SetItemIndex(comboxMute1, c.Mute);
+    SetItemIndex(comboxMicMute, c.PreMicMute);
+    SetItemIndex(comboxMicMute1, c.MicMute);
     SetItemIndex(cboxStepUp, c.StepUp);
     SetItemIndex(cboxStepDown, c.StepDown);
     SetChecked(cboxShowLevel, c.ShowLevel != 0);
@@ -484,9 +512,19 @@ void TfrmMain::cboxMuteClick() { Volume->cboxMuteClick(); }
 void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
     if (!Ready) return;
+    const HotkeyAction action = ActionOf(wParam, lParam);
+    if (action == HotkeyAction::MicMute) return MicrophoneHotkey();
+    StepAndShow([&] { Volume->HotkeyAction(action); });
+}
+
+// Runs a step of the volume or of its mute and shows what came of it: the
+// level, or why the step changed nothing.
+template <typename Step>
+void TfrmMain::StepAndShow(Step step)
+{
     std::string failure = Mixer ? "" : LevelFailureText("");  // no component: no output
     try {
-        Volume->HotkeyAction(ActionOf(wParam, lParam));
+        step();
     } catch (const TextError& error) {
         failure = LevelFailureText(error.what());
     }
@@ -495,6 +533,44 @@ void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
         levelDisplay_.Show(ListText(comboxSource), SliderPosition(), MuteChecked());
     else
         levelDisplay_.ShowFailure(ListText(comboxSource), failure);
+}
+
+// One press toggles from the state the microphones are really in, which
+// another program may have changed; the display says what came of it.
+void TfrmMain::MicrophoneHotkey()
+{
+    if (!HasMicrophones) return;
+    std::string shown;
+    try {
+        Mixer->setMicMute(!Mixer->micMute());
+        shown = ReadMicrophones() ? "Microphone muted" : "Microphone on";
+    } catch (const std::exception& e) {
+        shown = e.what();  // the component's own words: "There is no microphone now."
+    }
+    if (Checked(cboxShowLevel)) levelDisplay_.ShowText(shown, shown != "Microphone on");
+}
+
+// Whether every microphone is muted now, with the microphone icon shown
+// while they are; false when the component cannot tell.
+bool TfrmMain::ReadMicrophones()
+{
+    bool muted = false;
+    if (HasMicrophones) Guarded([&] { muted = Mixer->micMute(); });
+    ShowMicrophoneIcon(muted);
+    return muted;
+}
+
+// While the icon shows, its timer reads the state again; at rest nothing runs.
+void TfrmMain::ShowMicrophoneIcon(bool muted)
+{
+    if (!muted) {
+        KillTimer(Handle, MicrophoneTimer);
+        MicIcon.Delete();
+        return;
+    }
+    Icon icon = MicrophoneImage();
+    MicIcon.Add(Handle, "Microphone muted", icon.get());
+    SetTimer(Handle, MicrophoneTimer, MicrophoneInterval, nullptr);
 }
 
 void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }
@@ -524,6 +600,11 @@ std::string TfrmMain::StepUpText() const { return ListText(cboxStepUp); }
 std::string TfrmMain::StepDownText() const { return ListText(cboxStepDown); }
 
 // ---- tray icon -----------------------------------------------------------
+
+Icon TfrmMain::MicrophoneImage() const
+{
+    return Icon(ImageList1 ? ImageList_GetIcon(ImageList1.get(), 2, ILD_NORMAL) : nullptr);
+}
 
 Icon TfrmMain::TrayImage() const
 {
@@ -561,9 +642,7 @@ void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)
 void TfrmMain::TrayWheelTurned(int notches)
 {
     if (!Ready || notches == 0) return;
-    Guarded([&] { Volume->WheelNotches(notches); });
-    if (Checked(cboxShowLevel))
-        levelDisplay_.Show(ListText(comboxSource), SliderPosition(), MuteChecked());
+    StepAndShow([&] { Volume->WheelNotches(notches); });
     UpdateTrayIcon();
 }
 
@@ -609,6 +688,10 @@ void TfrmMain::CreateControls()
     comboxVolumeUp1 = list(idVolumeUp1);
     comboxVolumeDown1 = list(idVolumeDown1);
     comboxMute1 = list(idMute1);
+    label(idLabelMic, "Microphone");
+    comboxMicMute = list(idMicModifier);
+    label(idPlusMic, "+");
+    comboxMicMute1 = list(idMicKey);
 
     label(idLabel2, "Volume up");
     label(idLabel3, "Volume down");
@@ -668,14 +751,17 @@ void TfrmMain::DpiChanged(UINT dpi, const RECT& suggested)
     ApplyDpi(dpi);
     LoadTrayImages();
     UpdateTrayIcon();
+    Icon microphones = MicrophoneImage();
+    MicIcon.Modify("Microphone muted", microphones.get());
 }
 
 void TfrmMain::FillChoiceLists()
 {
-    for (HWND modifiers : {comboxVolumeUp, comboxVolumeDown, comboxMute})
+    for (HWND modifiers : {comboxVolumeUp, comboxVolumeDown, comboxMute, comboxMicMute})
         for (const ModifierRow& row : ModifierCodes)
             AddItem(modifiers, row.Text);
-    for (HWND keys : {comboxVolumeUp1, comboxVolumeDown1, comboxMute1})
+    AddItem(comboxMicMute1, NoKeyText);
+    for (HWND keys : {comboxVolumeUp1, comboxVolumeDown1, comboxMute1, comboxMicMute1})
         for (const KeyRow& row : KeyCodes)
             AddItem(keys, row.Text);
     for (HWND steps : {cboxStepUp, cboxStepDown}) {
@@ -685,14 +771,15 @@ void TfrmMain::FillChoiceLists()
     }
 }
 
-// The two tray images at the size the notification area shows now, which
-// follows the task bar's scale, not the window's; true if made anew.
+// The tray images at the size the notification area shows now, which
+// follows the task bar's scale, not the window's: the main icon's two, then
+// the microphones'; true if made anew.
 bool TfrmMain::LoadTrayImages()
 {
     int size = SmallIconSizeForDpi(taskbarDpi_());
     if (ImageList1 && TrayImageSize() == size) return false;
-    ImageList1.reset(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 2, 0));
-    for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_MUTED})
+    ImageList1.reset(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 3, 0));
+    for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_MUTED, IDI_TRAY_MIC_MUTED})
         ImageList_AddIcon(ImageList1.get(), LoadSmallIcon(id, size).get());
     return true;
 }

@@ -77,6 +77,11 @@ private:
     void HotkeyActionMessage(WPARAM wParam, LPARAM lParam);
     void TrayNotifyMessage(LPARAM mouseMessage);
     void TrayWheelTurned(int notches);
+    template <typename Step>
+    void StepAndShow(Step step);
+    void MicrophoneHotkey();
+    bool ReadMicrophones();
+    void ShowMicrophoneIcon(bool muted);
 
     void CreateControls();
     void ApplyDpi(UINT dpi);
@@ -91,6 +96,7 @@ private:
     void ShowChoices(const SettingsChoices& choices);
     void AddTrayIconNow();
     Icon TrayImage() const;
+    Icon MicrophoneImage() const;
     void HideToTray();
     void ShowFromTray();
     bool FromWithinProgram(HWND previous) const;
@@ -111,6 +117,7 @@ private:
     HWND tbPlayBackVolume = nullptr, cboxMute = nullptr, comboxSource = nullptr;
     HWND comboxVolumeUp = nullptr, comboxVolumeDown = nullptr, comboxMute = nullptr;
     HWND comboxVolumeUp1 = nullptr, comboxVolumeDown1 = nullptr, comboxMute1 = nullptr;
+    HWND comboxMicMute = nullptr, comboxMicMute1 = nullptr;
     HWND cboxStepUp = nullptr, cboxStepDown = nullptr, cboxShowLevel = nullptr;
     HWND cboxTrayWheel = nullptr;
     TLevelDisplay levelDisplay_;
@@ -120,6 +127,9 @@ private:
     std::unique_ptr<VolumeController> Volume;
     TTrayIcon TrayIcon;
     TTrayWheelInput trayWheel_;
+    // Shown while every microphone is muted; its timer adds it again.
+    TTrayIcon MicIcon{ShellNotifyIcon, MicTrayIconId, 0};
+    bool HasMicrophones = false;  // the component has micMute
 
     bool ExitRequested = false;
     bool Ready = false;

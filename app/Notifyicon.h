@@ -1,5 +1,6 @@
 #pragma once
-// The program's one icon in the notification area.
+// The program's icons in the notification area: the main one, and the one
+// that shows while the microphones are muted.
 #include <windows.h>
 #include <shellapi.h>
 
@@ -7,14 +8,16 @@
 
 #include "app/WindowMessages.h"
 
-// The tray icon's id; its callback message is WM_TRAYNOTIFY.
+// The tray icons' ids; both call back with WM_TRAYNOTIFY.
 constexpr UINT TrayIconId = 104;
+constexpr UINT MicTrayIconId = 105;
 
 // Fills the record for `window` as the first shell version reads it
 // (cbSize NOTIFYICONDATAA_V1_SIZE, so that every shell accepts it); the tip
 // is cut to the 63 characters that version shows, so that it always ends
 // with its zero.
-NOTIFYICONDATAA TrayIconRecord(HWND window, const std::string& tip, HICON icon);
+NOTIFYICONDATAA TrayIconRecord(HWND window, const std::string& tip, HICON icon,
+                               UINT id = TrayIconId);
 
 // How a record reaches the shell: Shell_NotifyIconA, or a stand-in.
 using NotifyShell = BOOL (*)(DWORD message, NOTIFYICONDATAA* record);
@@ -23,10 +26,15 @@ BOOL ShellNotifyIcon(DWORD message, NOTIFYICONDATAA* record);
 // The icon: its record and whether the shell has it. The shell may refuse
 // or time out an add while it is still starting (at logon): the add is then
 // tried again on the window's TrayRetryTimer until the shell takes it, since
-// a hidden window with no icon cannot be reached at all.
+// a hidden window with no icon cannot be reached at all. An icon whose owner
+// tries again by itself has no retry timer (0).
 class TTrayIcon {
 public:
-    explicit TTrayIcon(NotifyShell shell = ShellNotifyIcon) : shell_(shell) {}
+    explicit TTrayIcon(NotifyShell shell = ShellNotifyIcon, UINT id = TrayIconId,
+                       UINT_PTR retryTimer = TrayRetryTimer)
+        : shell_(shell), id_(id), retryTimer_(retryTimer)
+    {
+    }
     ~TTrayIcon() { Delete(); }
     TTrayIcon(const TTrayIcon&) = delete;
     TTrayIcon& operator=(const TTrayIcon&) = delete;
@@ -42,6 +50,8 @@ public:
 
 private:
     NotifyShell shell_;
+    UINT id_;
+    UINT_PTR retryTimer_;
     NOTIFYICONDATAA record_{};
     bool added_ = false;
 };

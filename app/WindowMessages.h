@@ -21,3 +21,9 @@ constexpr UINT TrayRetryInterval = 2000;
 // whether it has left (TTrayWheelInput); no timer runs otherwise.
 constexpr UINT_PTR TrayHoverTimer = 2;
 constexpr UINT TrayHoverInterval = 300;
+
+// While the microphones are muted: their state is read again this often, so
+// that the microphone icon goes when another program turns them on (and is
+// added again if the shell refused it).
+constexpr UINT_PTR MicrophoneTimer = 3;
+constexpr UINT MicrophoneInterval = 1000;

@@ -3,4 +3,5 @@
 #define IDI_TARNBELL 1
 #define IDI_TRAY_NORMAL 101
 #define IDI_TRAY_MUTED 102
+#define IDI_TRAY_MIC_MUTED 103
 #define IDB_ABOUT 201

@@ -10,15 +10,20 @@
 // keeps every message of the program together).
 constexpr unsigned int WM_HOTKEYACTION = 0x0400 + 1;
 
-enum class HotkeyAction { VolumeUp, VolumeDown, MuteToggle };
+// MicMute mutes every microphone or gives them back.
+enum class HotkeyAction { VolumeUp, VolumeDown, MuteToggle, MicMute };
 
 // Every action, in the order the detector looks for them: when several are
 // held, the first one wins.
-inline constexpr std::array<HotkeyAction, 3> AllHotkeyActions{
-    {HotkeyAction::VolumeUp, HotkeyAction::VolumeDown, HotkeyAction::MuteToggle}};
+inline constexpr std::array<HotkeyAction, 4> AllHotkeyActions{
+    {HotkeyAction::VolumeUp, HotkeyAction::VolumeDown, HotkeyAction::MuteToggle,
+     HotkeyAction::MicMute}};
 
 // A held volume key repeats its action; a toggle happens once a press.
-constexpr bool Repeats(HotkeyAction action) { return action != HotkeyAction::MuteToggle; }
+constexpr bool Repeats(HotkeyAction action)
+{
+    return action == HotkeyAction::VolumeUp || action == HotkeyAction::VolumeDown;
+}
 
 // One value per action, indexed by the action.
 template <typename T>
@@ -43,15 +48,17 @@ constexpr HotkeyActionParams ParamsOf(HotkeyAction action)
     switch (action) {
     case HotkeyAction::VolumeDown: return {1, 0};
     case HotkeyAction::MuteToggle: return {0, 1};
+    case HotkeyAction::MicMute: return {0, 2};
     case HotkeyAction::VolumeUp: break;
     }
     return {0, 0};
 }
 
-// The receiving window's reading: LParam decides first (mute), then WParam
-// (down); any non-zero value counts.
+// The receiving window's reading: LParam decides first (2: microphones, any
+// other non-zero value: mute), then WParam (down, when not 0).
 constexpr HotkeyAction ActionOf(std::uintptr_t wParam, std::intptr_t lParam)
 {
+    if (lParam == 2) return HotkeyAction::MicMute;
     if (lParam != 0) return HotkeyAction::MuteToggle;
     if (wParam != 0) return HotkeyAction::VolumeDown;
     return HotkeyAction::VolumeUp;

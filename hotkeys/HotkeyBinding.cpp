@@ -16,11 +16,14 @@ bool InTable(const Table& table, int index)
     return index >= 0 && static_cast<std::size_t>(index) < table.size();
 }
 
-BindingCodes CodesOf(const HotkeyChoice& choice)
+// "<None>" in a key list that starts with it gives no key, like a choice
+// outside the table.
+BindingCodes CodesOf(HotkeyAction action, const HotkeyChoice& choice)
 {
-    if (!InTable(ModifierCodes, choice.Modifier) || !InTable(KeyCodes, choice.Key)) return {};
+    const int key = choice.Key - (KeyListStartsWithNone(action) ? 1 : 0);
+    if (!InTable(ModifierCodes, choice.Modifier) || !InTable(KeyCodes, key)) return {};
     const ModifierRow& modifiers = ModifierCodes[choice.Modifier];
-    return {modifiers.Modifier1, modifiers.Modifier2, KeyCodes[choice.Key].Code};
+    return {modifiers.Modifier1, modifiers.Modifier2, KeyCodes[key].Code};
 }
 
 void Store(HotkeyBinding& binding, const BindingCodes& codes)
@@ -35,5 +38,5 @@ void Store(HotkeyBinding& binding, const BindingCodes& codes)
 void BuildHotkeyBindings(const HotkeyChoices& choices, HotkeyBindings& bindings)
 {
     for (const HotkeyAction action : AllHotkeyActions)
-        Store(bindings[action], CodesOf(choices[action]));
+        Store(bindings[action], CodesOf(action, choices[action]));
 }

@@ -25,6 +25,7 @@ extern HotkeyBindings Hotkeys;
 inline HotkeyBinding& VolumeUpHotkey = Hotkeys[HotkeyAction::VolumeUp];
 inline HotkeyBinding& VolumeDownHotkey = Hotkeys[HotkeyAction::VolumeDown];
 inline HotkeyBinding& MuteHotkey = Hotkeys[HotkeyAction::MuteToggle];
+inline HotkeyBinding& MicMuteHotkey = Hotkeys[HotkeyAction::MicMute];
 
 struct ModifierRow {
     const char* Text;
@@ -70,6 +71,19 @@ inline constexpr std::array<KeyRow, 59> KeyCodes{{
     {"F8", 0x77},       {"F9", 0x78},       {"F10", 0x79},      {"F11", 0x7A},      {"F12", 0x7B},
     {"Numpad +", 0x6B}, {"Numpad -", 0x6D}, {"Numpad *", 0x6A}, {"Numpad /", 0x6F},
 }};
+
+// The microphone key is off until the user picks one, so that no update
+// starts muting someone's microphone with a key they use: its key list
+// shows "<None>" first, then KeyCodes.
+constexpr const char* NoKeyText = "<None>";
+constexpr bool KeyListStartsWithNone(HotkeyAction action)
+{
+    return action == HotkeyAction::MicMute;
+}
+constexpr int KeyListEntries(HotkeyAction action)
+{
+    return static_cast<int>(KeyCodes.size()) + (KeyListStartsWithNone(action) ? 1 : 0);
+}
 
 // The selected item indexes of one action's modifier list and key list;
 // -1 when the list has no selection.

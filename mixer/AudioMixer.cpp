@@ -3,6 +3,7 @@
 #include <new>
 
 #include "ComObject.h"
+#include "Microphones.h"
 #include "TarnMixerIds.h"
 #include "VolumeScale.h"
 
@@ -32,6 +33,8 @@ constexpr Property Properties[] = {
     {Id::srcMute, L"srcMute", VT_BOOL, true, true},
     {Id::BackendName, L"BackendName", VT_BSTR, true, false},
     {Id::BackendReason, L"BackendReason", VT_BSTR, true, false},
+    {Id::micMute, L"micMute", VT_BOOL, true, true},
+    {Id::micCount, L"micCount", VT_I2, true, false},
 };
 
 const Property* FindProperty(DISPID id)
@@ -141,7 +144,8 @@ std::string RangeText(const char* what, long value, long last)
 
 class AudioMixer final : public ComObject<IDispatch> {
 public:
-    explicit AudioMixer(std::unique_ptr<MixerBackend> backend) : backend_(std::move(backend))
+    explicit AudioMixer(std::unique_ptr<MixerBackend> backend)
+        : backend_(std::move(backend)), microphones_(backend_->OpenCapture())
     {
         const int count = backend_->DeviceCount();
         if (count > 0) {
@@ -242,6 +246,8 @@ private:
         case Id::srcOutputCount: return Short(LineCount());
         case Id::BackendName: return String(backend_->Name());
         case Id::BackendReason: return String(backend_->Reason());
+        case Id::micMute: return Bool(microphones_.Muted());
+        case Id::micCount: return Short(microphones_.Count());
         }
         // The rest are the selected line's.
         const LineRef selected = Selected();
@@ -264,6 +270,7 @@ private:
         case Id::srcOutput: SelectLine(V_I2(&value)); break;
         case Id::srcVolume: SetVolume(V_I4(&value)); break;
         case Id::srcMute: SetMute(V_BOOL(&value) != VARIANT_FALSE); break;
+        case Id::micMute: microphones_.SetMuted(V_BOOL(&value) != VARIANT_FALSE); break;
         }
     }
 
@@ -317,6 +324,7 @@ private:
     }
 
     std::unique_ptr<MixerBackend> backend_;
+    MicrophoneMute microphones_;
     std::unique_ptr<MixerDevice> device_;
     int deviceIndex_ = -1;
     int line_ = 0;

@@ -12,6 +12,7 @@
 
 #include <map>
 
+#include "CoreAudioMicrophones.h"
 #include "MixerBackend.h"
 #include "VolumeScale.h"
 
@@ -69,6 +70,10 @@ public:
     int DeviceCount() override { return 1; }
     int DefaultDevice() override { return 0; }
     std::unique_ptr<MixerDevice> OpenDevice(int index) override;
+    std::unique_ptr<CaptureDevices> OpenCapture() override
+    {
+        return OpenCoreAudioCapture(enumerator_);
+    }
 
 private:
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/TextError.h"
 
@@ -37,6 +38,19 @@ public:
     virtual void SetMute(int line, bool value) = 0;
 };
 
+// The backend's microphones (its active capture devices), each known by an
+// id the backend gives it; the list is read afresh at every call.
+class CaptureDevices {
+public:
+    virtual ~CaptureDevices() = default;
+    virtual std::vector<std::wstring> Active() = 0;
+    // The active ones the system takes by default (for calls and for the
+    // rest); none when it names none.
+    virtual std::vector<std::wstring> Defaults() = 0;
+    virtual bool Muted(const std::wstring& id) = 0;
+    virtual void SetMuted(const std::wstring& id, bool muted) = 0;
+};
+
 class MixerBackend {
 public:
     explicit MixerBackend(const wchar_t* reason = L"") : reason_(reason) {}
@@ -50,6 +64,9 @@ public:
     // Never fails for a device that exists but cannot be used: such a device
     // comes back with Valid() false. index is within 0..DeviceCount()-1.
     virtual std::unique_ptr<MixerDevice> OpenDevice(int index) = 0;
+    // The microphones, opened once for the component's object; null where
+    // the backend reaches none.
+    virtual std::unique_ptr<CaptureDevices> OpenCapture() { return nullptr; }
 
 private:
     const wchar_t* reason_;

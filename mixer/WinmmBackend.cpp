@@ -12,6 +12,8 @@ namespace {
 // From the driver kit's mmddk.h, which mingw does not ship: asks the wave
 // mapper for the preferred device.
 constexpr UINT PreferredDeviceQuery = 0x2000 + 21;  // DRVM_MAPPER_PREFERRED_GET
+// ... and the device for calls (DRVM_MAPPER_CONSOLEVOICECOM_GET).
+constexpr UINT CommunicationsDeviceQuery = 0x2000 + 23;
 
 void Check(MMRESULT result, const char* what)
 {
@@ -28,6 +30,65 @@ struct Control {
     DWORD maximum = 0;
 };
 
+Control FindControl(HMIXEROBJ mixer, const MIXERLINEW& line, DWORD type)
+{
+    MIXERCONTROLW control{};
+    control.cbStruct = sizeof control;
+    MIXERLINECONTROLSW query{};
+    query.cbStruct = sizeof query;
+    query.dwLineID = line.dwLineID;
+    query.dwControlType = type;
+    query.cControls = 1;
+    query.cbmxctrl = sizeof control;
+    query.pamxctrl = &control;
+    Control found;
+    if (mixerGetLineControlsW(mixer, &query,
+                              MIXER_OBJECTF_MIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE) !=
+        MMSYSERR_NOERROR)
+        return found;
+    found.present = true;
+    found.id = control.dwControlID;
+    const bool uniform = (control.fdwControl & MIXERCONTROL_CONTROLF_UNIFORM) != 0;
+    found.channels = (uniform || line.cChannels == 0) ? 1 : line.cChannels;
+    found.minimum = control.Bounds.dwMinimum;
+    found.maximum = control.Bounds.dwMaximum;
+    return found;
+}
+
+template <class Value>
+MMRESULT Details(HMIXEROBJ mixer, const Control& c, std::vector<Value>& channels, bool read)
+{
+    MIXERCONTROLDETAILS details{};
+    details.cbStruct = sizeof details;
+    details.dwControlID = c.id;
+    details.cChannels = c.channels;
+    details.cbDetails = sizeof(Value);
+    details.paDetails = channels.data();
+    return read ? mixerGetControlDetailsW(mixer, &details,
+                                          MIXER_OBJECTF_MIXER | MIXER_GETCONTROLDETAILSF_VALUE)
+                : mixerSetControlDetails(mixer, &details,
+                                         MIXER_OBJECTF_MIXER | MIXER_SETCONTROLDETAILSF_VALUE);
+}
+
+// A mute control's state: muted when any of its channels is.
+bool ReadMute(HMIXEROBJ mixer, const Control& c, const char* what)
+{
+    std::vector<MIXERCONTROLDETAILS_BOOLEAN> channels(c.channels);
+    Check(Details(mixer, c, channels, true), what);
+    return std::any_of(channels.begin(), channels.end(),
+                       [](const MIXERCONTROLDETAILS_BOOLEAN& b) { return b.fValue != 0; });
+}
+
+void WriteMute(HMIXEROBJ mixer, const Control& c, bool value, const char* what)
+{
+    std::vector<MIXERCONTROLDETAILS_BOOLEAN> channels(c.channels);
+    for (auto& channel : channels)
+        channel.fValue = value ? 1 : 0;
+    Check(Details(mixer, c, channels, false), what);
+}
+
+HMIXEROBJ MixerObject(UINT id) { return reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(id)); }
+
 struct Line {
     std::wstring name;
     Control volume;
@@ -36,8 +97,7 @@ struct Line {
 
 class WinmmDevice final : public MixerDevice {
 public:
-    WinmmDevice(UINT id, std::vector<VolumeMemo>& memos)
-        : mixer_(reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(id))), memos_(memos)
+    WinmmDevice(UINT id, std::vector<VolumeMemo>& memos) : mixer_(MixerObject(id)), memos_(memos)
     {
         ReadLines();
         if (memos_.size() < lines_.size()) memos_.resize(lines_.size());
@@ -63,7 +123,7 @@ public:
         std::vector<MIXERCONTROLDETAILS_UNSIGNED> channels(c.channels);
         for (auto& channel : channels)
             channel.dwValue = VolumeToControl(value, c.minimum, c.maximum);
-        Check(Details(c, channels, false), "Setting the line volume failed");
+        Check(Details(mixer_, c, channels, false), "Setting the line volume failed");
         const DWORD kept = ReadVolume(c);
         memos_[line].Wrote(value, kept, VolumeFromControl(kept, c.minimum, c.maximum),
                            ControlStep(c.minimum, c.maximum));
@@ -73,20 +133,14 @@ public:
     {
         const Control& c = lines_[line].mute;
         if (!c.present) return false;
-        std::vector<MIXERCONTROLDETAILS_BOOLEAN> channels(c.channels);
-        Check(Details(c, channels, true), "Reading the line's mute state failed");
-        return std::any_of(channels.begin(), channels.end(),
-                           [](const MIXERCONTROLDETAILS_BOOLEAN& b) { return b.fValue != 0; });
+        return ReadMute(mixer_, c, "Reading the line's mute state failed");
     }
 
     void SetMute(int line, bool value) override
     {
         const Control& c = lines_[line].mute;
         if (!c.present) throw MixerError(E_NOTIMPL, "The selected line has no mute control.");
-        std::vector<MIXERCONTROLDETAILS_BOOLEAN> channels(c.channels);
-        for (auto& channel : channels)
-            channel.fValue = value ? 1 : 0;
-        Check(Details(c, channels, false), "Setting the line's mute state failed");
+        WriteMute(mixer_, c, value, "Setting the line's mute state failed");
     }
 
 private:
@@ -112,37 +166,12 @@ private:
         return mixerGetLineInfoW(mixer_, &line, MIXER_OBJECTF_MIXER | how);
     }
 
-    Control FindControl(const MIXERLINEW& line, DWORD type)
-    {
-        MIXERCONTROLW control{};
-        control.cbStruct = sizeof control;
-        MIXERLINECONTROLSW query{};
-        query.cbStruct = sizeof query;
-        query.dwLineID = line.dwLineID;
-        query.dwControlType = type;
-        query.cControls = 1;
-        query.cbmxctrl = sizeof control;
-        query.pamxctrl = &control;
-        Control found;
-        if (mixerGetLineControlsW(mixer_, &query,
-                                  MIXER_OBJECTF_MIXER | MIXER_GETLINECONTROLSF_ONEBYTYPE) !=
-            MMSYSERR_NOERROR)
-            return found;
-        found.present = true;
-        found.id = control.dwControlID;
-        const bool uniform = (control.fdwControl & MIXERCONTROL_CONTROLF_UNIFORM) != 0;
-        found.channels = (uniform || line.cChannels == 0) ? 1 : line.cChannels;
-        found.minimum = control.Bounds.dwMinimum;
-        found.maximum = control.Bounds.dwMaximum;
-        return found;
-    }
-
     void AddLine(const MIXERLINEW& info)
     {
         Line line;
         line.name = info.szName;
-        line.volume = FindControl(info, MIXERCONTROL_CONTROLTYPE_VOLUME);
-        line.mute = FindControl(info, MIXERCONTROL_CONTROLTYPE_MUTE);
+        line.volume = FindControl(mixer_, info, MIXERCONTROL_CONTROLTYPE_VOLUME);
+        line.mute = FindControl(mixer_, info, MIXERCONTROL_CONTROLTYPE_MUTE);
         lines_.push_back(line);
     }
 
@@ -153,26 +182,11 @@ private:
         return line.volume;
     }
 
-    template <class Value>
-    MMRESULT Details(const Control& c, std::vector<Value>& channels, bool read)
-    {
-        MIXERCONTROLDETAILS details{};
-        details.cbStruct = sizeof details;
-        details.dwControlID = c.id;
-        details.cChannels = c.channels;
-        details.cbDetails = sizeof(Value);
-        details.paDetails = channels.data();
-        return read ? mixerGetControlDetailsW(mixer_, &details,
-                                              MIXER_OBJECTF_MIXER | MIXER_GETCONTROLDETAILSF_VALUE)
-                    : mixerSetControlDetails(mixer_, &details,
-                                             MIXER_OBJECTF_MIXER | MIXER_SETCONTROLDETAILSF_VALUE);
-    }
-
     // The line's volume as the loudest of its channels.
     DWORD ReadVolume(const Control& c)
     {
         std::vector<MIXERCONTROLDETAILS_UNSIGNED> channels(c.channels);
-        Check(Details(c, channels, true), "Reading the line volume failed");
+        Check(Details(mixer_, c, channels, true), "Reading the line volume failed");
         DWORD loudest = 0;
         for (const auto& channel : channels)
             loudest = std::max(loudest, channel.dwValue);
@@ -182,6 +196,84 @@ private:
     HMIXEROBJ mixer_;
     std::vector<Line> lines_;
     std::vector<VolumeMemo>& memos_;  // the backend's, kept when the device is opened again
+};
+
+// A microphone is a mixer's wave-in destination with a mute control; its id
+// is the mixer's number and the destination's name.
+class WinmmCapture final : public CaptureDevices {
+public:
+    std::vector<std::wstring> Active() override
+    {
+        found_.clear();
+        std::vector<std::wstring> ids;
+        const UINT count = mixerGetNumDevs();
+        for (UINT m = 0; m < count && m < 0x7fff; ++m) {
+            MIXERLINEW line{};
+            line.cbStruct = sizeof line;
+            line.dwComponentType = MIXERLINE_COMPONENTTYPE_DST_WAVEIN;
+            if (mixerGetLineInfoW(MixerObject(m), &line,
+                                  MIXER_OBJECTF_MIXER | MIXER_GETLINEINFOF_COMPONENTTYPE) !=
+                MMSYSERR_NOERROR)
+                continue;
+            const Control mute = FindControl(MixerObject(m), line, MIXERCONTROL_CONTROLTYPE_MUTE);
+            if (!mute.present) continue;
+            const std::string number = std::to_string(m);  // to_wstring would link in a printf
+            std::wstring id = std::wstring(number.begin(), number.end()) + L" " + line.szName;
+            found_[id] = {m, mute};
+            ids.push_back(std::move(id));
+        }
+        return ids;
+    }
+
+    // The mixers of the preferred recording device and of the one for calls.
+    std::vector<std::wstring> Defaults() override
+    {
+        std::vector<std::wstring> ids;
+        for (UINT query : {PreferredDeviceQuery, CommunicationsDeviceQuery}) {
+            DWORD waveIn = 0, flags = 0;
+            UINT mixer = 0;
+            if (waveInMessage(reinterpret_cast<HWAVEIN>(static_cast<UINT_PTR>(WAVE_MAPPER)), query,
+                              reinterpret_cast<DWORD_PTR>(&waveIn),
+                              reinterpret_cast<DWORD_PTR>(&flags)) != MMSYSERR_NOERROR ||
+                mixerGetID(reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(waveIn)), &mixer,
+                           MIXER_OBJECTF_WAVEIN) != MMSYSERR_NOERROR)
+                continue;
+            for (const auto& [id, found] : found_)
+                if (found.mixer == mixer && std::find(ids.begin(), ids.end(), id) == ids.end())
+                    ids.push_back(id);
+        }
+        return ids;
+    }
+
+    bool Muted(const std::wstring& id) override
+    {
+        const Found& f = Find(id);
+        return ReadMute(MixerObject(f.mixer), f.mute, "Reading a microphone's mute state failed");
+    }
+
+    void SetMuted(const std::wstring& id, bool muted) override
+    {
+        const Found& f = Find(id);
+        WriteMute(MixerObject(f.mixer), f.mute, muted, "Setting a microphone's mute state failed");
+    }
+
+private:
+    struct Found {
+        UINT mixer;
+        Control mute;
+    };
+
+    // As the last listing found it.
+    const Found& Find(const std::wstring& id) const
+    {
+        auto found = found_.find(id);
+        if (found == found_.end())
+            throw MixerError(HRESULT_FROM_WIN32(ERROR_NOT_FOUND),
+                             "This microphone is no longer connected.");
+        return found->second;
+    }
+
+    std::map<std::wstring, Found> found_;
 };
 
 }  // namespace
@@ -215,4 +307,9 @@ int WinmmBackend::DefaultDevice()
 std::unique_ptr<MixerDevice> WinmmBackend::OpenDevice(int index)
 {
     return std::make_unique<WinmmDevice>(static_cast<UINT>(index), memos_[index]);
+}
+
+std::unique_ptr<CaptureDevices> WinmmBackend::OpenCapture()
+{
+    return std::make_unique<WinmmCapture>();
 }

@@ -2,7 +2,8 @@
 // The winmm mixer, for systems where Core Audio is missing or cannot set the
 // endpoint volume (Windows XP, Wine). A device is usable if it has a speakers
 // destination with a volume control; its lines are that destination and the
-// destination's source lines.
+// destination's source lines. Its microphones are the mixers' wave-in
+// destinations.
 #include <map>
 #include <vector>
 
@@ -16,6 +17,7 @@ public:
     int DeviceCount() override;
     int DefaultDevice() override;
     std::unique_ptr<MixerDevice> OpenDevice(int index) override;
+    std::unique_ptr<CaptureDevices> OpenCapture() override;
 
 private:
     // Per device, per line: what a write left, so that the written volume

@@ -19,6 +19,7 @@ trap 'rm -rf "$shots"' EXIT
   TARNBELL_ARTIFACTS="$shots" \
   python3 -m unittest tarnbell_tray_e2e.TrayClicks tarnbell_tray_e2e.TrayImage \
     tarnbell_tray_e2e.TrayTooltip tarnbell_tray_e2e.AboutWindow tarnbell_tray_e2e.DisplayScale \
+    tarnbell_tray_e2e.TrayMicrophone \
     tarnbell_e2e.LevelOnScreen)
 
 mkdir -p docs
@@ -29,9 +30,11 @@ cp "$shots/main-window-192.png" docs/main-window-200.png
 for name in tray-normal tray-muted; do
   convert "$shots/$name.png" -scale 400% "docs/$name.png"
 done
+convert "$shots/tray-both-icons.png" -crop 40x20+0+0 +repage -scale 400% docs/tray-microphone.png
 # Stored without time stamps, so that an unchanged picture stays unchanged.
 for picture in docs/main-window.png docs/main-window-150.png docs/main-window-200.png \
     docs/about-window.png docs/tray-tooltip.png docs/tray-normal.png docs/tray-muted.png \
+    docs/tray-microphone.png \
     docs/level-display.png; do
   mogrify -strip -define png:exclude-chunks=date,time "$picture"
 done

@@ -4,6 +4,8 @@
 Makes:
   app/res/tray_normal.ico  tray image: a fader beside a blue-to-red level bar
   app/res/tray_muted.ico   the same with a red "prohibited" sign at the lower right
+  app/res/tray_mic_muted.ico  second tray image, while the microphones are
+                           muted: a microphone struck through in red
   app/res/tarnbell.ico     application icon, the same motif
   app/res/about.png        300x200 24-bit picture for the About window
 
@@ -254,6 +256,57 @@ def draw_tray_muted(S):
     return c
 
 
+MIC_BODY_TOP = (236, 238, 242)
+MIC_BODY_BOTTOM = (170, 176, 188)
+
+
+def segment_distance(x, y, ax, ay, bx, by):
+    """Distance from (x, y) to the segment from (ax, ay) to (bx, by)."""
+    dx, dy = bx - ax, by - ay
+    t = max(0.0, min(1.0, ((x - ax) * dx + (y - ay) * dy) / (dx * dx + dy * dy)))
+    return ((x - ax - t * dx) ** 2 + (y - ay - t * dy) ** 2) ** 0.5
+
+
+def draw_mic_muted(S):
+    """A microphone on its stand, struck through top left to bottom right:
+    light parts with a dark edge, so that it shows on light and dark task
+    bars alike. Drawn in units of S/16 so that every size has the same
+    picture."""
+    c = Canvas(S, S)
+    u = S / 16
+    cx = 8 * u
+
+    # Widths in whole pixels at 16 px, so that the small image stays sharp.
+    def capsule(grow):
+        return lambda x, y: segment_distance(x, y, cx, 4.0 * u, cx, 7.0 * u) <= 2.0 * u + grow
+
+    def holder(width):
+        def inside(x, y):
+            d = ((x - cx) ** 2 + (y - 7.0 * u) ** 2) ** 0.5
+            return y >= 7.0 * u and abs(d - 4.5 * u) <= width / 2
+        return inside
+
+    def stand(grow):
+        return lambda x, y: (abs(x - cx) <= 1.0 * u + grow and 11.0 * u - grow <= y <= 15.0 * u + grow
+                             or abs(x - cx) <= 3.0 * u + grow and abs(y - 14.0 * u) <= 1.0 * u + grow)
+
+    c.shape(holder(2.6 * u), OUTLINE)
+    c.shape(stand(1.0 * u), OUTLINE)
+    c.shape(capsule(1.0 * u), OUTLINE)
+    c.shape(holder(1.1 * u), MIC_BODY_BOTTOM)
+    c.shape(stand(0.0), MIC_BODY_BOTTOM)
+    for py in range(S):
+        t = min(1.0, max(0.0, (py + 0.5 - 1.6 * u) / (8.2 * u)))
+        c.shape(capsule(0.0), lerp(MIC_BODY_TOP, MIC_BODY_BOTTOM, t), box=(0, py, S - 1, py))
+
+    def slash(width):
+        return lambda x, y: segment_distance(x, y, 2.2 * u, 2.2 * u, 13.8 * u, 13.8 * u) <= width / 2
+
+    c.shape(slash(3.4 * u), OUTLINE)
+    c.shape(slash(1.8 * u), SIGN_RED)
+    return c
+
+
 # ---------------------------------------------------------------- ICO / PNG
 
 def dib_32(canvas):
@@ -411,6 +464,8 @@ def main():
               [draw_motif(S) for S in tray_sizes], {16})
     write_ico(os.path.join(RES, "tray_muted.ico"),
               [draw_tray_muted(S) for S in tray_sizes], {16})
+    write_ico(os.path.join(RES, "tray_mic_muted.ico"),
+              [draw_mic_muted(S) for S in tray_sizes], {16})
     write_ico(os.path.join(RES, "tarnbell.ico"),
               [draw_motif(S) for S in [16, 32, 48, 256]], {16, 32, 48})
     with tempfile.TemporaryDirectory() as tmp:

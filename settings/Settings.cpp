@@ -21,6 +21,7 @@ struct SettingField {
 // is saved and loaded alike.
 constexpr int ModifierListSize = static_cast<int>(ModifierCodes.size());
 constexpr int KeyListSize = static_cast<int>(KeyCodes.size());
+constexpr int MicKeyListSize = KeyListEntries(HotkeyAction::MicMute);
 constexpr int StepListSize = static_cast<int>(StepTexts.size());
 
 constexpr SettingField SettingFields[] = {
@@ -30,6 +31,10 @@ constexpr SettingField SettingFields[] = {
     {"Hotkey", "VolumeDown", KeyListSize, &SettingsChoices::VolumeDown},
     {"Hotkey", "PreMute", ModifierListSize, &SettingsChoices::PreMute},
     {"Hotkey", "Mute", KeyListSize, &SettingsChoices::Mute},
+    // After the keys older versions write; a file without them has no
+    // microphone key.
+    {"Hotkey", "PreMicMute", ModifierListSize, &SettingsChoices::PreMicMute},
+    {"Hotkey", "MicMute", MicKeyListSize, &SettingsChoices::MicMute},
     {"Step", "StepUp", StepListSize, &SettingsChoices::StepUp},
     {"Step", "StepDown", StepListSize, &SettingsChoices::StepDown},
     // A section of its own, which older versions pass over.

@@ -1,5 +1,5 @@
 #pragma once
-// Tarnbell's settings file TB.ini: the item indexes of the main window's six
+// Tarnbell's settings file TB.ini: the item indexes of the main window's eight
 // hotkey lists and two step lists, whether the level shows on screen and
 // whether the wheel over the tray icon changes the volume, read at start and
 // written after every change. The logic here is free of Windows; the file
@@ -46,6 +46,8 @@ struct SettingsChoices {
     int VolumeDown = 56;    // "Numpad -"
     int PreMute = 0;        // "<None>"
     int Mute = 57;          // "Numpad *"
+    int PreMicMute = 0;     // "<None>"
+    int MicMute = 0;        // "<None>": no microphone key
     int StepUp = 5;         // "10%"
     int StepDown = 5;       // "10%"
     int ShowLevel = 1;      // "Show level on screen" ticked: 1, not: 0
@@ -64,7 +66,7 @@ std::optional<int32_t> ParseSettingValue(const std::string& text);
 // lies outside its list gives that list's default.
 SettingsChoices LoadSettings(IniStore& store);
 
-// The six hotkey lists back to their defaults; the steps and the display
+// The hotkey lists back to their defaults; the steps and the display
 // choice stay.
 void DefaultHotkeys(SettingsChoices& choices);
 

@@ -92,6 +92,17 @@ int16_t TAudioMixer::devOutputMax() { return getShort(TarnMixerDispid::devOutput
 void TAudioMixer::setSrcOutput(int16_t value) { putShort(TarnMixerDispid::srcOutput, value); }
 int16_t TAudioMixer::srcOutputCount() { return getShort(TarnMixerDispid::srcOutputCount); }
 bool TAudioMixer::srcMute() { return getBool(TarnMixerDispid::srcMute); }
+bool TAudioMixer::micMute() { return getBool(TarnMixerDispid::micMute); }
+void TAudioMixer::setMicMute(bool value) { putBool(TarnMixerDispid::micMute, value); }
+
+bool TAudioMixer::hasMicMute()
+{
+    wchar_t name[] = L"micMute";
+    LPOLESTR names[] = {name};
+    DISPID id = DISPID_UNKNOWN;
+    return SUCCEEDED(dispatch_->GetIDsOfNames(IID_NULL, names, 1, 0, &id)) &&
+           id == TarnMixerDispid::micMute;
+}
 void TAudioMixer::setSrcMute(bool value) { putBool(TarnMixerDispid::srcMute, value); }
 
 std::string TAudioMixer::srcOutputName()

@@ -47,6 +47,13 @@ public:
     bool srcMute() override;
     void setSrcMute(bool value) override;
 
+    // False for a component from before the microphone properties, which
+    // has none of them.
+    bool hasMicMute();
+    // Every microphone muted; fails when there is none.
+    bool micMute();
+    void setMicMute(bool value);
+
 private:
     void get(DISPID id, VARTYPE type, Variant& result);
     void put(DISPID id, Variant& value);

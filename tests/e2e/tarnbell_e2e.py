@@ -123,7 +123,7 @@ class StartAndStop(E2ETest):
                 app = self.launch(name, show).wait_ready()  # a hotkey works before any click
                 app.show_from_tray()
                 window = app.state()[0]
-                self.assertEqual(window["client"], "494,314")
+                self.assertEqual(window["client"], "494,346")
                 left, top, width, height = window["rect"]
                 sw, sh = (int(n) for n in window["screen"].split(","))
                 self.assertEqual((left, top), ((sw - width) // 2, (sh - height) // 2))
@@ -246,7 +246,7 @@ class Lists(E2ETest):
                 self.assertEqual(app.named(name)["cursel"], str(index))
         app.exit()
         self.assertEqual(app.ini(), "[Hotkey]\r\nPreVolumeUp=3\r\nVolumeUp=48\r\nPreVolumeDown=5\r\n"
-                         "VolumeDown=50\r\nPreMute=5\r\nMute=45\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
+                         "VolumeDown=50\r\nPreMute=5\r\nMute=45\r\nPreMicMute=0\r\nMicMute=0\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
                          "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n")
 
     def test_step_lists_by_mouse_and_by_keyboard(self):
@@ -417,7 +417,7 @@ class Window(E2ETest):
         ("Button", "Mute", 235, 49, 51, 17),
         ("Button", "Channel", 314, 20, 159, 65),
         ("ComboBox", None, 329, 46, 130, None),
-        ("Button", "Hotkey", 21, 106, 276, 133),
+        ("Button", "Hotkey", 21, 106, 276, 165),
         ("Static", "Volume up", 45, 138, None, None),
         ("Static", "Volume down", 31, 170, None, None),
         ("Static", "Mute", 71, 202, None, None),
@@ -430,24 +430,28 @@ class Window(E2ETest):
         ("ComboBox", "Numpad +", 205, 134, 81, None),
         ("ComboBox", "Numpad -", 205, 166, 81, None),
         ("ComboBox", "Numpad *", 205, 198, 81, None),
-        ("Button", "Adjustment Range", 314, 106, 159, 133),
+        ("Static", "Microphone", 39, 234, None, None),
+        ("ComboBox", "<None>", 101, 230, 81, None),
+        ("Static", "+", 187, 229, None, None),
+        ("ComboBox", "<None>", 205, 230, 81, None),
+        ("Button", "Adjustment Range", 314, 106, 159, 165),
         ("Static", "Volume up", 338, 138, None, None),
         ("Static", "Volume down", 324, 170, None, None),
         ("ComboBox", "10%", 394, 134, 65, None),
         ("ComboBox", "10%", 394, 166, 65, None),
-        ("Button", "Help", 21, 264, 75, 25),
-        ("Button", "About", 112, 264, 75, 25),
-        ("Button", "Background", 309, 264, 75, 25),
-        ("Button", "Exit", 398, 264, 75, 25),
-        ("Button", "Show level on screen", 21, 243, 140, 17),
-        ("Button", "Scroll over the tray icon changes the volume", 176, 243, 297, 17),
+        ("Button", "Help", 21, 296, 75, 25),
+        ("Button", "About", 112, 296, 75, 25),
+        ("Button", "Background", 309, 296, 75, 25),
+        ("Button", "Exit", 398, 296, 75, 25),
+        ("Button", "Show level on screen", 21, 275, 140, 17),
+        ("Button", "Scroll over the tray icon changes the volume", 176, 275, 297, 17),
     ]
 
     def test_window_and_controls_as_designed(self):
         app = self.launch().wait_ready()
         app.show_from_tray()
         window, controls = app.state()
-        self.assertEqual(window["client"], "494,314")
+        self.assertEqual(window["client"], "494,346")
         self.assertTrue(int(window["exstyle"], 16) & 0x8, "always on top")
         style = int(window["style"], 16)
         self.assertFalse(style & 0x00040000, "fixed border")
@@ -499,6 +503,7 @@ class Window(E2ETest):
         slider = app.control("msctls_trackbar32")
         self.assertEqual((slider["min"], slider["max"]), ("0", "65535"))
         self.assertEqual(app.control("ComboBox", left=205, top=134)["count"], "59")
+        self.assertEqual(app.control("ComboBox", left=205, top=230)["count"], "60")
         self.assertEqual(app.control("ComboBox", left=101, top=134)["count"], "7")
         self.assertEqual(app.control("ComboBox", left=394, top=134)["count"], "9")
 

@@ -23,7 +23,7 @@ from tarnbell_support import Tray, grab, poll, rgb, run
 
 HERE = Path(__file__).resolve().parent
 RES = HERE.parent.parent / "app" / "res"
-VK_ADD, VK_MULTIPLY = support.VK_ADD, support.VK_MULTIPLY
+VK_ADD, VK_MULTIPLY, VK_DIVIDE, VK_DOWN = support.VK_ADD, support.VK_MULTIPLY, support.VK_DIVIDE, support.VK_DOWN
 STEP = support.STEP
 PRODUCT_ADDRESS = "https://tarnbell.example.org/"
 
@@ -169,7 +169,7 @@ class TrayClicks(TrayTest):
         app.driver("wait-shown")
         window = app.assert_centred(self)
         ox, oy = (int(n) for n in window["origin"].split(","))
-        grab(ox, oy, 494, 314, self.artifact("main-window.png"))
+        grab(ox, oy, 494, 346, self.artifact("main-window.png"))
 
         # shown and moved away: a right click brings it back to the centre
         app.driver("move", 20, 400)
@@ -243,13 +243,14 @@ class TrayImage(TrayTest):
 
 
 class TrayTooltip(TrayTest):
-    def hover_tooltip(self, expected, shot=None):
-        """Hovers over the icon until the tray's tooltip shows `expected`;
-        returns every text seen."""
+    def hover_tooltip(self, expected, shot=None, tray=None):
+        """Hovers over the icon (or the one in `tray`) until the tray's
+        tooltip shows `expected`; returns every text seen."""
+        tray = tray or self.tray
         seen = []
         for _ in range(3):  # a tooltip goes away after a few seconds; hover anew
             self.mouse.away()
-            x, y = self.tray.centre()
+            x, y = tray.centre()
             self.mouse.move(x - 1, y)
             run("xdotool", "mousemove", x, y)
             deadline = time.time() + 6
@@ -258,7 +259,7 @@ class TrayTooltip(TrayTest):
                 seen += [t for t in texts if t not in seen]
                 if expected in texts:
                     if shot:
-                        tx, ty, _, _ = self.tray.geometry()
+                        tx, ty, _, _ = tray.geometry()
                         grab(max(tx - 3, 0), max(ty - 3, 0), 200, 80, shot)
                     return seen
                 time.sleep(0.2)
@@ -344,6 +345,76 @@ class TrayWheel(TrayTest):
         self.assertIn("[Display]\r\nShowLevel=1\r\nTrayWheel=0\r\n", app.ini())
 
 
+class TrayMicrophone(TrayTest):
+    """The microphone key, picked with the keyboard in the window. Under Wine
+    the microphones' state lives in the program's own process, so it is read
+    from what the program shows: the level display's text and the second
+    icon, its image and its tooltip."""
+
+    hover_tooltip = TrayTooltip.hover_tooltip
+
+    def level_shows(self, text):
+        def shown():
+            out = self.app.driver("level", 3000, check=False)
+            display = out and support.parse_state(out.replace("toplevel", "window", 1))[0]
+            return display if display and display["text"] == text else None
+        left, top, width, height = poll(shown, f"the level display to say {text!r}", 10)["rect"]
+        grab(left, top, width, height, self.artifact(f"level-display-{text.split()[-1]}.png"))
+
+    def press_microphone_key(self, text, icon):
+        """One press of Numpad /: the display says `text`, the shell has the
+        microphone icon or not, and a new icon cell is there or not."""
+        self.app.driver("level-gone", 5000)
+        before, _ = Tray.occupied_cells(self.folder, "tray-before-press")
+        self.app.driver("press", VK_DIVIDE, 100)
+        self.level_shows(text)
+        poll(lambda: self.app.driver("tray-icon", 105).strip() == ("1" if icon else "0"),
+             f"the microphone icon to {'come' if icon else 'go'}", 10)
+        if not icon:
+            return None
+        added = poll(lambda: Tray.occupied_cells(self.folder, "tray-after-press")[0] - before,
+                     "the microphone icon in the tray", 10)
+        self.assertEqual(len(added), 1, added)
+        return Tray(added.pop(), self.tray.background)
+
+    def test_microphone_key_mutes_shows_the_icon_and_survives_a_restart(self):
+        app = self.launch("TbMic.exe")
+        self.click_icon(1)
+        app.driver("wait-shown")
+        mic_key = app.named("mic_key")
+        self.assertEqual((mic_key["text"], mic_key["count"]), ("<None>", "60"), "off until a key is picked")
+        app.arrow_keys("mic_key", VK_DOWN, 59)
+        app.wait_ini("MicMute=59", "Numpad / picked with the keys")
+        self.assertEqual(app.named("mic_key")["text"], "Numpad /")
+        ox, oy = (int(n) for n in app.window()["origin"].split(","))
+        grab(ox, oy, 494, 346, self.artifact("main-window-microphone.png"))
+        app.click("Background")
+        app.driver("wait-hidden")
+
+        mic = self.press_microphone_key("Microphone muted", True)
+        reference = Reference("tray_mic_muted", mic.background, self.folder)
+        poll(lambda: differing_pixels(mic.grab_icon(self.artifact("tray-microphone.png")), reference.pixels,
+                                      reference.opaque) == 0, "the tray to show the microphone image", 10)
+        self.hover_tooltip("Microphone muted", self.artifact("tray-microphone-tooltip.png"), mic)
+        x, y, width, height = Tray.geometry()
+        grab(x, y, width, height, self.artifact("tray-both-icons.png"))
+        self.mouse.click(*mic.centre())
+        app.driver("wait-shown")
+        app.click("Background")
+        app.driver("wait-hidden")
+        self.press_microphone_key("Microphone on", False)
+        poll(lambda: mic.index not in Tray.occupied_cells(self.folder, "tray-gone")[0],
+             "the microphone icon's cell to empty", 10)
+
+        app.exit()
+        self.app = TrayProgram(self.folder, "TbMic.exe").start()
+        self.tray = self.app.find_icon()
+        self.app.wait_ready()
+        self.press_microphone_key("Microphone muted", True)
+        self.press_microphone_key("Microphone on", False)
+        self.assertIn("PreMicMute=0\r\nMicMute=59\r\n", self.app.ini())
+
+
 class AboutWindow(TrayTest):
     def test_about_opens_on_top_links_and_returns_to_the_tray(self):
         app = self.launch("TbAbout.exe")
@@ -410,7 +481,7 @@ class DisplayScale(TrayTest):
     prefix of its own so that no other test sees the scale, on an Xvfb
     screen of its own that holds the larger window."""
 
-    CLIENT = {144: (741, 471), 192: (988, 628)}  # the 494 x 314 design, scaled
+    CLIENT = {144: (741, 519), 192: (988, 692)}  # the 494 x 346 design, scaled
 
     @classmethod
     def setUpClass(cls):

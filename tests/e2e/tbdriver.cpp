@@ -15,7 +15,8 @@
 //                                       with the wheel and click entry INDEX
 //   tbdriver wait-hidden [ms]           wait (10 s by default) until hidden
 //   tbdriver wait-shown [ms]            or until shown
-//   tbdriver tray-icon                  1 if the shell knows the window's icon
+//   tbdriver tray-icon [ID]             1 if the shell knows the window's icon
+//                                       (104, or the microphone icon's 105)
 //   tbdriver level [ms]                 wait (0 ms by default) until the level
 //                                       display shows; print it as "windows"
 //   tbdriver level-gone [ms]            wait (3 s by default) until it is gone
@@ -455,12 +456,12 @@ int Focus(HWND main)
 }
 
 // The shell accepts a change of an icon only while it has it.
-bool TrayIconKnown(HWND main)
+bool TrayIconKnown(HWND main, UINT id)
 {
     NOTIFYICONDATAA probe{};
     probe.cbSize = NOTIFYICONDATAA_V1_SIZE;
     probe.hWnd = main;
-    probe.uID = 104;
+    probe.uID = id;
     return Shell_NotifyIconA(NIM_MODIFY, &probe) != FALSE;
 }
 
@@ -528,7 +529,9 @@ int Run(const std::vector<std::string>& args)
         if (cmd == "pick") return Pick(main, control, static_cast<int>(number(2)));
         return Click(Middle(ScreenRect(control)), right(2)) ? 0 : 1;
     }
-    if (cmd == "tray-icon") return std::printf("%d\n", TrayIconKnown(main) ? 1 : 0), 0;
+    if (cmd == "tray-icon")
+        return std::printf("%d\n", TrayIconKnown(main, args.size() > 1 ? number(1) : 104) ? 1 : 0),
+               0;
     if (cmd == "level" || cmd == "level-gone")
         return WaitLevelDisplay(main, cmd == "level",
                                 args.size() > 1  ? number(1)

@@ -98,7 +98,7 @@ void CheckLoading(const std::vector<std::string>& lines)
 
     MemoryIniStore saved;
     SaveSettings(saved, loaded);
-    Require(saved.Values.size() == 9, "a save writes nine keys");
+    Require(saved.Values.size() == 11, "a save writes eleven keys");
     Require(LoadSettings(saved) == loaded, "saved choices load back differently");
 }
 

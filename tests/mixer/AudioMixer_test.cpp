@@ -203,17 +203,66 @@ TEST_F(AudioMixerTest, WithoutDevicesNothingIsSelected)
     ExpectComponentError(r, DISP_E_BADINDEX, L"No device");
 }
 
+// Three microphones: the default one, a headset the user had muted, and a
+// webcam. Unmuting gives back what muting found; a new object, which
+// remembers nothing, unmutes the default only.
+TEST_F(AudioMixerTest, MicrophonesMuteTogetherAndUnmuteToWhatTheyWere)
+{
+    audio_->microphones = {{L"{builtin}", false, true}, {L"{headset}", true}, {L"{webcam}"}};
+    auto muted = [&] {
+        std::wstring states;
+        for (const FakeMicrophone& m : audio_->microphones)
+            states += m.muted ? L'M' : L'-';
+        return states;
+    };
+    EXPECT_EQ(3, mixer_->GetLong(Id::micCount));
+    EXPECT_FALSE(mixer_->GetBool(Id::micMute));
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, true));
+    EXPECT_EQ(L"MMM", muted());
+    EXPECT_TRUE(mixer_->GetBool(Id::micMute));
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
+    EXPECT_EQ(L"-M-", muted());
+    EXPECT_FALSE(mixer_->GetBool(Id::micMute));
+
+    // Muted again, the webcam unplugged meanwhile: what is there comes back.
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, true));
+    audio_->microphones[2].present = false;
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
+    EXPECT_EQ(L"-MM", muted());
+    audio_->microphones[2].present = true;
+
+    for (FakeMicrophone& m : audio_->microphones)
+        m.muted = true;
+    Create(audio_);
+    EXPECT_TRUE(mixer_->GetBool(Id::micMute));
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
+    EXPECT_EQ(L"-MM", muted());
+    // With no default named, every one comes on rather than none.
+    audio_->microphones[0].isDefault = false;
+    audio_->microphones[0].muted = true;
+    Create(audio_);
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
+    EXPECT_EQ(L"---", muted());
+
+    audio_->microphones.clear();
+    EXPECT_EQ(0, mixer_->GetLong(Id::micCount));
+    CallResult r;
+    mixer_->Get(Id::micMute, r);
+    ExpectComponentError(r, HRESULT_FROM_WIN32(ERROR_NOT_FOUND), L"There is no microphone now.");
+    EXPECT_EQ(DISP_E_EXCEPTION, mixer_->PutBool(Id::micMute, true));
+}
+
 TEST_F(AudioMixerTest, AccessAgainstThePropertysDirectionIsRefused)
 {
     for (DISPID readOnly : {Id::devOutputValid, Id::srcOutputValid, Id::devOutputMax,
-                            Id::srcOutputCount, Id::srcOutputName, Id::BackendName})
+                            Id::srcOutputCount, Id::srcOutputName, Id::BackendName, Id::micCount})
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND, mixer_->PutLong(readOnly, 0)) << readOnly;
     for (DISPID writeOnly : {Id::TimerInterval, Id::TimerEnabled, Id::srcOutput}) {
         CallResult r;
         mixer_->Get(writeOnly, r);
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND, r.hr) << writeOnly;
     }
-    for (DISPID unknown : {0, 21, 30, 37, 40, 99, 102, DISPID_VALUE}) {
+    for (DISPID unknown : {0, 21, 30, 37, 40, 99, 104, DISPID_VALUE}) {
         CallResult r;
         mixer_->Get(unknown, r);
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND, r.hr) << unknown;

@@ -388,4 +388,47 @@ TEST(BackendChoice, AProbeThatFailsForAMomentKeepsCoreAudio)
     EXPECT_FLOAT_EQ(VolumeToScalar(1000), speakers.level);
 }
 
+// Capture endpoints only, each through its own kept control; the defaults
+// are those of both roles. The outputs are left alone.
+TEST(CoreAudioThroughTheComponent, MicrophonesAreTheActiveCaptureEndpoints)
+{
+    ComApartment apartment;
+    auto audio = ThreeEndpoints();
+    for (const wchar_t* id : {L"{mic}", L"{headset}", L"{webcam}", L"{gone}"}) {
+        audio->endpoints.push_back(Endpoint(id, id));
+        audio->endpoints.back().flow = eCapture;
+    }
+    enum { Mic = 3, Headset, Webcam, Gone };
+    audio->endpoints[Gone].state = DEVICE_STATE_UNPLUGGED;
+    audio->endpoints[Webcam].mute = TRUE;
+    audio->consoleCapture = Mic;
+    audio->communicationsCapture = Headset;
+    auto mutes = [&] {
+        std::string states;
+        for (const FakeEndpoint& e : audio->endpoints)
+            states += e.mute ? 'M' : '-';
+        return states;
+    };
+    ComPtr<IDispatch> component = ComponentOver(audio);
+    Dispatcher mixer(component.Get());
+    EXPECT_EQ(3, mixer.GetLong(Id::micCount));
+    EXPECT_FALSE(mixer.GetBool(Id::micMute));
+    ASSERT_EQ(S_OK, mixer.PutBool(Id::micMute, true));
+    EXPECT_EQ("---MMM-", mutes());
+    EXPECT_TRUE(mixer.GetBool(Id::micMute));
+    // The headset plugged in again meanwhile: its new control is reached.
+    ++audio->endpoints[Headset].connections;
+    ASSERT_EQ(S_OK, mixer.PutBool(Id::micMute, false));
+    EXPECT_EQ("-----M-", mutes());
+
+    audio->endpoints[Mic].mute = audio->endpoints[Headset].mute = TRUE;
+    component = ComponentOver(audio);
+    Dispatcher started(component.Get());
+    ASSERT_EQ(S_OK, started.PutBool(Id::micMute, false));
+    EXPECT_EQ("-----M-", mutes());
+
+    component = ComponentOver(ThreeEndpoints());
+    EXPECT_EQ(0, Dispatcher(component.Get()).GetLong(Id::micCount));
+}
+
 }  // namespace

@@ -22,6 +22,7 @@ struct FakeEndpoint {
     std::wstring id;
     std::wstring name;
     DWORD state = DEVICE_STATE_ACTIVE;  // DEVICE_STATE_NOTPRESENT: removed
+    EDataFlow flow = eRender;           // eCapture: a microphone
     int connections = 0;  // + 1 each time it comes back: older volume objects are stale
     HRESULT staleResult = AUDCLNT_E_DEVICE_INVALIDATED;
     HRESULT nameResult = S_OK;
@@ -38,6 +39,8 @@ struct FakeEndpoint {
 struct FakeCoreAudio {
     std::vector<FakeEndpoint> endpoints;  // the render endpoints the system knows
     int preferred = 0;                    // -1: no default endpoint
+    int consoleCapture = -1;              // the default microphones; -1: none
+    int communicationsCapture = -1;
     EDataFlow flowAsked = eAll;
     DWORD stateAsked = 0;
     ERole roleAsked = ERole_enum_count;
@@ -200,16 +203,16 @@ public:
     }
 };
 
-// The endpoints that were active when it was made, in the system's order:
-// none when the enumerator was asked for something other than active render
-// endpoints.
+// The endpoints of `flow` that were active when it was made, in the system's
+// order: none when the enumerator was asked for other than active ones.
 class FakeCollection final : public ComObject<IMMDeviceCollection> {
 public:
-    FakeCollection(std::shared_ptr<FakeCoreAudio> audio, bool activeRender)
+    FakeCollection(std::shared_ptr<FakeCoreAudio> audio, EDataFlow flow, bool active)
         : audio_(std::move(audio))
     {
-        for (size_t i = 0; activeRender && i < audio_->endpoints.size(); ++i)
-            if (audio_->endpoints[i].state == DEVICE_STATE_ACTIVE)
+        for (size_t i = 0; active && i < audio_->endpoints.size(); ++i)
+            if (audio_->endpoints[i].state == DEVICE_STATE_ACTIVE &&
+                audio_->endpoints[i].flow == flow)
                 listed_.push_back(static_cast<int>(i));
     }
     HRESULT STDMETHODCALLTYPE GetCount(UINT* count) override
@@ -237,18 +240,22 @@ public:
     {
         audio_->flowAsked = flow;
         audio_->stateAsked = state;
-        *devices = new FakeCollection(audio_, flow == eRender && state == DEVICE_STATE_ACTIVE);
+        *devices = new FakeCollection(audio_, flow, state == DEVICE_STATE_ACTIVE);
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetDefaultAudioEndpoint(EDataFlow flow, ERole role,
                                                       IMMDevice** device) override
     {
         *device = nullptr;
-        audio_->roleAsked = role;
-        const int preferred = audio_->preferred;
-        if (flow != eRender || preferred < 0 ||
-            preferred >= static_cast<int>(audio_->endpoints.size()) ||
-            audio_->endpoints[preferred].state != DEVICE_STATE_ACTIVE)
+        int preferred = audio_->preferred;
+        if (flow == eCapture)
+            preferred =
+                role == eCommunications ? audio_->communicationsCapture : audio_->consoleCapture;
+        else
+            audio_->roleAsked = role;
+        if (preferred < 0 || preferred >= static_cast<int>(audio_->endpoints.size()) ||
+            audio_->endpoints[preferred].state != DEVICE_STATE_ACTIVE ||
+            audio_->endpoints[preferred].flow != flow)
             return HRESULT_FROM_WIN32(ERROR_NOT_FOUND);
         return HandOut<FakeMMDevice>(audio_, preferred, device);
     }

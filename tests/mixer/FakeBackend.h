@@ -19,8 +19,17 @@ struct FakeDeviceData {
     std::vector<FakeLine> lines;
 };
 
+// A microphone; one that is not present is listed by no one.
+struct FakeMicrophone {
+    std::wstring id;
+    bool muted = false;
+    bool isDefault = false;
+    bool present = true;
+};
+
 struct FakeAudio {
     std::vector<FakeDeviceData> devices;
+    std::vector<FakeMicrophone> microphones;
     int preferred = 0;
     int opened = 0;  // OpenDevice calls
 };
@@ -55,6 +64,31 @@ private:
     FakeDeviceData snapshot_;
 };
 
+class FakeCapture final : public CaptureDevices {
+public:
+    explicit FakeCapture(std::shared_ptr<FakeAudio> audio) : audio_(std::move(audio)) {}
+    std::vector<std::wstring> Active() override { return Listed(false); }
+    std::vector<std::wstring> Defaults() override { return Listed(true); }
+    bool Muted(const std::wstring& id) override { return Find(id).muted; }
+    void SetMuted(const std::wstring& id, bool muted) override { Find(id).muted = muted; }
+
+private:
+    std::vector<std::wstring> Listed(bool defaultsOnly)
+    {
+        std::vector<std::wstring> ids;
+        for (const FakeMicrophone& m : audio_->microphones)
+            if (m.present && (m.isDefault || !defaultsOnly)) ids.push_back(m.id);
+        return ids;
+    }
+    FakeMicrophone& Find(const std::wstring& id)
+    {
+        for (FakeMicrophone& m : audio_->microphones)
+            if (m.id == id && m.present) return m;
+        throw MixerError(E_INVALIDARG, "The fake microphone is not there.");
+    }
+    std::shared_ptr<FakeAudio> audio_;
+};
+
 class FakeBackend final : public MixerBackend {
 public:
     explicit FakeBackend(std::shared_ptr<FakeAudio> audio) : audio_(std::move(audio)) {}
@@ -65,6 +99,10 @@ public:
     {
         ++audio_->opened;
         return std::make_unique<FakeDevice>(audio_, index);
+    }
+    std::unique_ptr<CaptureDevices> OpenCapture() override
+    {
+        return std::make_unique<FakeCapture>(audio_);
     }
 
 private:

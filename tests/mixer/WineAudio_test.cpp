@@ -6,6 +6,7 @@
 #include "Backends.h"
 #include "CoreAudioBackend.h"
 #include "DispatchHelpers.h"
+#include "Microphones.h"
 #include "WinmmBackend.h"
 
 using Microsoft::WRL::ComPtr;
@@ -124,6 +125,27 @@ TEST_F(WineCoreAudio, CannotSetTheVolumeSoWinmmIsChosen)
     EXPECT_EQ(E_NOTIMPL, ProbeEndpointVolume(enumerator_.Get()));
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(enumerator_)->Name()));
     EXPECT_EQ(L"winmm", std::wstring(CreateMixerBackend()->Name()));
+}
+
+// Wine's one microphone "In: default", muted and unmuted through each
+// backend in this process, where Wine keeps the state.
+TEST_F(WineCoreAudio, TheMicrophoneMutesThroughEitherBackend)
+{
+    CoreAudioBackend coreAudio(enumerator_);
+    WinmmBackend winmm;
+    for (MixerBackend* backend :
+         {static_cast<MixerBackend*>(&coreAudio), static_cast<MixerBackend*>(&winmm)}) {
+        SCOPED_TRACE(backend->Name());
+        auto capture = backend->OpenCapture();
+        ASSERT_EQ(1u, capture->Active().size());
+        EXPECT_EQ(capture->Active(), capture->Defaults());
+        MicrophoneMute microphones(std::move(capture));
+        EXPECT_FALSE(microphones.Muted());
+        microphones.SetMuted(true);
+        EXPECT_TRUE(microphones.Muted());
+        microphones.SetMuted(false);
+        EXPECT_FALSE(microphones.Muted());
+    }
 }
 
 }  // namespace

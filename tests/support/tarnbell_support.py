@@ -23,14 +23,14 @@ ARTIFACTS = Path(os.environ.get("TARNBELL_ARTIFACTS", "build/win32/e2e-artifacts
 CLSID = "{E63081B5-5E90-43E2-A22D-83525CB1DC42}"
 TRAY_TITLE = "Wine System Tray"
 
-VK_ADD, VK_SUBTRACT, VK_MULTIPLY, VK_F5 = 0x6B, 0x6D, 0x6A, 0x74
+VK_ADD, VK_SUBTRACT, VK_MULTIPLY, VK_DIVIDE, VK_F5 = 0x6B, 0x6D, 0x6A, 0x6F, 0x74
 VK_SHIFT, VK_CONTROL, VK_MENU, VK_F4, VK_DELETE = 0x10, 0x11, 0x12, 0x73, 0x2E
 VK_PRIOR, VK_NEXT, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN = 0x21, 0x22, 0x25, 0x26, 0x27, 0x28
 STEP = 65535 * 10 // 100
 SW_HIDE, SW_SHOWMINNOACTIVE = 0, 7
 
 DEFAULT_INI = ("[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\n"
-               "VolumeDown=56\r\nPreMute=0\r\nMute=57\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
+               "VolumeDown=56\r\nPreMute=0\r\nMute=57\r\nPreMicMute=0\r\nMicMute=0\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
                "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n")
 
 # The window's controls by name: class, text (None: any) and position in the
@@ -45,6 +45,8 @@ CONTROLS = {
     "up_key": ("ComboBox", None, 205, 134),
     "down_key": ("ComboBox", None, 205, 166),
     "mute_key": ("ComboBox", None, 205, 198),
+    "mic_modifier": ("ComboBox", None, 101, 230),
+    "mic_key": ("ComboBox", None, 205, 230),
     "step_up": ("ComboBox", None, 394, 134),
     "step_down": ("ComboBox", None, 394, 166),
 }

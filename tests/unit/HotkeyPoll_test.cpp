@@ -70,9 +70,11 @@ protected:
         Bind({NoModifier, Plus}, {NoModifier, Minus}, {NoModifier, Times});
         Desk.Tick = T0;
     }
-    void Bind(HotkeyChoice up, HotkeyChoice down, HotkeyChoice mute)
+    // No microphone key unless one is given.
+    void Bind(HotkeyChoice up, HotkeyChoice down, HotkeyChoice mute,
+              HotkeyChoice microphone = {0, 0})
     {
-        BuildHotkeyBindings({{up, down, mute}}, Bindings);
+        BuildHotkeyBindings({{up, down, mute, microphone}}, Bindings);
     }
     void Press(std::initializer_list<std::int32_t> codes)
     {
@@ -146,6 +148,14 @@ TEST_F(HotkeyPollTest, MuteTogglesOncePerPress)
     Press({NumpadMultiply});
     PollFor(500);
     EXPECT_EQ(TakePosts(), std::vector<Posted>{At(MuteToggle, 3011)});
+
+    // The microphone key too; its list starts with "<None>", so 59 is Numpad /.
+    Bind({NoModifier, Plus}, {NoModifier, Minus}, {NoModifier, Times}, {NoModifier, 59});
+    Release({NumpadMultiply});
+    PollFor(1);
+    Press({0x6F});
+    PollFor(3000);
+    EXPECT_EQ(TakePosts(), std::vector<Posted>{At(HotkeyAction::MicMute, 3512)});
 }
 
 TEST_F(HotkeyPollTest, SwitchingVolumeKeysWithoutAFreePollContinuesTheHold)

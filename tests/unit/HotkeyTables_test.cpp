@@ -8,6 +8,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "hotkeys/HotkeyActions.h"
@@ -156,6 +157,18 @@ TEST(BuildHotkeyBindings, TurnsChoicesIntoCodesPerAction)
     EXPECT_EQ(Read(up), (Codes{0, 0, 0x6B}));
     EXPECT_EQ(Read(down), (Codes{0, 0, 0x6D}));
     EXPECT_EQ(Read(mute), (Codes{0, 0, 0x6A}));
+
+    // The microphone's key list starts with "<None>", and that is no key.
+    const HotkeyBinding& mic = bindings[HotkeyAction::MicMute];
+    for (const auto& [choice, codes] : {std::pair{HotkeyChoice{1, 59}, Codes{0x11, 0, 0x6F}},
+                                        {HotkeyChoice{0, 1}, Codes{0, 0, 0xC0}},
+                                        {HotkeyChoice{1, 0}, Codes{0, 0, 0}},
+                                        {HotkeyChoice{0, 60}, Codes{0, 0, 0}}}) {
+        BuildHotkeyBindings({{{0, 55}, {0, 56}, {0, 57}, choice}}, bindings);
+        EXPECT_EQ(Read(mic), codes) << choice.Key;
+    }
+    EXPECT_EQ(KeyListEntries(HotkeyAction::MicMute), 60);
+    EXPECT_EQ(KeyListEntries(HotkeyAction::MuteToggle), 59);
 }
 
 TEST(BuildHotkeyBindings, RebuildsAllNineFieldsInPlace)
@@ -204,7 +217,8 @@ TEST(HotkeyActionMessage, ParametersTellTheActionsApart)
         std::intptr_t LParam;
     } table[] = {{HotkeyAction::VolumeUp, 0, 0},
                  {HotkeyAction::VolumeDown, 1, 0},
-                 {HotkeyAction::MuteToggle, 0, 1}};
+                 {HotkeyAction::MuteToggle, 0, 1},
+                 {HotkeyAction::MicMute, 0, 2}};
     for (const auto& row : table) {
         const HotkeyActionParams params = ParamsOf(row.Action);
         EXPECT_EQ(params.WParam, row.WParam);
@@ -214,5 +228,6 @@ TEST(HotkeyActionMessage, ParametersTellTheActionsApart)
     // The receiver looks at LParam first and counts any non-zero value.
     EXPECT_EQ(ActionOf(1, 1), HotkeyAction::MuteToggle);
     EXPECT_EQ(ActionOf(0, -1), HotkeyAction::MuteToggle);
+    EXPECT_EQ(ActionOf(0, 3), HotkeyAction::MuteToggle);
     EXPECT_EQ(ActionOf(42, 0), HotkeyAction::VolumeDown);
 }

@@ -15,8 +15,9 @@
 void PrintTo(const SettingsChoices& c, std::ostream* out)
 {
     *out << "{" << c.PreVolumeUp << ", " << c.VolumeUp << ", " << c.PreVolumeDown << ", "
-         << c.VolumeDown << ", " << c.PreMute << ", " << c.Mute << " | " << c.StepUp << ", "
-         << c.StepDown << " | " << c.ShowLevel << ", " << c.TrayWheel << "}";
+         << c.VolumeDown << ", " << c.PreMute << ", " << c.Mute << ", " << c.PreMicMute << ", "
+         << c.MicMute << " | " << c.StepUp << ", " << c.StepDown << " | " << c.ShowLevel << ", "
+         << c.TrayWheel << "}";
 }
 
 namespace {
@@ -32,6 +33,8 @@ SettingsChoices DistinctChoices()
     c.VolumeDown = 4;
     c.PreMute = 5;
     c.Mute = 6;
+    c.PreMicMute = 2;
+    c.MicMute = 59;  // "Numpad /", last of the microphone's longer list
     c.StepUp = 7;
     c.StepDown = 8;
     c.ShowLevel = 0;  // the check boxes: both away from their default
@@ -95,6 +98,7 @@ TEST(SettingsTest, LoadsEveryKeyIntoItsOwnChoice)
     store.Values = {{{"Hotkey", "PreVolumeUp"}, "1"},   {{"Hotkey", "VolumeUp"}, "2"},
                     {{"Hotkey", "PreVolumeDown"}, "3"}, {{"Hotkey", "VolumeDown"}, "0x4"},
                     {{"Hotkey", "PreMute"}, "$5"},      {{"Hotkey", "Mute"}, "6"},
+                    {{"Hotkey", "PreMicMute"}, "2"},    {{"Hotkey", "MicMute"}, "59"},
                     {{"Step", "StepUp"}, "7"},          {{"Step", "StepDown"}, "8"},
                     {{"Display", "ShowLevel"}, "0"},    {{"Display", "TrayWheel"}, "0"}};
     EXPECT_EQ(LoadSettings(store), DistinctChoices());
@@ -136,6 +140,7 @@ TEST(SettingsTest, LoadKeepsEachListWithinItsSize)
     oneTooFar.Values = {{{"Hotkey", "PreVolumeUp"}, "7"},   {{"Hotkey", "VolumeUp"}, "59"},
                         {{"Hotkey", "PreVolumeDown"}, "7"}, {{"Hotkey", "VolumeDown"}, "59"},
                         {{"Hotkey", "PreMute"}, "7"},       {{"Hotkey", "Mute"}, "59"},
+                        {{"Hotkey", "PreMicMute"}, "7"},    {{"Hotkey", "MicMute"}, "60"},
                         {{"Step", "StepUp"}, "9"},          {{"Step", "StepDown"}, "9"},
                         {{"Display", "ShowLevel"}, "2"},    {{"Display", "TrayWheel"}, "2"}};
     EXPECT_EQ(LoadSettings(oneTooFar), SettingsChoices{});
@@ -157,11 +162,11 @@ TEST(SettingsTest, SaveWritesEveryKeyInFileOrder)
     SettingsChoices choices = DistinctChoices();
     choices.Mute = -1;  // a list left with no selection
     SaveSettings(store, choices);
-    const std::vector<std::string> expected = {"Hotkey/PreVolumeUp=1",   "Hotkey/VolumeUp=2",
-                                               "Hotkey/PreVolumeDown=3", "Hotkey/VolumeDown=4",
-                                               "Hotkey/PreMute=5",       "Hotkey/Mute=-1",
-                                               "Step/StepUp=7",          "Step/StepDown=8",
-                                               "Display/ShowLevel=0",    "Display/TrayWheel=0"};
+    const std::vector<std::string> expected = {
+        "Hotkey/PreVolumeUp=1", "Hotkey/VolumeUp=2",   "Hotkey/PreVolumeDown=3",
+        "Hotkey/VolumeDown=4",  "Hotkey/PreMute=5",    "Hotkey/Mute=-1",
+        "Hotkey/PreMicMute=2",  "Hotkey/MicMute=59",   "Step/StepUp=7",
+        "Step/StepDown=8",      "Display/ShowLevel=0", "Display/TrayWheel=0"};
     EXPECT_EQ(store.Writes, expected);
 
     // Read back, the unselected list falls back to its default.
@@ -205,7 +210,7 @@ TEST(SettingsTest, FirstStartWritesDefaultHotkeysAndCurrentSteps)
     expected.ShowLevel = 0;
     expected.TrayWheel = 0;
     EXPECT_EQ(choices, expected);
-    ASSERT_EQ(store.Writes.size(), 10u);
+    ASSERT_EQ(store.Writes.size(), 12u);
     EXPECT_EQ(LoadSettings(store), expected);
 }
 

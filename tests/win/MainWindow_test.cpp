@@ -43,9 +43,9 @@ HWND Child(HWND window, const char* className, const char* text = nullptr)
 }
 
 // The shell takes a change of the window's icon only while it has it.
-bool ShellHasIcon(HWND window)
+bool ShellHasIcon(HWND window, UINT id = TrayIconId)
 {
-    NOTIFYICONDATAA probe = TrayIconRecord(window, "", nullptr);
+    NOTIFYICONDATAA probe = TrayIconRecord(window, "", nullptr, id);
     probe.uFlags = NIF_TIP;
     return ShellNotifyIcon(NIM_MODIFY, &probe);
 }
@@ -180,6 +180,22 @@ TEST_F(MainWindowTest, TrayIconComesBackWhenTheShellRestarts)
     SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     EXPECT_TRUE(Shell_NotifyIconA(NIM_MODIFY, &icon));
     EXPECT_EQ(main.TrayImageSize(), 24);
+
+    // The microphone icon, there while they are muted, comes back too.
+    main.ShowFirstTime(SW_HIDE);
+    PostMessageA(window, WM_HOTKEYACTION, 0, 2);
+    Pump();
+    ASSERT_TRUE(ShellHasIcon(window, MicTrayIconId));
+    icon.uID = MicTrayIconId;
+    ASSERT_TRUE(Shell_NotifyIconA(NIM_DELETE, &icon));
+    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(ShellHasIcon(window, MicTrayIconId));
+    // Turned on elsewhere (here, in this process), they lose the icon within
+    // about a second.
+    TAudioMixer().setMicMute(false);
+    for (int waited = 0; waited < 3000 && ShellHasIcon(window, MicTrayIconId); waited += 100)
+        Pump(100);
+    EXPECT_FALSE(ShellHasIcon(window, MicTrayIconId));
 }
 
 // The tray images follow the task bar's scale whenever it may have changed,
@@ -193,7 +209,7 @@ TEST_F(MainWindowTest, TrayImagesFollowTheTaskBarsScale)
     taskbarDpi = 192;
     SendMessageA(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
     EXPECT_EQ(main.TrayImageSize(), 32);
-    RECT suggested{0, 0, 741, 471};
+    RECT suggested{0, 0, 741, 519};
     SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(main.TrayImageSize(), 32);
 }
@@ -249,7 +265,7 @@ TEST_F(MainWindowTest, EndOfTheSessionSavesTheSettings)
 
     SendMessageA(muteKey, CB_SETCURSEL, 0, 0);
     SendMessageA(window, WM_ENDSESSION, TRUE, 0);
-    EXPECT_NE(SettingsText().find("Mute=0\r\n"), std::string::npos) << SettingsText();
+    EXPECT_NE(SettingsText().find("\nMute=0\r\n"), std::string::npos) << SettingsText();
 }
 
 // Raw input only from the icon's mouse-move callback until the timer finds
@@ -328,7 +344,7 @@ TEST_F(MainWindowTest, TakesTheScaleOfAnotherMonitor)
         UINT Dpi;
         int Width, Height;
     };
-    for (Scale scale : {Scale{144, 741, 471}, Scale{192, 988, 628}, Scale{96, 494, 314}}) {
+    for (Scale scale : {Scale{144, 741, 519}, Scale{192, 988, 692}, Scale{96, 494, 346}}) {
         SIZE frame{};
         ASSERT_TRUE(
             SendMessageA(window, WmGetDpiScaledSize, scale.Dpi, reinterpret_cast<LPARAM>(&frame)));

@@ -100,10 +100,11 @@ TEST(PrivateProfileTest, FirstStartCreatesTheFileWithDefaults)
     LoadOrCreateSettings(store, FileExists(file), choices);
 
     EXPECT_TRUE(FileExists(folder.Path() + "TB.ini"));
-    EXPECT_EQ(ReadBytes(file),
-              "[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\nVolumeDown=56\r\n"
-              "PreMute=0\r\nMute=57\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
-              "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n");
+    EXPECT_EQ(
+        ReadBytes(file),
+        "[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\nVolumeDown=56\r\n"
+        "PreMute=0\r\nMute=57\r\nPreMicMute=0\r\nMicMute=0\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
+        "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n");
     EXPECT_FALSE(FileExists(file + ".tmp"));
 
     SettingsChoices again;
@@ -177,7 +178,8 @@ TEST(PrivateProfileTest, SaveKeepsTheRestOfTheFile)
     EXPECT_EQ(ReadBytes(file),
               "; Tarnbell\r\n[Other]\r\nName=kept\r\n[Hotkey]\r\nVolumeUp=7\r\n"
               "; mine\r\nExtra=1\r\nPreVolumeUp=0\r\nPreVolumeDown=0\r\nVolumeDown=56\r\n"
-              "PreMute=0\r\nMute=57\r\n[Step]\r\nStepDown=8\r\nStepUp=5\r\n[Tail]\r\nz=\r\n"
+              "PreMute=0\r\nMute=57\r\nPreMicMute=0\r\nMicMute=0\r\n[Step]\r\nStepDown=8\r\nStepUp="
+              "5\r\n[Tail]\r\nz=\r\n"
               "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n");
     EXPECT_FALSE(FileExists(file + ".tmp"));
     EXPECT_EQ(LoadSettings(store), choices);

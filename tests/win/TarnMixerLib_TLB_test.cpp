@@ -170,6 +170,7 @@ TEST_F(WrapperTest, GetsTakeNoArgumentsAndConvertTheAnswer)
     char e = 0;
     WideCharToMultiByte(CP_ACP, 0, L"\x00e9", 1, &e, 1, nullptr, nullptr);
     EXPECT_EQ(mixer.srcOutputName(), expectedName + e);
+    EXPECT_FALSE(mixer.hasMicMute()) << "a component that knows no names has no microphones";
     for (const Call& c : fake.calls) {
         EXPECT_EQ(c.flags, DISPATCH_PROPERTYGET);
         EXPECT_EQ(c.args, 0u);
