@@ -60,6 +60,10 @@ class CommandLine(unittest.TestCase):
         # the first (the second would read 0).
         self.prints("set 40 mASTER", "40\r\n")
         self.prints("get master", "100\r\n")
+        # Every microphone, each run starting with them on.
+        self.prints("mic on", "muted\r\n")
+        self.prints("mic toggle", "muted\r\n")
+        self.prints("MIC off", "on\r\n")
 
     def test_wrong_lines_and_commands_exit_with_one_line_that_says_why(self):
         code, out, err = self.tarnmixer("get", "7")

@@ -301,7 +301,7 @@ TEST(CoreAudioThroughTheComponent, TarnmixerListShowsTheOutputs)
     EXPECT_EQ(
         std::string(
             "Backend: Core Audio\n"
-            "Microphones: this TarnMixer.dll offers none\n"
+            "Microphones: 0\n"
             "Devices: 1 (* = selected at start)\n"
             "* Device 0: valid\n"
             "    * Line 0: valid, \"Default output\", volume 16384, mute off\n"
@@ -319,7 +319,7 @@ TEST(CoreAudioThroughTheComponent, TarnmixerListShowsTheOutputs)
     const std::string noOutput = "error: There is no default output now.";
     EXPECT_EQ(std::string("Backend: Core Audio: no output yet; line 0 reaches the first one "
                           "connected\n"
-                          "Microphones: this TarnMixer.dll offers none\n"
+                          "Microphones: 0\n"
                           "Devices: 1 (* = selected at start)\n"
                           "* Device 0: valid\n"
                           "    * Line 0: valid, \"Default output\", volume ") +

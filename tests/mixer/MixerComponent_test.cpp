@@ -221,7 +221,7 @@ TEST_F(MixerComponentTest, ListToolShowsWhatTheComponentSees)
     const ToolRun run = RunTool("list");
     EXPECT_EQ(0u, run.exitCode);
     EXPECT_EQ("Backend: winmm: Core Audio cannot set the volume here\n"
-              "Microphones: this TarnMixer.dll offers none\n"
+              "Microphones: 1, not all muted\n"
               "Devices: 2 (* = selected at start)\n"
               "* Device 0: valid\n"
               "    * Line 0: valid, \"Master Volume\", volume 65535, mute off\n"
