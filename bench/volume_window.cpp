@@ -90,18 +90,20 @@ struct Controls {
     int Items;  // for lists
 };
 
-// Tarnbell's window: four group boxes, a trackbar, two check boxes, nine
-// drop-down lists (the output, three of modifiers, three of keys, two of
-// steps), eight labels and four buttons.
+// Tarnbell's window: four group boxes, a trackbar, three check boxes, eleven
+// drop-down lists (the output, four of modifiers, three of keys, the
+// microphone's keys with "<None>" first, two of steps), ten labels and four
+// buttons.
 constexpr Controls WindowControls[] = {
     {WC_BUTTONA, BS_GROUPBOX, 4, 0},
     {TRACKBAR_CLASSA, TBS_HORZ | TBS_NOTICKS | TBS_FIXEDLENGTH, 1, 0},
-    {WC_BUTTONA, BS_AUTOCHECKBOX | WS_TABSTOP, 2, 0},
+    {WC_BUTTONA, BS_AUTOCHECKBOX | WS_TABSTOP, 3, 0},
     {WC_COMBOBOXA, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 1, 1},
-    {WC_COMBOBOXA, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 3, 7},
+    {WC_COMBOBOXA, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 4, 7},
     {WC_COMBOBOXA, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 3, 59},
+    {WC_COMBOBOXA, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 1, 60},
     {WC_COMBOBOXA, CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP, 2, 9},
-    {WC_STATICA, SS_LEFT, 8, 0},
+    {WC_STATICA, SS_LEFT, 10, 0},
     {WC_BUTTONA, BS_PUSHBUTTON | WS_TABSTOP, 4, 0},
 };
 
