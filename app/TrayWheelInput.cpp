@@ -21,7 +21,7 @@ void RegisterMouse(DWORD flags, HWND target)
 bool IconRect(HWND window, UINT iconId, ScreenRect& at)
 {
     using GetRect = HRESULT(WINAPI*)(const NOTIFYICONIDENTIFIER*, RECT*);
-    auto getRect =
+    static const auto getRect =
         OptionalExport<GetRect>(GetModuleHandleA("shell32.dll"), "Shell_NotifyIconGetRect");
     NOTIFYICONIDENTIFIER icon{};
     icon.cbSize = sizeof icon;
