@@ -28,10 +28,9 @@ const PROPERTYKEY FriendlyNameKey = {
 
 const char* const GoneText = "This output is no longer connected.";
 
-// Throws a failed call as the component's error saying `what`. The audio
-// service not running says so whatever the call: that is what the user can
-// set right.
-void Check(HRESULT hr, const char* what)
+}  // namespace
+
+void CheckAudioCall(HRESULT hr, const char* what)
 {
     if (hr == AUDCLNT_E_SERVICE_NOT_RUNNING) what = "The Windows audio service is not running.";
     if (FAILED(hr)) throw MixerError(hr, what);
@@ -45,6 +44,8 @@ std::wstring EndpointId(IMMDevice* device)
     CoTaskMemFree(id);
     return result;
 }
+
+namespace {
 
 HRESULT FriendlyName(IMMDevice* device, std::wstring& name)
 {
@@ -151,7 +152,7 @@ public:
     {
         if (line == 0) return DefaultOutputName;
         const Output& output = outputs_[line - 1];
-        Check(output.nameResult, "Reading the endpoint's name failed.");
+        CheckAudioCall(output.nameResult, "Reading the endpoint's name failed.");
         return output.name;
     }
 
@@ -159,8 +160,8 @@ public:
     {
         return Use(line, [](EndpointControl& endpoint) {
             float level = 0;
-            Check(endpoint.volume->GetMasterVolumeLevelScalar(&level),
-                  "Reading the endpoint volume failed.");
+            CheckAudioCall(endpoint.volume->GetMasterVolumeLevelScalar(&level),
+                           "Reading the endpoint volume failed.");
             return endpoint.memo.Read(level, VolumeFromScalar(level));
         });
     }
@@ -168,11 +169,12 @@ public:
     void SetVolume(int line, uint16_t value) override
     {
         Use(line, [&](EndpointControl& endpoint) {
-            Check(endpoint.volume->SetMasterVolumeLevelScalar(VolumeToScalar(value), nullptr),
-                  "Setting the endpoint volume failed.");
+            CheckAudioCall(
+                endpoint.volume->SetMasterVolumeLevelScalar(VolumeToScalar(value), nullptr),
+                "Setting the endpoint volume failed.");
             float kept = 0;
-            Check(endpoint.volume->GetMasterVolumeLevelScalar(&kept),
-                  "Reading the endpoint volume failed.");
+            CheckAudioCall(endpoint.volume->GetMasterVolumeLevelScalar(&kept),
+                           "Reading the endpoint volume failed.");
             endpoint.memo.Wrote(value, kept, VolumeFromScalar(kept),
                                 EndpointStep(endpoint.volume.Get()));
         });
@@ -182,7 +184,8 @@ public:
     {
         return Use(line, [](EndpointControl& endpoint) {
             BOOL mute = FALSE;
-            Check(endpoint.volume->GetMute(&mute), "Reading the endpoint's mute state failed.");
+            CheckAudioCall(endpoint.volume->GetMute(&mute),
+                           "Reading the endpoint's mute state failed.");
             return mute != FALSE;
         });
     }
@@ -190,8 +193,8 @@ public:
     void SetMute(int line, bool value) override
     {
         Use(line, [&](EndpointControl& endpoint) {
-            Check(endpoint.volume->SetMute(value ? TRUE : FALSE, nullptr),
-                  "Setting the endpoint's mute state failed.");
+            CheckAudioCall(endpoint.volume->SetMute(value ? TRUE : FALSE, nullptr),
+                           "Setting the endpoint's mute state failed.");
         });
     }
 
@@ -201,11 +204,12 @@ private:
     {
         ComPtr<IMMDevice> device;
         if (line == 0) {
-            Check(enumerator_->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device),
-                  "There is no default output now.");
+            CheckAudioCall(
+                enumerator_->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device),
+                "There is no default output now.");
             return device;
         }
-        Check(enumerator_->GetDevice(outputs_[line - 1].id.c_str(), &device), GoneText);
+        CheckAudioCall(enumerator_->GetDevice(outputs_[line - 1].id.c_str(), &device), GoneText);
         DWORD state = 0;
         if (FAILED(device->GetState(&state)) || state != DEVICE_STATE_ACTIVE)
             throw MixerError(AUDCLNT_E_DEVICE_INVALIDATED, GoneText);
@@ -225,8 +229,9 @@ EndpointControls::Reached EndpointControls::Reach(const ComPtr<IMMDevice>& devic
     if (control.volume) return {control, true};
     const HRESULT hr = ActivateVolume(device.Get(), control.volume);
     if (FAILED(hr)) control.volume.Reset();
-    Check(hr, hr == AUDCLNT_E_DEVICE_INVALIDATED ? "The endpoint is no longer connected."
-                                                 : "The endpoint has no usable volume control.");
+    CheckAudioCall(hr, hr == AUDCLNT_E_DEVICE_INVALIDATED
+                           ? "The endpoint is no longer connected."
+                           : "The endpoint has no usable volume control.");
     return {control, false};
 }
 

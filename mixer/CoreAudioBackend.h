@@ -19,6 +19,15 @@
 constexpr const wchar_t* CoreAudioBackendName = L"Core Audio";
 constexpr const wchar_t* DefaultOutputName = L"Default output";
 
+// Throws a failed Core Audio call as the component's error saying `what`.
+// The audio service not running says so whatever the call: that is what the
+// user can set right.
+void CheckAudioCall(HRESULT hr, const char* what);
+
+// The endpoint's id, the key its kept control is found by; empty if it has
+// none.
+std::wstring EndpointId(IMMDevice* device);
+
 // What the backend keeps of one endpoint it has reached. The volume control
 // is activated once and kept: Wine 8 keeps the mute state in the control
 // object, so a fresh one would read it back as off.

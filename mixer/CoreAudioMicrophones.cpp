@@ -1,27 +1,12 @@
 #include "CoreAudioMicrophones.h"
 
-#include <audioclient.h>
 #include <endpointvolume.h>
 
-#include <map>
+#include "CoreAudioBackend.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-std::wstring IdOf(IMMDevice* device)
-{
-    LPWSTR id = nullptr;
-    if (FAILED(device->GetId(&id)) || !id) return {};
-    std::wstring result(id);
-    CoTaskMemFree(id);
-    return result;
-}
-
-void Check(HRESULT hr, const char* what)
-{
-    if (FAILED(hr)) throw MixerError(hr, what);
-}
 
 class CoreAudioCapture final : public CaptureDevices {
 public:
@@ -41,7 +26,7 @@ public:
         for (UINT i = 0; i < count; ++i) {
             ComPtr<IMMDevice> device;
             if (FAILED(endpoints->Item(i, &device))) continue;
-            std::wstring id = IdOf(device.Get());
+            std::wstring id = EndpointId(device.Get());
             if (!id.empty()) ids.push_back(std::move(id));
         }
         return ids;
@@ -58,7 +43,7 @@ public:
             if (FAILED(enumerator_->GetDefaultAudioEndpoint(eCapture, role, &device)) ||
                 FAILED(device->GetState(&state)) || state != DEVICE_STATE_ACTIVE)
                 continue;
-            std::wstring id = IdOf(device.Get());
+            std::wstring id = EndpointId(device.Get());
             if (!id.empty() && (ids.empty() || ids.front() != id)) ids.push_back(std::move(id));
         }
         return ids;
@@ -66,54 +51,37 @@ public:
 
     bool Muted(const std::wstring& id) override
     {
-        BOOL muted = FALSE;
-        Use(id, "Reading a microphone's mute state failed.",
-            [&](IAudioEndpointVolume* volume) { return volume->GetMute(&muted); });
-        return muted != FALSE;
+        return controls_.Use([&] { return Find(id); },
+                             [](EndpointControl& endpoint) {
+                                 BOOL muted = FALSE;
+                                 CheckAudioCall(endpoint.volume->GetMute(&muted),
+                                                "Reading a microphone's mute state failed.");
+                                 return muted != FALSE;
+                             });
     }
 
     void SetMuted(const std::wstring& id, bool muted) override
     {
-        Use(id, "Setting a microphone's mute state failed.", [&](IAudioEndpointVolume* volume) {
-            return volume->SetMute(muted ? TRUE : FALSE, nullptr);
-        });
+        controls_.Use([&] { return Find(id); },
+                      [&](EndpointControl& endpoint) {
+                          CheckAudioCall(endpoint.volume->SetMute(muted ? TRUE : FALSE, nullptr),
+                                         "Setting a microphone's mute state failed.");
+                      });
     }
 
 private:
-    // Runs `operation` on the endpoint's kept control. Wine keeps the mute
-    // state in the control object, so one is made per endpoint and kept; a
-    // control from before the endpoint was plugged in again answers
-    // AUDCLNT_E_DEVICE_INVALIDATED and is made anew once.
-    template <class Operation>
-    void Use(const std::wstring& id, const char* failure, Operation operation)
+    ComPtr<IMMDevice> Find(const std::wstring& id) const
     {
-        HRESULT hr = operation(Control(id));
-        if (hr == AUDCLNT_E_DEVICE_INVALIDATED) {
-            controls_.erase(id);
-            hr = operation(Control(id));
-        }
-        Check(hr, failure);
-    }
-
-    IAudioEndpointVolume* Control(const std::wstring& id)
-    {
-        ComPtr<IAudioEndpointVolume>& volume = controls_[id];
-        if (volume) return volume.Get();
         ComPtr<IMMDevice> device;
-        HRESULT hr = enumerator_->GetDevice(id.c_str(), &device);
-        if (SUCCEEDED(hr))
-            hr = device->Activate(__uuidof(IAudioEndpointVolume), CLSCTX_ALL, nullptr,
-                                  reinterpret_cast<void**>(volume.ReleaseAndGetAddressOf()));
-        if (SUCCEEDED(hr) && !volume) hr = E_POINTER;
-        if (FAILED(hr)) {
-            controls_.erase(id);
-            throw MixerError(hr, "A microphone has no usable mute control.");
-        }
-        return volume.Get();
+        CheckAudioCall(enumerator_->GetDevice(id.c_str(), &device),
+                       "This microphone is no longer connected.");
+        return device;
     }
 
     ComPtr<IMMDeviceEnumerator> enumerator_;
-    std::map<std::wstring, ComPtr<IAudioEndpointVolume>> controls_;
+    // Each microphone's control, kept as Wine keeps the mute state in it,
+    // and reached afresh when a kept one fails (after a replug).
+    EndpointControls controls_;
 };
 
 }  // namespace
