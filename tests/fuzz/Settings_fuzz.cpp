@@ -71,10 +71,12 @@ bool InTable(const Table& table, int index)
 
 void CheckChoices(const SettingsChoices& c)
 {
-    for (int modifier : {c.PreVolumeUp, c.PreVolumeDown, c.PreMute})
+    for (int modifier : {c.PreVolumeUp, c.PreVolumeDown, c.PreMute, c.PreMicMute})
         Require(InTable(ModifierCodes, modifier), "modifier index outside its table");
     for (int key : {c.VolumeUp, c.VolumeDown, c.Mute})
         Require(InTable(KeyCodes, key), "key index outside its table");
+    Require(c.MicMute >= 0 && c.MicMute < KeyListEntries(HotkeyAction::MicMute),
+            "microphone key index outside its list");
     for (int step : {c.StepUp, c.StepDown})
         Require(step >= 0 && step < static_cast<int>(StepTexts.size()),
                 "step index outside its list");
@@ -82,12 +84,16 @@ void CheckChoices(const SettingsChoices& c)
     Require(c.TrayWheel == 0 || c.TrayWheel == 1, "a check box is ticked or not");
 
     HotkeyBindings bindings;
-    BuildHotkeyBindings(
-        {{{c.PreVolumeUp, c.VolumeUp}, {c.PreVolumeDown, c.VolumeDown}, {c.PreMute, c.Mute}}},
-        bindings);
+    BuildHotkeyBindings({{{c.PreVolumeUp, c.VolumeUp},
+                          {c.PreVolumeDown, c.VolumeDown},
+                          {c.PreMute, c.Mute},
+                          {c.PreMicMute, c.MicMute}}},
+                        bindings);
     Require(bindings[HotkeyAction::VolumeUp].Key == KeyCodes[c.VolumeUp].Code &&
                 bindings[HotkeyAction::MuteToggle].Key == KeyCodes[c.Mute].Code,
             "binding differs from its table row");
+    Require(bindings[HotkeyAction::MicMute].Key == (c.MicMute ? KeyCodes[c.MicMute - 1].Code : 0),
+            "the microphone's binding differs from its list entry");
 }
 
 void CheckLoading(const std::vector<std::string>& lines)
@@ -98,7 +104,7 @@ void CheckLoading(const std::vector<std::string>& lines)
 
     MemoryIniStore saved;
     SaveSettings(saved, loaded);
-    Require(saved.Values.size() == 11, "a save writes eleven keys");
+    Require(saved.Values.size() == 12, "a save writes twelve keys");
     Require(LoadSettings(saved) == loaded, "saved choices load back differently");
 }
 
