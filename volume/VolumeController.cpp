@@ -160,6 +160,7 @@ void VolumeController::cboxMuteClick()
 // changed it since the controls last showed it.
 void VolumeController::HotkeyAction(::HotkeyAction action)
 {
+    if (action == HotkeyAction::MicMute) return;  // the microphones are not the line's
     if (action == HotkeyAction::MuteToggle) {
         ReadMute();
         SetMute(!controls_.MuteChecked());
