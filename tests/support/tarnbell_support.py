@@ -190,7 +190,9 @@ class Tray:
         self.background = background
 
     def icon_rect(self):
-        x, y, _, height = self.geometry()
+        # Wine's tray window may be missing for a moment while its desktop
+        # process stalls (after a window hides under Xvfb).
+        x, y, _, height = poll(self.geometry, "the Wine System Tray window", 10)
         border = (height - 16) // 2
         return x + self.index * height + border, y + border, 16, 16
 
