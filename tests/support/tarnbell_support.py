@@ -350,11 +350,24 @@ class Tarnbell:
                 return {max(after)}, background
             return None
         # the first program on a fresh Wine server waits for its services
-        cells, background = poll(new_icon, "the icon to appear in the tray", 120)
+        try:
+            cells, background = poll(new_icon, "the icon to appear in the tray", 120)
+        except AssertionError:
+            raise AssertionError(f"no new icon in the tray: {self.start_diagnosis()}") from None
         if len(cells) != 1:
             raise AssertionError(f"one new icon in the tray, not {sorted(cells)}")
         self.tray = Tray(cells.pop(), background)
         return self.tray
+
+    def start_diagnosis(self):
+        """What a start that showed no icon left: the program's end, the
+        tray window, the shell's answer and the screen, kept as a picture."""
+        ended = self.process.poll()
+        shell = self.driver("tray-icon", check=False).strip() or "no window"
+        grab(0, 0, 1024, 768, ARTIFACTS / f"no-icon-{self.exe.stem}.png")
+        return (f"program {'running' if ended is None else f'ended with {ended}'}, "
+                f"tray window {Tray.geometry()}, cells before {sorted(self.cells_before)}, "
+                f"shell knows the icon: {shell}")
 
     def show_from_tray(self):
         """A real left click on the icon; the window comes up. Icons that
