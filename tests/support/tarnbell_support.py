@@ -220,6 +220,7 @@ class Tarnbell:
         self.env = dict(os.environ, TBDRIVER_EXE=exe_name)  # only this copy's window
         self.tray = None
         self.cells_before = set()
+        self.restarted = False
         self.ids = {}
 
     def start(self, show=None):
@@ -227,6 +228,7 @@ class Tarnbell:
         asks for show command `show`."""
         # The icons already in the tray, so that this copy's icon is the new one.
         self.cells_before, _ = Tray.occupied_cells(self.folder, "tray-before")
+        self.show = show
         command = [self.exe] if show is None else [BIN / "tbdriver.exe", "start", show]
         self.process = subprocess.Popen(["wine", *map(str, command)], cwd=self.folder, env=self.env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
@@ -306,6 +308,7 @@ class Tarnbell:
         readiness is proven by a mute hotkey that takes effect (and a second
         one that undoes it)."""
         def started():
+            self.start_again_if_dropped()
             try:  # a window still busy with its creation does not answer
                 result = wine(BIN / "tbdriver.exe", "state", env=self.env, timeout=20)
             except subprocess.TimeoutExpired:
@@ -340,6 +343,7 @@ class Tarnbell:
         """This copy's tray icon: the cell that holds an icon now and did not
         before the start."""
         def new_icon():
+            self.start_again_if_dropped()
             after, background = Tray.occupied_cells(self.folder, "tray-after")
             if after - self.cells_before:
                 return after - self.cells_before, background
@@ -359,13 +363,21 @@ class Tarnbell:
         self.tray = Tray(cells.pop(), background)
         return self.tray
 
+    def start_again_if_dropped(self):
+        """On a busy machine Wine now and then ends a program before it
+        runs, with exit code 1; a person would start it again. Once."""
+        if self.process.poll() == 1 and not self.restarted:
+            self.restarted = True
+            self.start(self.show)
+
     def start_diagnosis(self):
         """What a start that showed no icon left: the program's end, the
         tray window, the shell's answer and the screen, kept as a picture."""
         ended = self.process.poll()
         shell = self.driver("tray-icon", check=False).strip() or "no window"
         grab(0, 0, 1024, 768, ARTIFACTS / f"no-icon-{self.exe.stem}.png")
-        return (f"program {'running' if ended is None else f'ended with {ended}'}, "
+        return (f"program {'running' if ended is None else f'ended with {ended}'}"
+                f"{', started again' if self.restarted else ''}, "
                 f"tray window {Tray.geometry()}, cells before {sorted(self.cells_before)}, "
                 f"shell knows the icon: {shell}")
 
