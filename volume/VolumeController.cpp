@@ -160,22 +160,26 @@ void VolumeController::cboxMuteClick()
 // changed it since the controls last showed it.
 void VolumeController::HotkeyAction(::HotkeyAction action)
 {
-    if (action == HotkeyAction::MicMute) return;  // the microphones are not the line's
-    if (action == HotkeyAction::MuteToggle) {
+    switch (action) {
+    case HotkeyAction::VolumeUp: StepLevel(StepUnits(StepUpPercent())); break;
+    case HotkeyAction::VolumeDown: StepLevel(-StepUnits(StepDownPercent())); break;
+    case HotkeyAction::MuteToggle:
         ReadMute();
         SetMute(!controls_.MuteChecked());
-        return;
+        break;
+    case HotkeyAction::MicMute: break;  // the microphones are not the line's
     }
-    const int64_t step = action == HotkeyAction::VolumeDown ? -StepUnits(StepDownPercent())
-                                                            : StepUnits(StepUpPercent());
-    ReadLevel();
-    MoveSlider(int64_t{controls_.SliderPosition()} + step);
 }
 
 void VolumeController::WheelNotches(int notches)
 {
+    StepLevel(notches * StepUnits(WheelStepPercent));
+}
+
+void VolumeController::StepLevel(int64_t units)
+{
     ReadLevel();
-    MoveSlider(controls_.SliderPosition() + notches * StepUnits(WheelStepPercent));
+    MoveSlider(int64_t{controls_.SliderPosition()} + units);
 }
 
 // Shows the selected line's level as read, without writing it back; where

@@ -79,6 +79,7 @@ private:
     int EntryToKeep(int index, const std::string& name) const;
     void ShowLine(int listIndex);
     void ReadLevel();
+    void StepLevel(int64_t units);  // from the level as read now
     void ReadMute();
     void MoveSlider(int64_t position);
     void SetMute(bool checked);
