@@ -52,7 +52,9 @@ void TTrayWheelInput::PointerMovedOverIcon(HWND window, UINT iconId)
 
 void TTrayWheelInput::CheckPointer()
 {
-    if (!StillOver()) Stop();
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    if (!StillOver(pointer)) Stop();
 }
 
 int TTrayWheelInput::Notches(LPARAM rawInput)
@@ -64,8 +66,10 @@ int TTrayWheelInput::Notches(LPARAM rawInput)
         return 0;
     if (input.header.dwType != RIM_TYPEMOUSE || !(input.data.mouse.usButtonFlags & RI_MOUSE_WHEEL))
         return 0;
-    // The pointer may have left since the last look.
-    if (!StillOver()) {
+    // The pointer may have left since the last look. Judged where it was
+    // when the wheel turned: a notch read late counts where it happened.
+    const DWORD at = GetMessagePos();
+    if (!StillOver({static_cast<SHORT>(LOWORD(at)), static_cast<SHORT>(HIWORD(at))})) {
         Stop();
         return 0;
     }
@@ -81,11 +85,9 @@ void TTrayWheelInput::Stop()
     window_ = nullptr;
 }
 
-bool TTrayWheelInput::StillOver()
+bool TTrayWheelInput::StillOver(POINT pointer)
 {
     if (!hover_.Hovered()) return false;
-    POINT pointer{};
-    GetCursorPos(&pointer);
     ScreenRect icon{};
     const bool told = IconRect(window_, iconId_, icon);
     return hover_.StillOver({pointer.x, pointer.y}, told ? &icon : nullptr);

@@ -26,7 +26,7 @@ public:
     void Stop();
 
 private:
-    bool StillOver();
+    bool StillOver(POINT pointer);
 
     HWND window_ = nullptr;
     UINT iconId_ = 0;
