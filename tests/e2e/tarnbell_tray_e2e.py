@@ -353,21 +353,18 @@ class TrayMicrophone(TrayTest):
 
     hover_tooltip = TrayTooltip.hover_tooltip
 
-    def level_shows(self, text):
-        def shown():
-            out = self.app.driver("level", 3000, check=False)
-            display = out and support.parse_state(out.replace("toplevel", "window", 1))[0]
-            return display if display and display["text"] == text else None
-        left, top, width, height = poll(shown, f"the level display to say {text!r}", 10)["rect"]
-        grab(left, top, width, height, self.artifact(f"level-display-{text.split()[-1]}.png"))
-
     def press_microphone_key(self, text, icon):
         """One press of Numpad /: the display says `text`, the shell has the
-        microphone icon or not, and a new icon cell is there or not."""
+        microphone icon or not, and a new icon cell is there or not. The
+        same driver run presses and looks for the display: a second run may
+        start only after the display's 1.5 s have passed."""
         self.app.driver("level-gone", 5000)
         before, _ = Tray.occupied_cells(self.folder, "tray-before-press")
-        self.app.driver("press", VK_DIVIDE, 100)
-        self.level_shows(text)
+        out = self.app.driver("press", VK_DIVIDE, 100, "--", "level", 3000)
+        display = support.parse_state(out.replace("toplevel", "window", 1))[0]
+        self.assertEqual(display["text"], text)
+        left, top, width, height = display["rect"]
+        grab(left, top, width, height, self.artifact(f"level-display-{text.split()[-1]}.png"))
         poll(lambda: self.app.driver("tray-icon", 105).strip() == ("1" if icon else "0"),
              f"the microphone icon to {'come' if icon else 'go'}", 10)
         if not icon:
