@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "ChangeEvents.h"
 #include "ComObject.h"
 #include "Microphones.h"
 #include "TarnMixerIds.h"
@@ -35,6 +36,7 @@ constexpr Property Properties[] = {
     {Id::BackendReason, L"BackendReason", VT_BSTR, true, false},
     {Id::micMute, L"micMute", VT_BOOL, true, true},
     {Id::micCount, L"micCount", VT_I2, true, false},
+    {Id::eventsComplete, L"eventsComplete", VT_BOOL, true, false},
 };
 
 const Property* FindProperty(DISPID id)
@@ -142,16 +144,51 @@ std::string RangeText(const char* what, long value, long last)
            std::to_string(last) + ".";
 }
 
-class AudioMixer final : public ComObject<IDispatch> {
+// A state as a client last saw it or wrote it; -1 where it could not be read.
+struct Seen {
+    long volume = -1;
+    int mute = -1;
+    bool operator!=(const Seen& other) const
+    {
+        return volume != other.volume || mute != other.mute;
+    }
+};
+
+class AudioMixer final : public ComObject<IDispatch>,
+                         public IConnectionPointContainer,
+                         private ChangeHandler {
 public:
     explicit AudioMixer(std::unique_ptr<MixerBackend> backend)
-        : backend_(std::move(backend)), microphones_(backend_->OpenCapture())
+        : backend_(std::move(backend)), microphones_(backend_->OpenCapture()), events_(*this, *this)
     {
         const int count = backend_->DeviceCount();
         if (count > 0) {
             const int preferred = backend_->DefaultDevice();
             SelectDevice(preferred >= 0 && preferred < count ? preferred : 0);
         }
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
+    {
+        if (object && IsEqualIID(riid, __uuidof(IConnectionPointContainer))) {
+            *object = static_cast<IConnectionPointContainer*>(this);
+            AddRef();
+            return S_OK;
+        }
+        return ComObject<IDispatch>::QueryInterface(riid, object);
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ComObject<IDispatch>::AddRef(); }
+    ULONG STDMETHODCALLTYPE Release() override { return ComObject<IDispatch>::Release(); }
+
+    HRESULT STDMETHODCALLTYPE EnumConnectionPoints(IEnumConnectionPoints** points) override
+    {
+        if (points) *points = nullptr;
+        return E_NOTIMPL;
+    }
+
+    HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override
+    {
+        return events_.FindConnectionPoint(riid, point);
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
@@ -248,6 +285,7 @@ private:
         case Id::BackendReason: return String(backend_->Reason());
         case Id::micMute: return Bool(microphones_.Muted());
         case Id::micCount: return Short(microphones_.Count());
+        case Id::eventsComplete: return Bool(backend_->WatchesEverything());
         }
         // The rest are the selected line's.
         const LineRef selected = Selected();
@@ -271,6 +309,70 @@ private:
         case Id::srcVolume: SetVolume(V_I4(&value)); break;
         case Id::srcMute: SetMute(V_BOOL(&value) != VARIANT_FALSE); break;
         case Id::micMute: microphones_.SetMuted(V_BOOL(&value) != VARIANT_FALSE); break;
+        }
+        // What this object wrote or selected is no change to tell of.
+        if (!watch_) return;
+        if (id == Id::micMute)
+            seenMicrophones_ = ReadMicrophones();
+        else
+            seenOutput_ = ReadOutput();
+    }
+
+    void StartWatching(std::shared_ptr<ChangeTarget> target, HWND window) override
+    {
+        watch_ = backend_->Watch(std::move(target), window);
+        seenOutput_ = ReadOutput();
+        seenMicrophones_ = ReadMicrophones();
+    }
+
+    void StopWatching() override { watch_.reset(); }
+
+    // Fires an event for each change that shows in what the client reads:
+    // a notification of this object's own write is none.
+    void Handle(unsigned changes) override
+    {
+        const Microsoft::WRL::ComPtr<IDispatch> keep(this);  // a client may let it go
+        if (changes & MixerChange::Outputs) {
+            if (watch_) watch_->Renew();
+            events_.Fire(TarnMixerEventId::OutputsChanged);
+        }
+        if (changes & MixerChange::Output) {
+            const Seen now = ReadOutput();
+            if (now != seenOutput_) {
+                seenOutput_ = now;
+                events_.Fire(TarnMixerEventId::OutputChanged);
+            }
+        }
+        if (changes & MixerChange::Microphones) {
+            const int now = ReadMicrophones();
+            if (now != seenMicrophones_) {
+                seenMicrophones_ = now;
+                events_.Fire(TarnMixerEventId::MicrophonesChanged);
+            }
+        }
+    }
+
+    Seen ReadOutput()
+    {
+        Seen seen;
+        try {
+            const LineRef selected = Selected();
+            seen.volume = selected.device.Volume(selected.line);
+            seen.mute = selected.device.Mute(selected.line) ? 1 : 0;
+        } catch (const MixerError&) {
+        }
+        return seen;
+    }
+
+    // The microphones' number and whether all are muted, in one value, so
+    // that one coming or going is a change as well; -1 where none is read.
+    int ReadMicrophones()
+    {
+        try {
+            const int count = microphones_.Count();
+            return count == 0 ? 0 : (count + 1) * 2 + (microphones_.Muted() ? 1 : 0);
+        } catch (const MixerError&) {
+            return -1;
         }
     }
 
@@ -328,6 +430,10 @@ private:
     std::unique_ptr<MixerDevice> device_;
     int deviceIndex_ = -1;
     int line_ = 0;
+    std::unique_ptr<ChangeWatch> watch_;  // while a client is connected
+    Seen seenOutput_;
+    int seenMicrophones_ = -1;
+    ChangeEvents events_;  // last: it stops the watch before the rest goes
 };
 
 }  // namespace

@@ -4,7 +4,10 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include <wrl/client.h>
+
 #include <atomic>
+#include <memory>
 
 namespace ServerLock {
 void Lock();
@@ -42,3 +45,14 @@ public:
 private:
     std::atomic<ULONG> references_{1};
 };
+
+// A new object, its first reference held by the pointer given back. (The
+// ComPtr of mingw-w64 adds a reference of its own in Attach, unlike the
+// Windows SDK's: the object's own is dropped here.)
+template <class Interface, class Object, class... Args>
+Microsoft::WRL::ComPtr<Interface> MakeComObject(Args&&... args)
+{
+    Microsoft::WRL::ComPtr<Interface> result(new Object(std::forward<Args>(args)...));
+    result->Release();
+    return result;
+}

@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "CoreAudioNotifications.h"
 #include "VolumeScale.h"
 
 using Microsoft::WRL::ComPtr;
@@ -126,9 +127,10 @@ class OutputsDevice final : public MixerDevice {
     }
 
 public:
-    OutputsDevice(ComPtr<IMMDeviceEnumerator> enumerator, EndpointControls& endpoints)
+    OutputsDevice(ComPtr<IMMDeviceEnumerator> enumerator, EndpointControls& endpoints,
+                  const GUID& context)
         : enumerator_(std::move(enumerator)), outputs_(ListOutputs(enumerator_.Get())),
-          endpoints_(endpoints)
+          endpoints_(endpoints), context_(context)
     {
     }
 
@@ -169,13 +171,15 @@ public:
     void SetVolume(int line, uint16_t value) override
     {
         Use(line, [&](EndpointControl& endpoint) {
-            CheckAudioCall(
-                endpoint.volume->SetMasterVolumeLevelScalar(VolumeToScalar(value), nullptr),
-                "Setting the endpoint volume failed.");
+            const float written = VolumeToScalar(value);
+            CheckAudioCall(endpoint.volume->SetMasterVolumeLevelScalar(written, &context_),
+                           "Setting the endpoint volume failed.");
             float kept = 0;
             CheckAudioCall(endpoint.volume->GetMasterVolumeLevelScalar(&kept),
                            "Reading the endpoint volume failed.");
-            endpoint.memo.Wrote(value, kept, VolumeFromScalar(kept),
+            // Kept exactly, the written level counts as followed even where
+            // the scalar stands for a volume a little off the one written.
+            endpoint.memo.Wrote(value, kept, kept == written ? value : VolumeFromScalar(kept),
                                 EndpointStep(endpoint.volume.Get()));
         });
     }
@@ -193,7 +197,7 @@ public:
     void SetMute(int line, bool value) override
     {
         Use(line, [&](EndpointControl& endpoint) {
-            CheckAudioCall(endpoint.volume->SetMute(value ? TRUE : FALSE, nullptr),
+            CheckAudioCall(endpoint.volume->SetMute(value ? TRUE : FALSE, &context_),
                            "Setting the endpoint's mute state failed.");
         });
     }
@@ -219,6 +223,7 @@ private:
     ComPtr<IMMDeviceEnumerator> enumerator_;
     std::vector<Output> outputs_;
     EndpointControls& endpoints_;  // the backend's, kept when the device is opened again
+    const GUID& context_;          // the backend's, which outlives the device
 };
 
 }  // namespace
@@ -238,11 +243,17 @@ EndpointControls::Reached EndpointControls::Reach(const ComPtr<IMMDevice>& devic
 CoreAudioBackend::CoreAudioBackend(ComPtr<IMMDeviceEnumerator> enumerator, const wchar_t* reason)
     : MixerBackend(reason), enumerator_(std::move(enumerator))
 {
+    CoCreateGuid(&context_);
 }
 
 std::unique_ptr<MixerDevice> CoreAudioBackend::OpenDevice(int)
 {
-    return std::make_unique<OutputsDevice>(enumerator_, endpoints_);
+    return std::make_unique<OutputsDevice>(enumerator_, endpoints_, context_);
+}
+
+std::unique_ptr<ChangeWatch> CoreAudioBackend::Watch(std::shared_ptr<ChangeTarget> target, HWND)
+{
+    return WatchCoreAudio(enumerator_, std::move(target), context_);
 }
 
 namespace {

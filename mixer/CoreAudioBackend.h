@@ -81,11 +81,16 @@ public:
     std::unique_ptr<MixerDevice> OpenDevice(int index) override;
     std::unique_ptr<CaptureDevices> OpenCapture() override
     {
-        return OpenCoreAudioCapture(enumerator_);
+        return OpenCoreAudioCapture(enumerator_, context_);
     }
+    std::unique_ptr<ChangeWatch> Watch(std::shared_ptr<ChangeTarget> target, HWND) override;
+    bool WatchesEverything() const override { return true; }
 
 private:
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;
+    // The event context of this backend's writes, by which its own changes
+    // are told apart from others' in the notifications.
+    GUID context_{};
     // Shared by the default line and an output's own line where they reach
     // the same endpoint, and kept when the device is opened again to list
     // new outputs.

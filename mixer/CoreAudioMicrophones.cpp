@@ -10,8 +10,8 @@ namespace {
 
 class CoreAudioCapture final : public CaptureDevices {
 public:
-    explicit CoreAudioCapture(ComPtr<IMMDeviceEnumerator> enumerator)
-        : enumerator_(std::move(enumerator))
+    CoreAudioCapture(ComPtr<IMMDeviceEnumerator> enumerator, const GUID& context)
+        : enumerator_(std::move(enumerator)), context_(context)
     {
     }
 
@@ -64,7 +64,7 @@ public:
     {
         controls_.Use([&] { return Find(id); },
                       [&](EndpointControl& endpoint) {
-                          CheckAudioCall(endpoint.volume->SetMute(muted ? TRUE : FALSE, nullptr),
+                          CheckAudioCall(endpoint.volume->SetMute(muted ? TRUE : FALSE, &context_),
                                          "Setting a microphone's mute state failed.");
                       });
     }
@@ -79,6 +79,7 @@ private:
     }
 
     ComPtr<IMMDeviceEnumerator> enumerator_;
+    GUID context_;  // the component's writes carry it
     // Each microphone's control, kept as Wine keeps the mute state in it,
     // and reached afresh when a kept one fails (after a replug).
     EndpointControls controls_;
@@ -86,7 +87,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<CaptureDevices> OpenCoreAudioCapture(ComPtr<IMMDeviceEnumerator> enumerator)
+std::unique_ptr<CaptureDevices> OpenCoreAudioCapture(ComPtr<IMMDeviceEnumerator> enumerator,
+                                                     const GUID& context)
 {
-    return std::make_unique<CoreAudioCapture>(std::move(enumerator));
+    return std::make_unique<CoreAudioCapture>(std::move(enumerator), context);
 }

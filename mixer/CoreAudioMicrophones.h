@@ -7,4 +7,4 @@
 #include "MixerBackend.h"
 
 std::unique_ptr<CaptureDevices>
-OpenCoreAudioCapture(Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator);
+OpenCoreAudioCapture(Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator, const GUID& context);

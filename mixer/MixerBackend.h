@@ -51,6 +51,32 @@ public:
     virtual void SetMuted(const std::wstring& id, bool muted) = 0;
 };
 
+// What the backend tells of a change made outside this object, as bits: the
+// client reads the properties afresh.
+namespace MixerChange {
+constexpr unsigned Output = 1;       // an output's level or mute
+constexpr unsigned Outputs = 2;      // outputs came or went, or the default moved
+constexpr unsigned Microphones = 4;  // a microphone's mute, or microphones came or went
+}  // namespace MixerChange
+
+// Where a backend's watch reports a change. Called on any thread, Windows'
+// own included: it only records the change and posts a message to the
+// client's thread, and never blocks.
+class ChangeTarget {
+public:
+    virtual ~ChangeTarget() = default;
+    virtual void Changed(unsigned changes) = 0;
+};
+
+// The backend's registrations for change notifications; they end with it.
+class ChangeWatch {
+public:
+    virtual ~ChangeWatch() = default;
+    // On the client's thread, after outputs or microphones came or went:
+    // registers with the endpoints there are now.
+    virtual void Renew() {}
+};
+
 class MixerBackend {
 public:
     explicit MixerBackend(const wchar_t* reason = L"") : reason_(reason) {}
@@ -67,6 +93,17 @@ public:
     // The microphones, opened once for the component's object; null where
     // the backend reaches none.
     virtual std::unique_ptr<CaptureDevices> OpenCapture() { return nullptr; }
+    // Starts telling `target` of changes made by others; `window` (a
+    // message-only window on the client's thread) receives the winmm
+    // mixer's change messages. Null where the backend learns of none.
+    virtual std::unique_ptr<ChangeWatch> Watch(std::shared_ptr<ChangeTarget> target, HWND window)
+    {
+        (void)target, (void)window;
+        return nullptr;
+    }
+    // True where every change, the microphones' too, comes to the watch;
+    // false where a client still has to read the microphones again.
+    virtual bool WatchesEverything() const { return false; }
 
 private:
     const wchar_t* reason_;

@@ -31,7 +31,20 @@ constexpr long BackendName = 100;    // VT_BSTR, read: "Core Audio" or "winmm"
 constexpr long BackendReason = 101;  // VT_BSTR, read: why the component drives it here
 constexpr long micMute = 102;        // VT_BOOL, read/write: every active microphone muted
 constexpr long micCount = 103;       // VT_I2, read: the number of active microphones
+// VT_BOOL, read: true where every change made elsewhere, the microphones'
+// too, comes as an event; false where a client reads the microphones again.
+constexpr long eventsComplete = 120;
 }  // namespace TarnMixerDispid
+
+// The events of TAudioMixerEvents, the component's source dispinterface: each
+// says what another program, a key or Windows changed, never what this object
+// wrote itself; the client reads the properties afresh. Fired on the thread
+// that connected, from its message loop.
+namespace TarnMixerEventId {
+constexpr long OutputChanged = 1;       // the selected line's srcVolume or srcMute
+constexpr long OutputsChanged = 2;      // outputs came or went, or the default moved
+constexpr long MicrophonesChanged = 3;  // micMute or micCount
+}  // namespace TarnMixerEventId
 
 #ifdef _WIN32
 #include <guiddef.h>
@@ -39,4 +52,7 @@ constexpr long micCount = 103;       // VT_I2, read: the number of active microp
 // TAudioMixer, the component's class.
 constexpr CLSID CLSID_TarnMixer = {
     0xE63081B5, 0x5E90, 0x43E2, {0xA2, 0x2D, 0x83, 0x52, 0x5C, 0xB1, 0xDC, 0x42}};
+// TAudioMixerEvents, the events' dispinterface.
+constexpr IID DIID_TAudioMixerEvents = {
+    0xD9CBA203, 0x2673, 0x4BAB, {0x9F, 0xBD, 0x6A, 0xCB, 0x37, 0xFC, 0x88, 0x8E}};
 #endif

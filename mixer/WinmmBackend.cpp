@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "VolumeScale.h"
+#include "common/Owned.h"
 
 namespace {
 
@@ -312,4 +313,36 @@ std::unique_ptr<MixerDevice> WinmmBackend::OpenDevice(int index)
 std::unique_ptr<CaptureDevices> WinmmBackend::OpenCapture()
 {
     return std::make_unique<WinmmCapture>();
+}
+
+namespace {
+
+// The mixers' handles that carry MM_MIXM_CONTROL_CHANGE and
+// MM_MIXM_LINE_CHANGE to the window; the window's owner handles them.
+class WinmmWatch final : public ChangeWatch {
+public:
+    explicit WinmmWatch(HWND window) : window_(window) { Renew(); }
+
+    void Renew() override
+    {
+        mixers_.clear();
+        const UINT count = mixerGetNumDevs();
+        for (UINT m = 0; m < count && m < 0x7fff; ++m) {
+            HMIXER mixer = nullptr;
+            if (mixerOpen(&mixer, m, reinterpret_cast<DWORD_PTR>(window_), 0, CALLBACK_WINDOW) ==
+                MMSYSERR_NOERROR)
+                mixers_.emplace_back(mixer);
+        }
+    }
+
+private:
+    HWND window_;
+    std::vector<Owned<HMIXER, mixerClose>> mixers_;
+};
+
+}  // namespace
+
+std::unique_ptr<ChangeWatch> WinmmBackend::Watch(std::shared_ptr<ChangeTarget>, HWND window)
+{
+    return std::make_unique<WinmmWatch>(window);
 }

@@ -18,6 +18,9 @@ public:
     int DefaultDevice() override;
     std::unique_ptr<MixerDevice> OpenDevice(int index) override;
     std::unique_ptr<CaptureDevices> OpenCapture() override;
+    // Every mixer opened with `window` for its change messages; the
+    // microphones are read again by the client, as not every driver tells.
+    std::unique_ptr<ChangeWatch> Watch(std::shared_ptr<ChangeTarget> target, HWND window) override;
 
 private:
     // Per device, per line: what a write left, so that the written volume

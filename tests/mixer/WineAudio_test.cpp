@@ -3,11 +3,18 @@
 // and 1 for capture.
 #include <gtest/gtest.h>
 
+#include <mmsystem.h>
+
+#include <map>
+
+#include "AudioMixer.h"
 #include "Backends.h"
 #include "CoreAudioBackend.h"
 #include "DispatchHelpers.h"
 #include "Microphones.h"
+#include "TarnMixerIds.h"
 #include "WinmmBackend.h"
+#include "mixer/ComObject.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -146,6 +153,100 @@ TEST_F(WineCoreAudio, TheMicrophoneMutesThroughEitherBackend)
         microphones.SetMuted(false);
         EXPECT_FALSE(microphones.Muted());
     }
+}
+
+// A client of the component's events: counts each event it is told.
+class EventCounter final : public ComObject<IDispatch> {
+public:
+    std::map<DISPID, int> told;
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                     EXCEPINFO*, UINT*) override
+    {
+        ++told[id];
+        return S_OK;
+    }
+};
+
+ComPtr<IDispatch> CreateWinmmMixer()
+{
+    ComPtr<IDispatch> mixer;
+    EXPECT_EQ(S_OK, CreateAudioMixer(std::make_unique<WinmmBackend>(), IID_PPV_ARGS(&mixer)));
+    return mixer;
+}
+
+// Runs this thread's messages until `done` holds or `milliseconds` pass.
+template <class Done>
+bool PumpUntil(Done done, DWORD milliseconds)
+{
+    const DWORD start = GetTickCount();
+    while (!done() && GetTickCount() - start < milliseconds) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&message);
+        Sleep(5);
+    }
+    return done();
+}
+
+// Wine's winmm keeps the callback window of mixerOpen and posts nothing to
+// it; Windows XP's posts MM_MIXM_CONTROL_CHANGE to every open handle for
+// every write, the writer's own included. Posted here as XP would.
+void TellControlChange()
+{
+    HWND window = FindWindowExW(HWND_MESSAGE, nullptr, L"TarnMixerChanges", nullptr);
+    ASSERT_NE(nullptr, window);
+    PostMessageW(window, MM_MIXM_CONTROL_CHANGE, 0, 0);
+}
+
+// Two objects on Wine's winmm mixer: the connected one is told what the
+// other writes, and not what it writes itself, though winmm tells both.
+TEST(WineWinmm, OnlyAnotherClientsChangeComesAsAnEvent)
+{
+    ComApartment apartment;
+    ComPtr<IDispatch> tarnbell = CreateWinmmMixer(), other = CreateWinmmMixer();
+    ComPtr<IConnectionPointContainer> container;
+    ComPtr<IConnectionPoint> point;
+    ASSERT_EQ(S_OK, tarnbell.As(&container));
+    ASSERT_EQ(S_OK, container->FindConnectionPoint(DIID_TAudioMixerEvents, &point));
+    const auto counter = MakeComObject<EventCounter, EventCounter>();
+    DWORD cookie = 0;
+    ASSERT_EQ(S_OK, point->Advise(counter.Get(), &cookie));
+    const Dispatcher own(tarnbell.Get()), elsewhere(other.Get());
+    namespace Id = TarnMixerDispid;
+    EXPECT_FALSE(own.GetBool(Id::eventsComplete));
+
+    auto told = [&] { return counter->told[TarnMixerEventId::OutputChanged]; };
+    auto handled = [] { return PumpUntil([] { return false; }, 100); };
+    for (auto write : {+[](const Dispatcher& d) { return d.PutBool(Id::srcMute, true); },
+                       +[](const Dispatcher& d) { return d.PutLong(Id::srcVolume, 30000); }}) {
+        EXPECT_EQ(S_OK, write(own));
+        TellControlChange();
+        handled();
+        EXPECT_EQ(0, told());
+    }
+    EXPECT_EQ(S_OK, elsewhere.PutBool(Id::srcMute, false));
+    TellControlChange();
+    handled();
+    EXPECT_EQ(1, told());
+    EXPECT_FALSE(own.GetBool(Id::srcMute));
+    EXPECT_EQ(S_OK, elsewhere.PutLong(Id::srcVolume, 20000));
+    TellControlChange();
+    handled();
+    EXPECT_EQ(2, told());
+    EXPECT_NEAR(20000, own.GetLong(Id::srcVolume), 1);  // 32-bit Wine truncates
+    EXPECT_EQ(S_OK, point->Unadvise(cookie));
+    EXPECT_EQ(nullptr, FindWindowExW(HWND_MESSAGE, nullptr, L"TarnMixerChanges", nullptr));
 }
 
 }  // namespace
