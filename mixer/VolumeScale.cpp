@@ -1,5 +1,6 @@
 #include "VolumeScale.h"
 
+#include <algorithm>
 #include <cmath>
 
 uint32_t VolumeToControl(uint16_t volume, uint32_t minimum, uint32_t maximum)
@@ -24,13 +25,35 @@ uint16_t ControlStep(uint32_t minimum, uint32_t maximum)
     return static_cast<uint16_t>((FullVolume + span - 1) / span);
 }
 
-float VolumeToScalar(uint16_t volume) { return static_cast<float>(volume / double{FullVolume}); }
+namespace {
+
+int TruncatedPercent(uint16_t volume) { return volume * 100 / FullVolume; }
+
+}  // namespace
+
+uint16_t PercentVolume(int percent)
+{
+    return static_cast<uint16_t>((percent * uint32_t{FullVolume} + 99) / 100);
+}
+
+float VolumeToScalar(uint16_t volume)
+{
+    const int percent = TruncatedPercent(volume);
+    const double exact = volume / double{FullVolume};
+    // In the upper half of a percent Windows would round up: the scalar is
+    // held just under the half, well clear of the float's rounding.
+    if (std::lround(exact * 100) > percent) return static_cast<float>((percent + 0.49) / 100);
+    return static_cast<float>(exact);
+}
 
 uint16_t VolumeFromScalar(float scalar)
 {
     if (!(scalar > 0.0f)) return 0;  // also NaN
     if (scalar >= 1.0f) return FullVolume;
-    return static_cast<uint16_t>(std::lround(scalar * double{FullVolume}));
+    const int shown = static_cast<int>(std::lround(scalar * 100.0));
+    const long nearest = std::lround(scalar * double{FullVolume});
+    const long last = shown >= 100 ? FullVolume : PercentVolume(shown + 1) - 1;
+    return static_cast<uint16_t>(std::clamp<long>(nearest, PercentVolume(shown), last));
 }
 
 void VolumeMemo::Wrote(uint16_t volume, double kept, uint16_t keptVolume, uint16_t tolerance)

@@ -11,8 +11,15 @@ uint16_t VolumeFromControl(uint32_t value, uint32_t minimum, uint32_t maximum);
 // Volume units one step of a control spans (at least 1).
 uint16_t ControlStep(uint32_t minimum, uint32_t maximum);
 
+// Windows shows an endpoint's level as its scalar * 100 rounded; Tarnbell
+// shows a volume as volume * 100 / FullVolume truncated. Both conversions
+// keep the two agreeing: a scalar reads as a volume of the percent Windows
+// shows, and a volume is written as a scalar Windows shows at its percent.
+// Otherwise they are as exact as a float allows.
 float VolumeToScalar(uint16_t volume);
 uint16_t VolumeFromScalar(float scalar);
+// The least volume that shows as `percent` (0..100).
+uint16_t PercentVolume(int percent);
 
 // A device may keep a volume with less precision than it was given (a control
 // with fewer steps, a level that is truncated on the way back). VolumeMemo

@@ -28,6 +28,11 @@ auto Attempt(Read read) -> std::optional<decltype(read())>
 
 int VolumePercent(int position) { return static_cast<int>(int64_t{position} * 100 / FullVolume); }
 
+int PercentPosition(int percent)
+{
+    return static_cast<int>((int64_t{percent} * FullVolume + 99) / 100);
+}
+
 int64_t StepUnits(int64_t percent) { return percent * FullVolume / 100; }
 
 int StepPercent(const std::string& text)
@@ -173,7 +178,10 @@ void VolumeController::HotkeyAction(::HotkeyAction action)
 
 void VolumeController::WheelNotches(int notches)
 {
-    StepLevel(notches * StepUnits(WheelStepPercent));
+    ReadLevel();
+    const int64_t percent =
+        VolumePercent(controls_.SliderPosition()) + int64_t{notches} * WheelStepPercent;
+    MoveSlider(PercentPosition(static_cast<int>(std::clamp<int64_t>(percent, 0, 100))));
 }
 
 void VolumeController::StepLevel(int64_t units)

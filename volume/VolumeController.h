@@ -37,6 +37,8 @@ constexpr int WheelStepPercent = 2;
 
 // Percent shown to the user for a slider position (truncated).
 int VolumePercent(int position);
+// The least slider position that shows `percent` (0..100).
+int PercentPosition(int percent);
 // Slider units of a step of `percent` %.
 int64_t StepUnits(int64_t percent);
 // The whole percent of a step list's visible text ("10%" -> 10): the last
@@ -65,8 +67,9 @@ public:
 
     // A hotkey press: a volume step or a mute toggle.
     void HotkeyAction(::HotkeyAction action);
-    // Notches of the wheel over the tray icon, up positive: a step of
-    // WheelStepPercent each, as a hotkey's goes.
+    // Notches of the wheel over the tray icon, up positive: each moves to
+    // the next whole WheelStepPercent % from the percent shown (29 % to 31 %),
+    // as Windows' own volume keys step.
     void WheelNotches(int notches);
 
     int StepUpPercent() const;

@@ -284,7 +284,13 @@ class TrayTooltip(TrayTest):
 
 
 class TrayWheel(TrayTest):
-    NOTCH = 65535 * 2 // 100
+    @staticmethod
+    def at(percent):
+        """Where a notch puts the slider: the least position showing `percent` %."""
+        return (percent * 65535 + 99) // 100
+
+    def shown(self):
+        return self.app.slider() * 100 // 65535
 
     def over_icon(self):
         x, y = self.tray.centre()
@@ -297,7 +303,7 @@ class TrayWheel(TrayTest):
     def first_notch(self):
         """One notch up, turned again only if it had no effect (the shell may
         tell of the pointer after the wheel turned): the position it gave."""
-        wanted = self.app.slider() + self.NOTCH
+        wanted = self.at(self.shown() + 2)
         for _ in range(5):
             self.turn(4)
             try:
@@ -311,14 +317,15 @@ class TrayWheel(TrayTest):
         tip = lambda position: f"{position * 100 // 65535}%\\r{app.named('channel')['text']}"
         app.volume_to_zero()
         self.over_icon()
-        start = self.first_notch()
+        start = self.first_notch() * 100 // 65535
+        self.assertEqual(start, 2, "from silence a notch gives 2 %")
         self.turn(4, 3)
-        poll(lambda: app.slider() == start + 3 * self.NOTCH, "three notches up", 10)
+        poll(lambda: app.slider() == self.at(start + 6), "three notches up", 10)
 
         # the pointer rests (the shell calls back no move): the tooltip follows a notch down
-        TrayTooltip.hover_tooltip(self, tip(start + 3 * self.NOTCH))
+        TrayTooltip.hover_tooltip(self, tip(self.at(start + 6)))
         self.turn(5)
-        poll(lambda: tip(start + 2 * self.NOTCH) in app.driver("tooltips"), "the tooltip to follow", 5)
+        poll(lambda: tip(self.at(start + 4)) in app.driver("tooltips"), "the tooltip to follow", 5)
         grab(*self.tray.geometry()[:2], 200, 80, self.artifact("tray-wheel-tooltip.png"))
 
         # away from the icon nothing counts: the next notch over it is one notch
@@ -326,7 +333,7 @@ class TrayWheel(TrayTest):
         poll(lambda: app.driver("cursor").split()[-1] == "700,700", "the pointer away", 10)
         self.turn(4, 2)
         self.over_icon()
-        wanted = start + 3 * self.NOTCH
+        wanted = self.at(start + 6)
         self.assertEqual(self.first_notch(), wanted)
         app.show_from_tray()
         self.assertEqual(app.slider(), wanted, "read back from the component")

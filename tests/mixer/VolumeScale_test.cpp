@@ -1,14 +1,30 @@
 // The component's 0..65535 volume against the devices' own scales.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 
 #include "VolumeScale.h"
 
-TEST(VolumeScale, EveryVolumeSurvivesTheTripThroughAnEndpointScalar)
+// Windows shows round(scalar * 100) %, the window volume * 100 / 65535
+// truncated: every level reads as the percent Windows shows, and every
+// volume is written as a level Windows shows at the window's percent. A
+// volume whose own scalar Windows shows so survives the trip exactly.
+TEST(VolumeScale, WindowsAndTheWindowShowTheSamePercent)
 {
-    for (uint32_t v = 0; v <= FullVolume; ++v)
-        ASSERT_EQ(v, VolumeFromScalar(VolumeToScalar(static_cast<uint16_t>(v)))) << v;
+    auto shown = [](float scalar) { return std::lround(scalar * 100.0); };
+    for (int n = 0; n <= 100; ++n)
+        ASSERT_EQ(n, VolumeFromScalar(n / 100.0f) * 100 / FullVolume) << n;
+    EXPECT_EQ(19006, VolumeFromScalar(0.29f));  // 19005 would show as 28 %
+    for (uint32_t v = 0; v <= FullVolume; ++v) {
+        const auto volume = static_cast<uint16_t>(v);
+        const long percent = v * 100 / FullVolume;
+        ASSERT_EQ(percent, shown(VolumeToScalar(volume))) << v;
+        ASSERT_EQ(percent, VolumeFromScalar(VolumeToScalar(volume)) * 100 / FullVolume) << v;
+        if (shown(v / float{FullVolume}) == percent) {
+            ASSERT_EQ(v, VolumeFromScalar(VolumeToScalar(volume))) << v;
+        }
+    }
     EXPECT_EQ(0.0f, VolumeToScalar(0));
     EXPECT_EQ(1.0f, VolumeToScalar(65535));
 }

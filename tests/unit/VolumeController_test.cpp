@@ -321,6 +321,32 @@ TEST_F(VolumeControllerTest, HotkeysStartFromTheLinesStateNow)
     EXPECT_TRUE(line.mute);
 }
 
+// A notch goes to the next whole 2 % from the percent shown, whatever the
+// position inside it; the hotkey keeps its step of 10 % in units.
+TEST_F(VolumeControllerTest, WheelNotchesGoToWholeStepsAndHotkeysKeepTheirSize)
+{
+    UseLines({{"Default output", true, 19006, false}});  // 29 %
+    ListLines();
+    Line& line = mixer.lines[0][0];
+    controller.WheelNotches(1);
+    EXPECT_EQ(VolumePercent(line.volume), 31);
+    EXPECT_EQ(line.volume, PercentPosition(31));
+    controller.WheelNotches(1);
+    EXPECT_EQ(VolumePercent(line.volume), 33);
+    controller.WheelNotches(-20);
+    EXPECT_EQ(line.volume, 0);
+    controller.WheelNotches(1);
+    EXPECT_EQ(VolumePercent(line.volume), 2);
+    controller.WheelNotches(60);
+    EXPECT_EQ(line.volume, FullVolume);
+    line.volume = 19006;
+    controller.HotkeyAction(Up);
+    EXPECT_EQ(line.volume, 19006 + Units(10));
+    EXPECT_EQ(VolumePercent(line.volume), 39);
+    for (int percent = 0; percent <= 100; ++percent)
+        EXPECT_EQ(VolumePercent(PercentPosition(percent)), percent);
+}
+
 TEST_F(VolumeControllerTest, RefreshKeepsTheChosenEntryAndShowsItsState)
 {
     UseLines({{"Default output", true, 100}, {"Speakers", true, 200}});
