@@ -209,6 +209,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         if (LoadTrayImages()) UpdateTrayIcon();
         break;
     case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
+    case WM_MIXERCHANGE: MixerChanged(wParam); return 0;
     case WM_TIMER:
         if (wParam == TrayHoverTimer)
             trayWheel_.CheckPointer();
@@ -293,17 +294,6 @@ void TfrmMain::Command(int id, int code, HWND control)
     }
 }
 
-// Runs one step of a sequence whose later steps must run even when this one
-// fails; the failure is dropped, as everywhere in the window.
-template <typename Handler>
-void TfrmMain::Guarded(Handler handler)
-{
-    try {
-        handler();
-    } catch (...) {
-    }
-}
-
 // ---- creation and destruction -------------------------------------------
 
 void TfrmMain::FormCreate()
@@ -321,6 +311,7 @@ void TfrmMain::FormCreate()
         Volume->SelectDevice();
         Volume->RefreshLineList();
     });
+    ConnectMixerEvents();
     taskbarCreated_ = RegisterWindowMessageA("TaskbarCreated");
     AllowMessageFromLowerPrivilege(Handle, taskbarCreated_);
     Guarded([this] { AddTrayIconNow(); });
@@ -345,6 +336,7 @@ void TfrmMain::FormDestroy()
     Guarded([this] { SaveSettings(); });
     Detector.reset();
     trayWheel_.Stop();
+    MixerEvents.reset();
     Volume.reset();
     Mixer.reset();
     TrayIcon.Delete();
@@ -552,15 +544,23 @@ void TfrmMain::MicrophoneHotkey()
 
 // Whether every microphone is muted now, with the microphone icon shown
 // while they are; false when the component cannot tell.
+// A read that fails while microphones are there decides nothing: the icon
+// and its timer stay, and the next read decides.
 bool TfrmMain::ReadMicrophones()
 {
-    bool muted = false;
-    if (HasMicrophones) Guarded([&] { muted = Mixer->micMute(); });
-    ShowMicrophoneIcon(muted);
+    bool muted = false, known = !HasMicrophones;
+    if (HasMicrophones)
+        Guarded([&] {
+            known = Mixer->micCount() == 0;
+            if (!known) muted = Mixer->micMute();
+            known = true;
+        });
+    if (known) ShowMicrophoneIcon(muted);
     return muted;
 }
 
-// While the icon shows, its timer reads the state again; at rest nothing runs.
+// Where the component tells every change, the icon follows its events; else
+// while the icon shows, its timer reads the state again. At rest nothing runs.
 void TfrmMain::ShowMicrophoneIcon(bool muted)
 {
     if (!muted) {
@@ -570,7 +570,7 @@ void TfrmMain::ShowMicrophoneIcon(bool muted)
     }
     Icon icon = MicrophoneImage();
     MicIcon.Add(Handle, "Microphone muted", icon.get());
-    SetTimer(Handle, MicrophoneTimer, MicrophoneInterval, nullptr);
+    if (!EventsComplete) SetTimer(Handle, MicrophoneTimer, MicrophoneInterval, nullptr);
 }
 
 void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }

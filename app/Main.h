@@ -16,6 +16,7 @@
 #include "volume/VolumeController.h"
 
 class TAudioMixer;
+class TMixerEvents;
 class THotkeyDetector;
 class TfrmAbout;
 
@@ -82,6 +83,8 @@ private:
     void MicrophoneHotkey();
     bool ReadMicrophones();
     void ShowMicrophoneIcon(bool muted);
+    void ConnectMixerEvents();
+    void MixerChanged(WPARAM event);
 
     void CreateControls();
     void ApplyDpi(UINT dpi);
@@ -123,6 +126,8 @@ private:
     TLevelDisplay levelDisplay_;
 
     std::unique_ptr<TAudioMixer> Mixer;
+    std::unique_ptr<TMixerEvents> MixerEvents;  // while the window lives
+    bool EventsComplete = false;                // the microphones' changes come too
     std::unique_ptr<THotkeyDetector> Detector;
     std::unique_ptr<VolumeController> Volume;
     TTrayIcon TrayIcon;
@@ -135,3 +140,14 @@ private:
     bool Ready = false;
     bool FirstShowPending = true;
 };
+
+// Runs one step of a sequence whose later steps must run even when this one
+// fails; the failure is dropped, as everywhere in the window.
+template <typename Handler>
+void TfrmMain::Guarded(Handler handler)
+{
+    try {
+        handler();
+    } catch (...) {
+    }
+}

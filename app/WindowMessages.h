@@ -11,6 +11,10 @@ static_assert(WM_HOTKEYACTION == WM_USER + 1, "the detector posts WM_USER + 1");
 constexpr UINT WM_TRAYNOTIFY = WM_USER + 2;
 // Posted by the main window's first show: it then goes to the tray.
 constexpr UINT WM_FIRSTACTIVATE = WM_USER + 3;
+// Posted by the mixer component's events (TMixerEvents) for each change made
+// elsewhere (media keys, the volume flyout, other programs, outputs plugged
+// in or out): WParam is the event's TarnMixerEventId.
+constexpr UINT WM_MIXERCHANGE = WM_USER + 4;
 
 // The tray icon's timer on the main window: another add while the shell has
 // refused the icon (TTrayIcon), every TrayRetryInterval milliseconds.
@@ -22,8 +26,9 @@ constexpr UINT TrayRetryInterval = 2000;
 constexpr UINT_PTR TrayHoverTimer = 2;
 constexpr UINT TrayHoverInterval = 300;
 
-// While the microphones are muted: their state is read again this often, so
-// that the microphone icon goes when another program turns them on (and is
-// added again if the shell refused it).
+// While the microphones are muted, where the component does not tell every
+// change (the winmm mixer): their state is read again this often, so that
+// the microphone icon goes when another program turns them on (and is added
+// again if the shell refused it).
 constexpr UINT_PTR MicrophoneTimer = 3;
 constexpr UINT MicrophoneInterval = 1000;

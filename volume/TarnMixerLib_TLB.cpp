@@ -2,7 +2,57 @@
 
 #include <oleauto.h>
 
+#include <atomic>
+#include <memory>
+
 namespace {
+
+// The client's end of the events: each one is posted, so that the window
+// handles it on its own turn, never inside the component's call.
+class EventPoster final : public IDispatch {
+public:
+    EventPoster(HWND window, UINT message) : window_(window), message_(message) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
+    {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (!IsEqualIID(riid, __uuidof(IUnknown)) && !IsEqualIID(riid, __uuidof(IDispatch)) &&
+            !IsEqualIID(riid, DIID_TAudioMixerEvents))
+            return E_NOINTERFACE;
+        *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const ULONG left = --references_;
+        if (left == 0) delete this;  // the object owns itself once handed out
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        if (count) *count = 0;
+        return count ? S_OK : E_POINTER;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*,
+                                     EXCEPINFO*, UINT*) override
+    {
+        PostMessageA(window_, message_, static_cast<WPARAM>(id), 0);
+        return S_OK;
+    }
+
+private:
+    HWND window_;
+    UINT message_;
+    std::atomic<ULONG> references_{1};
+};
 
 [[noreturn]] void ThrowInvokeError(HRESULT hr, ExcepInfo& info)
 {
@@ -103,6 +153,31 @@ bool TAudioMixer::hasMicMute()
     return SUCCEEDED(dispatch_->GetIDsOfNames(IID_NULL, names, 1, 0, &id)) &&
            id == TarnMixerDispid::micMute;
 }
+int16_t TAudioMixer::micCount() { return getShort(TarnMixerDispid::micCount); }
+
+bool TAudioMixer::eventsComplete()
+{
+    try {
+        return getBool(TarnMixerDispid::eventsComplete);
+    } catch (const ComError&) {
+        return false;
+    }
+}
+
+TMixerEvents::TMixerEvents(TAudioMixer& mixer, HWND window, UINT message)
+{
+    Microsoft::WRL::ComPtr<IConnectionPointContainer> container;
+    HRESULT hr = mixer.dispatch_.As(&container);
+    if (SUCCEEDED(hr)) hr = container->FindConnectionPoint(DIID_TAudioMixerEvents, &point_);
+    if (FAILED(hr)) throw ComError(hr, SystemText(hr));
+    Microsoft::WRL::ComPtr<IDispatch> sink(new EventPoster(window, message));
+    sink->Release();  // the pointer holds the object's first reference
+    hr = point_->Advise(sink.Get(), &cookie_);
+    if (FAILED(hr)) throw ComError(hr, SystemText(hr));
+}
+
+TMixerEvents::~TMixerEvents() { point_->Unadvise(cookie_); }
+
 void TAudioMixer::setSrcMute(bool value) { putBool(TarnMixerDispid::srcMute, value); }
 
 std::string TAudioMixer::srcOutputName()

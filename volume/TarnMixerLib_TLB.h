@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 #include <oaidl.h>
+#include <ocidl.h>
 #include <wrl/client.h>
 
 #include <string>
@@ -53,6 +54,10 @@ public:
     // Every microphone muted; fails when there is none.
     bool micMute();
     void setMicMute(bool value);
+    int16_t micCount();
+    // Whether every change made elsewhere, the microphones' too, comes as an
+    // event; false also for a component from before the events.
+    bool eventsComplete();
 
 private:
     void get(DISPID id, VARTYPE type, Variant& result);
@@ -63,4 +68,22 @@ private:
     void putShort(DISPID id, int16_t value);
 
     Microsoft::WRL::ComPtr<IDispatch> dispatch_;
+    friend class TMixerEvents;
+};
+
+// The component's events (TAudioMixerEvents), each posted to `window` as
+// `message` with the event's id (TarnMixerEventId) in WParam, for as long as
+// this object lives. The component fires them on this thread, from its
+// message loop; the window handles them after what it is doing now.
+class TMixerEvents {
+public:
+    // Throws ComError where the component has no events (one from before them).
+    TMixerEvents(TAudioMixer& mixer, HWND window, UINT message);
+    ~TMixerEvents();
+    TMixerEvents(const TMixerEvents&) = delete;
+    TMixerEvents& operator=(const TMixerEvents&) = delete;
+
+private:
+    Microsoft::WRL::ComPtr<IConnectionPoint> point_;
+    DWORD cookie_ = 0;
 };

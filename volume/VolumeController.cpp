@@ -127,6 +127,19 @@ int VolumeController::EntryToKeep(int index, const std::string& name) const
     return found == channelNames_.end() ? 0 : static_cast<int>(found - channelNames_.begin());
 }
 
+void VolumeController::FollowLine(bool dragging)
+{
+    if (!dragging) ReadLevel();
+    ReadMute();
+    controls_.UpdateTrayIcon();
+}
+
+void VolumeController::FollowOutputs()
+{
+    Refresh();
+    controls_.UpdateTrayIcon();
+}
+
 void VolumeController::comboxSourceChange()
 {
     int index = controls_.SelectedChannel();

@@ -59,6 +59,14 @@ public:
     // and mute as the component has them.
     void Refresh();
 
+    // Another program, a key or Windows changed the line: its level and mute
+    // are shown as the component has them, and nothing is written. While
+    // the user drags the slider, the drag wins and the level is left alone.
+    void FollowLine(bool dragging);
+    // Outputs came or went, or the default moved: the list is read again,
+    // keeping the selected entry while it is there ("Default output" else).
+    void FollowOutputs();
+
     // Change handlers of the controls.
     void comboxSourceChange();
     void SliderScrolled();  // the user moved the slider; may be a no-op move

@@ -321,6 +321,25 @@ TEST_F(VolumeControllerTest, HotkeysStartFromTheLinesStateNow)
     EXPECT_TRUE(line.mute);
 }
 
+// A change made elsewhere is shown and never written back; while the user
+// drags the slider, the drag keeps it and only the mute follows.
+TEST_F(VolumeControllerTest, FollowsTheLineWithoutWritingAndLeavesADragAlone)
+{
+    UseLines({{"Default output", true, Units(40), false}});
+    ListLines();
+    Line& line = mixer.lines[0][0];
+    line = {"Default output", true, Units(20), true};
+    mixer.log.clear();
+    const int trayUpdates = controls.trayUpdates;
+    controller.FollowLine(true);
+    EXPECT_EQ(controls.position, Units(40));
+    EXPECT_TRUE(controls.muted);
+    controller.FollowLine(false);
+    EXPECT_EQ(controls.position, Units(20));
+    EXPECT_EQ(mixer.log, (Log{"get srcMute", "get srcVolume", "get srcMute"}));
+    EXPECT_GT(controls.trayUpdates, trayUpdates + 1);  // the tooltip each time
+}
+
 // A notch goes to the next whole 2 % from the percent shown, whatever the
 // position inside it; the hotkey keeps its step of 10 % in units.
 TEST_F(VolumeControllerTest, WheelNotchesGoToWholeStepsAndHotkeysKeepTheirSize)
