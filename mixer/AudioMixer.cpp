@@ -156,6 +156,7 @@ struct Seen {
 
 class AudioMixer final : public ComObject<IDispatch>,
                          public IConnectionPointContainer,
+                         public IProvideClassInfo2,
                          private ChangeHandler {
 public:
     explicit AudioMixer(std::unique_ptr<MixerBackend> backend)
@@ -175,6 +176,12 @@ public:
             AddRef();
             return S_OK;
         }
+        if (object && (IsEqualIID(riid, __uuidof(IProvideClassInfo)) ||
+                       IsEqualIID(riid, __uuidof(IProvideClassInfo2)))) {
+            *object = static_cast<IProvideClassInfo2*>(this);
+            AddRef();
+            return S_OK;
+        }
         return ComObject<IDispatch>::QueryInterface(riid, object);
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return ComObject<IDispatch>::AddRef(); }
@@ -189,6 +196,20 @@ public:
     HRESULT STDMETHODCALLTYPE FindConnectionPoint(REFIID riid, IConnectionPoint** point) override
     {
         return events_.FindConnectionPoint(riid, point);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetClassInfo(ITypeInfo** info) override
+    {
+        return ChangeEvents::ClassInfo(info);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetGUID(DWORD kind, GUID* guid) override
+    {
+        if (!guid) return E_POINTER;
+        *guid = GUID_NULL;
+        if (kind != GUIDKIND_DEFAULT_SOURCE_DISP_IID) return E_INVALIDARG;
+        *guid = DIID_TAudioMixerEvents;
+        return S_OK;
     }
 
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override

@@ -14,6 +14,58 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
+// The type library built in memory for the class's type information.
+constexpr GUID LibraryId = {
+    0xC43744D3, 0xFF3E, 0x4AA4, {0x9E, 0x6D, 0x3C, 0x97, 0x4A, 0xE1, 0x61, 0xEB}};
+
+struct EventName {
+    DISPID id;
+    const wchar_t* name;
+};
+constexpr EventName EventNames[] = {
+    {TarnMixerEventId::OutputChanged, L"OutputChanged"},
+    {TarnMixerEventId::OutputsChanged, L"OutputsChanged"},
+    {TarnMixerEventId::MicrophonesChanged, L"MicrophonesChanged"},
+};
+
+ComPtr<ITypeInfo> DispatchInfo()
+{
+    ComPtr<ITypeLib> standard;
+    ComPtr<ITypeInfo> dispatch;
+    if (SUCCEEDED(LoadRegTypeLib(IID_StdOle, 2, 0, LOCALE_NEUTRAL, &standard)))
+        standard->GetTypeInfoOfGuid(__uuidof(IDispatch), &dispatch);
+    return dispatch;
+}
+
+// Adds `base` as implemented type `index` of `info`, with `flags`.
+HRESULT Implement(ICreateTypeInfo* info, UINT index, ITypeInfo* base, int flags)
+{
+    HREFTYPE reference = 0;
+    HRESULT hr = info->AddRefTypeInfo(base, &reference);
+    if (SUCCEEDED(hr)) hr = info->AddImplType(index, reference);
+    if (SUCCEEDED(hr) && flags) hr = info->SetImplTypeFlags(index, flags);
+    return hr;
+}
+
+HRESULT DescribeEvents(ICreateTypeInfo* events, ITypeInfo* dispatch)
+{
+    HRESULT hr = events->SetGuid(DIID_TAudioMixerEvents);
+    if (SUCCEEDED(hr)) hr = Implement(events, 0, dispatch, 0);
+    UINT index = 0;
+    for (const EventName& event : EventNames) {
+        FUNCDESC function{};
+        function.memid = event.id;
+        function.funckind = FUNC_DISPATCH;
+        function.invkind = INVOKE_FUNC;
+        function.callconv = CC_STDCALL;
+        function.elemdescFunc.tdesc.vt = VT_VOID;
+        LPOLESTR name = const_cast<LPOLESTR>(event.name);
+        if (SUCCEEDED(hr)) hr = events->AddFuncDesc(index, &function);
+        if (SUCCEEDED(hr)) hr = events->SetFuncAndParamNames(index++, &name, 1);
+    }
+    return SUCCEEDED(hr) ? events->LayOut() : hr;
+}
+
 // Posted to the component's window when the backend told a change.
 constexpr UINT WM_MIXERCHANGE = WM_APP + 1;
 constexpr const wchar_t* WindowClass = L"TarnMixerChanges";
@@ -212,3 +264,32 @@ HRESULT ChangeEvents::FindConnectionPoint(REFIID riid, IConnectionPoint** point)
 }
 
 void ChangeEvents::Fire(DISPID event) { point_->Fire(event); }
+
+HRESULT ChangeEvents::ClassInfo(ITypeInfo** info)
+{
+    if (!info) return E_POINTER;
+    *info = nullptr;
+    const ComPtr<ITypeInfo> dispatch = DispatchInfo();
+    if (!dispatch) return TYPE_E_CANTLOADLIBRARY;
+    ComPtr<ICreateTypeLib2> library;
+    ComPtr<ICreateTypeInfo> events, mixer;
+    ComPtr<ITypeInfo> eventsInfo;
+    HRESULT hr = CreateTypeLib2(sizeof(void*) == 8 ? SYS_WIN64 : SYS_WIN32,
+                                const_cast<LPOLESTR>(L"TarnMixer.tlb"), &library);
+    if (SUCCEEDED(hr)) hr = library->SetGuid(LibraryId);
+    if (SUCCEEDED(hr))
+        hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"TAudioMixerEvents"), TKIND_DISPATCH,
+                                     &events);
+    if (SUCCEEDED(hr)) hr = DescribeEvents(events.Get(), dispatch.Get());
+    if (SUCCEEDED(hr)) hr = events.As(&eventsInfo);
+    if (SUCCEEDED(hr))
+        hr = library->CreateTypeInfo(const_cast<LPOLESTR>(L"TAudioMixer"), TKIND_COCLASS, &mixer);
+    if (SUCCEEDED(hr)) hr = mixer->SetGuid(CLSID_TarnMixer);
+    if (SUCCEEDED(hr)) hr = Implement(mixer.Get(), 0, dispatch.Get(), IMPLTYPEFLAG_FDEFAULT);
+    if (SUCCEEDED(hr))
+        hr = Implement(mixer.Get(), 1, eventsInfo.Get(),
+                       IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+    if (SUCCEEDED(hr)) hr = mixer->LayOut();
+    if (SUCCEEDED(hr)) hr = mixer->QueryInterface(IID_PPV_ARGS(info));
+    return hr;
+}

@@ -33,6 +33,9 @@ public:
     ChangeEvents& operator=(const ChangeEvents&) = delete;
 
     HRESULT FindConnectionPoint(REFIID riid, IConnectionPoint** point);
+    // The class's type information with its events by name, which script
+    // hosts read to connect a handler (IProvideClassInfo).
+    static HRESULT ClassInfo(ITypeInfo** info);
     // Calls every connected client's handler of `event` (TarnMixerEventId).
     void Fire(DISPID event);
 

@@ -249,4 +249,38 @@ TEST(WineWinmm, OnlyAnotherClientsChangeComesAsAnEvent)
     EXPECT_EQ(nullptr, FindWindowExW(HWND_MESSAGE, nullptr, L"TarnMixerChanges", nullptr));
 }
 
+// What a script host reads to connect its handlers by name: the class's
+// source interface, its id and its events' names.
+TEST(WineWinmm, ScriptHostsFindTheEventsByName)
+{
+    ComApartment apartment;
+    ComPtr<IProvideClassInfo2> provider;
+    ASSERT_EQ(S_OK, CreateWinmmMixer().As(&provider));
+    GUID source{};
+    EXPECT_EQ(S_OK, provider->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &source));
+    EXPECT_TRUE(IsEqualIID(DIID_TAudioMixerEvents, source));
+    ComPtr<ITypeInfo> mixer, events;
+    ASSERT_EQ(S_OK, provider->GetClassInfo(&mixer));
+    INT flags = 0;
+    HREFTYPE reference = 0;
+    ASSERT_EQ(S_OK, mixer->GetImplTypeFlags(1, &flags));
+    EXPECT_EQ(IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE, flags);
+    ASSERT_EQ(S_OK, mixer->GetRefTypeOfImplType(1, &reference));
+    ASSERT_EQ(S_OK, mixer->GetRefTypeInfo(reference, &events));
+    TYPEATTR* attributes = nullptr;
+    ASSERT_EQ(S_OK, events->GetTypeAttr(&attributes));
+    EXPECT_TRUE(IsEqualIID(DIID_TAudioMixerEvents, attributes->guid));
+    EXPECT_EQ(TKIND_DISPATCH, attributes->typekind);
+    events->ReleaseTypeAttr(attributes);
+    for (const auto& [id, name] : {std::pair{TarnMixerEventId::OutputChanged, L"OutputChanged"},
+                                   {TarnMixerEventId::OutputsChanged, L"OutputsChanged"},
+                                   {TarnMixerEventId::MicrophonesChanged, L"MicrophonesChanged"}}) {
+        BSTR names[1] = {};
+        UINT count = 0;
+        ASSERT_EQ(S_OK, events->GetNames(id, names, 1, &count));
+        EXPECT_EQ(std::wstring(name), names[0]);
+        SysFreeString(names[0]);
+    }
+}
+
 }  // namespace
