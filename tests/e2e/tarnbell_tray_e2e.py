@@ -480,6 +480,95 @@ class ScaledProgram(TrayProgram):
         return self.control("Button", "Mute")["checked"] == "1"
 
 
+@unittest.skipUnless(support.CORE_AUDIO, "needs the Core Audio stand-in: TARNBELL_AUDIO=coreaudio")
+class FollowsTheSystem(TrayTest):
+    """Another program, the stand-in's audioctl, changes Windows' audio as
+    media keys, the volume flyout or a call program do: Tarnbell shows it
+    within a second, in the tray whether the window is shown or not, and in
+    the window while it is open."""
+
+    hover_tooltip = TrayTooltip.hover_tooltip
+
+    def setUp(self):
+        super().setUp()
+        support.reset_audio()
+
+    @staticmethod
+    def percent(position):
+        return position * 100 // 65535
+
+    def within_a_second(self, condition, what):
+        poll(condition, what, 1, 0.05)
+
+    def shown_percent(self):
+        return self.percent(self.app.slider())
+
+    def test_level_and_mute_set_elsewhere(self):
+        app = self.launch("TbFollow.exe")
+        muted = Reference("tray_muted", self.tray.background, self.folder)
+        support.audioctl("mute", "default", "on")
+        self.within_a_second(lambda: differing_pixels(self.tray.grab_icon(self.artifact("follow-muted.png")),
+                                                      muted.pixels, muted.opaque) == 0,
+                             "the muted picture, the window hidden")
+        self.assertTrue(app.muted())
+        support.audioctl("level", "default", "0.29")
+        self.within_a_second(lambda: self.shown_percent() == 29, "29 %, the window hidden")
+        self.hover_tooltip("29%\\rDefault output")
+
+        # the next press steps from there; the display agrees with Windows
+        app.driver("level-gone", 5000)
+        display = support.parse_state(app.driver("press", VK_ADD, 100, "--", "level", 3000)
+                                      .replace("toplevel", "window", 1))[0]
+        self.assertEqual(display["text"], "Default output Muted")
+        support.audioctl("mute", "default", "off")
+        self.within_a_second(lambda: not app.muted(), "the mute to go, the window hidden")
+        self.assertEqual(self.shown_percent(), 39)
+        self.assertEqual(round(support.audio_endpoint("Speakers")["level"] * 100), 39, "Windows shows 39 %")
+
+        app.show_from_tray()
+        support.audioctl("level", "default", "0.5")
+        support.audioctl("mute", "default", "on")
+        self.within_a_second(lambda: self.shown_percent() == 50 and app.muted(), "the slider and the Mute box")
+        grab(*self.tray.geometry()[:2], 200, 40, self.artifact("follow-window-open.png"))
+
+    def test_default_output_moved_elsewhere(self):
+        app = self.launch("TbDefault.exe")
+        support.audioctl("level", "Headphones", "0.37")
+        self.assertEqual(self.shown_percent(), 100, "another output's level is not the default's")
+        support.audioctl("default", "Headphones", "all")
+        self.within_a_second(lambda: self.shown_percent() == 37, "the new default's level")
+        self.hover_tooltip("37%\\rDefault output")
+
+    def test_selected_output_unplugged_and_plugged_back(self):
+        app = self.launch("TbUnplug.exe")
+        app.show_from_tray()
+        self.assertEqual(app.named("channel")["count"], "3")  # Default output, Headphones, Speakers
+        app.pick("channel", 1)
+        poll(lambda: app.named("channel")["text"] == "Headphones", "Headphones picked", 5)
+        support.audioctl("unplug", "Headphones")
+        self.within_a_second(lambda: (lambda c: (c["count"], c["cursel"], c["text"]))(app.named("channel"))
+                             == ("2", "0", "Default output"), "Default output selected")
+        before = self.shown_percent()
+        display = support.parse_state(app.driver("press", VK_ADD, 100, "--", "level", 3000)
+                                      .replace("toplevel", "window", 1))[0]
+        self.assertEqual(display["text"], f"Default output {min(before + 10, 100)}%")
+        support.audioctl("plug", "Headphones")
+        self.within_a_second(lambda: app.named("channel")["count"] == "3", "Headphones listed again")
+        self.assertEqual(app.named("channel")["text"], "Default output")
+
+    def test_every_microphone_muted_elsewhere(self):
+        app = self.launch("TbMics.exe")
+        app.show_from_tray()
+        app.arrow_keys("mic_key", VK_DOWN, 59)
+        app.wait_ini("MicMute=59", "Numpad / picked with the keys")
+        app.click("Background")
+        app.driver("wait-hidden")
+        support.audioctl("mute-mics", "on")
+        self.within_a_second(lambda: app.driver("tray-icon", 105).strip() == "1", "the microphone icon")
+        support.audioctl("mute-mics", "off")
+        self.within_a_second(lambda: app.driver("tray-icon", 105).strip() == "0", "the microphone icon to go")
+
+
 class DisplayScale(TrayTest):
     """Started at 150 % and 200 % display scale (Wine's system DPI), in a Wine
     prefix of its own so that no other test sees the scale, on an Xvfb
