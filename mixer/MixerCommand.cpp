@@ -55,13 +55,14 @@ Switch ParseSwitch(const std::vector<std::string>& args)
 int32_t VolumeOfPercent(int percent)
 {
     const int clamped = std::clamp(percent, 0, 100);
-    return static_cast<int32_t>((int64_t{clamped} * FullVolume + 50) / 100);
+    // The least volume of that percent, which the window and Windows show so.
+    return static_cast<int32_t>((int64_t{clamped} * FullVolume + 99) / 100);
 }
 
 int PercentOfVolume(int32_t volume)
 {
     const int64_t clamped = std::clamp<int64_t>(volume, 0, FullVolume);
-    return static_cast<int>((clamped * 100 + FullVolume / 2) / FullVolume);
+    return static_cast<int>(clamped * 100 / FullVolume);  // as the window shows it
 }
 
 MixerCommand ParseMixerCommand(const std::vector<std::string>& args)

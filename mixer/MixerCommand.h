@@ -27,8 +27,10 @@ private:
     std::string details_;
 };
 
-// A percent is the component's volume rounded to the nearest unit both
-// ways, so that every percent written reads back as itself.
+// A percent is the component's volume as the window shows it (truncated),
+// and the percent Windows shows for the level (the component's conversion
+// keeps the two agreeing); a percent written is the least volume showing
+// it, so that it reads back as itself.
 int32_t VolumeOfPercent(int percent);
 int PercentOfVolume(int32_t volume);
 

@@ -9,7 +9,9 @@ TEST(TarnmixerPercent, EveryPercentWrittenReadsBackAsItself)
     for (int percent = 0; percent <= 100; ++percent)
         EXPECT_EQ(percent, PercentOfVolume(VolumeOfPercent(percent))) << percent;
     EXPECT_EQ(65535, VolumeOfPercent(100));
-    EXPECT_EQ(10, PercentOfVolume(6553));  // the window's 10 % step, which its tooltip shows as 9
+    // The window's 10 % step, which the window, and Windows, show as 9 %.
+    EXPECT_EQ(9, PercentOfVolume(6553));
+    EXPECT_EQ(19006, VolumeOfPercent(29));  // 19005 shows as 28 %
 }
 
 TEST(TarnmixerCommand, StepsClampAndLinesGoByNumberThenName)
