@@ -3,6 +3,7 @@
 #include <mmsystem.h>
 
 #include <atomic>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -161,12 +162,19 @@ public:
             FAILED(sink->QueryInterface(__uuidof(IDispatch),
                                         reinterpret_cast<void**>(events.GetAddressOf()))))
             return CONNECT_E_CANNOTCONNECT;
-        if (sinks_.empty()) {
-            const HRESULT hr = Start();
-            if (FAILED(hr)) return hr;
+        try {
+            sinks_.reserve(sinks_.size() + 1);  // so that the add below cannot fail
+            if (sinks_.empty()) {
+                const HRESULT hr = Start();
+                if (FAILED(hr)) return hr;
+            }
+            sinks_.emplace_back(lastCookie_ + 1, events);
+        } catch (const std::bad_alloc&) {
+            return E_OUTOFMEMORY;
+        } catch (...) {
+            return E_FAIL;  // nothing may cross into the caller
         }
         *cookie = ++lastCookie_;
-        sinks_.emplace_back(*cookie, events);
         return S_OK;
     }
 
