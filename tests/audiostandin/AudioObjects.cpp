@@ -710,6 +710,12 @@ void MemoryAudioStore::Access(const std::function<void(AudioSystem&)>& use, bool
     use(*system_);
 }
 
+unsigned MemoryAudioStore::Stamp()
+{
+    CriticalSectionHold hold(lock_);
+    return system_->changes;
+}
+
 AudioProcess::AudioProcess(std::unique_ptr<AudioStore> store, bool oneObjectPerEndpoint)
     : store_(std::move(store)), oneObjectPerEndpoint_(oneObjectPerEndpoint)
 {

@@ -28,6 +28,9 @@ class AudioStore {
 public:
     virtual ~AudioStore() = default;
     virtual void Access(const std::function<void(AudioSystem&)>& use, bool keep) = 0;
+    // A number that moves when a change is logged, cheap to read: the
+    // watchers read the system only when it moved.
+    virtual unsigned Stamp() = 0;
 
     template <class Use>
     HRESULT Read(Use use)
@@ -51,6 +54,7 @@ public:
     explicit MemoryAudioStore(std::shared_ptr<AudioSystem> system);
     ~MemoryAudioStore() override;
     void Access(const std::function<void(AudioSystem&)>& use, bool keep) override;
+    unsigned Stamp() override;
 
 private:
     std::shared_ptr<AudioSystem> system_;
@@ -92,7 +96,8 @@ private:
     std::map<int, Microsoft::WRL::ComPtr<IMMDevice>> devices_;
     std::vector<VolumeCallback> volumeCallbacks_;
     std::vector<Microsoft::WRL::ComPtr<IMMNotificationClient>> clients_;
-    unsigned seen_ = 0;  // the last change delivered
+    unsigned seen_ = 0;     // the last change delivered
+    unsigned stamp_ = ~0u;  // the store's stamp when last looked at
     HANDLE stop_ = nullptr;
     HANDLE watcher_ = nullptr;
 };

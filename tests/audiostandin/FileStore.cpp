@@ -43,8 +43,20 @@ void WriteAll(const std::wstring& path, const std::string& bytes)
 }  // namespace
 
 FileAudioStore::FileAudioStore()
-    : mutex_(CreateMutexW(nullptr, FALSE, L"TarnbellAudioStandinState")), path_(StatePath())
+    : mutex_(CreateMutexW(nullptr, FALSE, L"TarnbellAudioStandinState")),
+      stampMapping_(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                       sizeof(LONG), L"TarnbellAudioStandinStamp")),
+      stamp_(stampMapping_ ? MapViewOfFile(stampMapping_.get(), FILE_MAP_WRITE, 0, 0, sizeof(LONG))
+                           : nullptr),
+      path_(StatePath())
 {
+}
+
+unsigned FileAudioStore::Stamp()
+{
+    static LONG unmapped = 0;  // no shared stamp: every look reads the file
+    auto stamp = static_cast<volatile LONG*>(stamp_.get());
+    return static_cast<unsigned>(stamp ? InterlockedCompareExchange(stamp, 0, 0) : ++unmapped);
 }
 
 void FileAudioStore::Access(const std::function<void(AudioSystem&)>& use, bool keep)
@@ -55,5 +67,8 @@ void FileAudioStore::Access(const std::function<void(AudioSystem&)>& use, bool k
     if (!system.Load(ReadAll(path_))) system = StandinStartState();
     use(system);
     if (keep) WriteAll(path_, system.Save());
+    if (keep && stamp_)
+        InterlockedExchange(static_cast<volatile LONG*>(stamp_.get()),
+                            static_cast<LONG>(system.changes));
     ReleaseMutex(mutex_.get());
 }
