@@ -9,7 +9,7 @@
 class FileAudioStore final : public AudioStore {
 public:
     FileAudioStore();
-    void Access(const std::function<void(AudioSystem&)>& use, bool keep) override;
+    HRESULT Access(const std::function<void(AudioSystem&)>& use, bool keep) override;
     unsigned Stamp() override;
 
 private:
