@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "Microphones.h"
 #include "MixerBackend.h"
 
 struct FakeLine {
@@ -87,6 +88,21 @@ private:
         throw MixerError(E_INVALIDARG, "The fake microphone is not there.");
     }
     std::shared_ptr<FakeAudio> audio_;
+};
+
+// The microphones' memory as plain data: components given the same one share
+// it as processes share the user's.
+class FakeMicrophoneStore final : public MicrophoneStore {
+public:
+    explicit FakeMicrophoneStore(std::shared_ptr<MicrophoneMemory> memory)
+        : memory_(std::move(memory))
+    {
+    }
+    MicrophoneMemory Load() override { return *memory_; }
+    void Save(const MicrophoneMemory& memory) override { *memory_ = memory; }
+
+private:
+    std::shared_ptr<MicrophoneMemory> memory_;
 };
 
 class FakeBackend final : public MixerBackend {

@@ -31,6 +31,17 @@ TEST(TarnmixerCommand, StepsClampAndLinesGoByNumberThenName)
                                                                                 {}})
         EXPECT_THROW(ParseMixerCommand(wrong), ToolFailure) << wrong.size();
 
+    // The microphones' words name their state; mute's "on" is the mute on.
+    const std::vector<std::pair<const char*, MicSwitch>> micWords{{"mute", MicSwitch::Mute},
+                                                                  {"OFF", MicSwitch::Mute},
+                                                                  {"unmute", MicSwitch::Unmute},
+                                                                  {"on", MicSwitch::Unmute},
+                                                                  {"Toggle", MicSwitch::Toggle}};
+    for (const auto& [word, change] : micWords)
+        EXPECT_EQ(change, ParseMixerCommand({"mic", word}).mic) << word;
+    EXPECT_EQ(Switch::On, ParseMixerCommand({"mute", "on"}).change);
+    EXPECT_THROW(ParseMixerCommand({"mute", "unmute"}), ToolFailure);
+
     const std::vector<std::string> names{"DEFAULT OUTPUT", "SPEAKERS (HD)", "SPEAKERS (USB)",
                                          "2 HEADSET"};
     EXPECT_EQ(1, ChooseLine(names, "SPEAK"));
