@@ -60,10 +60,11 @@ class CommandLine(unittest.TestCase):
         # the first (the second would read 0).
         self.prints("set 40 mASTER", "40\r\n")
         self.prints("get master", "100\r\n")
-        # Every microphone, each run starting with them on.
-        self.prints("mic on", "muted\r\n")
-        self.prints("mic toggle", "muted\r\n")
-        self.prints("MIC off", "on\r\n")
+        # Every microphone, each run starting with them on: the words name
+        # the microphones' state, "on" as printed.
+        for words, output in [("mic mute", "muted"), ("MIC Off", "muted"), ("mic toggle", "muted"),
+                              ("mic unmute", "on"), ("mic on", "on")]:
+            self.prints(words, output + "\r\n")
 
     def test_wrong_lines_and_commands_exit_with_one_line_that_says_why(self):
         code, out, err = self.tarnmixer("get", "7")
@@ -80,6 +81,7 @@ class CommandLine(unittest.TestCase):
         for args, first_line in [(["frobnicate"], '"frobnicate" is no command.'),
                                  (["set", "101"], '"101" is no percent: give 0 to 100, or +N or -N to step.'),
                                  (["mute", "maybe"], '"mute" takes on, off or toggle.'),
+                                 (["mic", "muted"], '"mic" takes mute, unmute or toggle (off mutes, on unmutes).'),
                                  (["get", "0", "1"], '"1" is one argument too many.')]:
             code, out, err = self.tarnmixer(*args)
             self.assertEqual((code, out), (1, ""), args)
