@@ -20,6 +20,7 @@ int MicrophoneMute::Count()
 
 bool MicrophoneMute::Muted()
 {
+    const std::shared_ptr<void> held = store_->Hold();
     GiveBackReturned();
     const std::vector<std::wstring> present = Present();
     return std::all_of(present.begin(), present.end(),
@@ -28,6 +29,7 @@ bool MicrophoneMute::Muted()
 
 void MicrophoneMute::SetMuted(bool muted)
 {
+    const std::shared_ptr<void> held = store_->Hold();
     GiveBackReturned();
     const std::vector<std::wstring> present = Present();
     if (muted)
@@ -39,6 +41,7 @@ void MicrophoneMute::SetMuted(bool muted)
 void MicrophoneMute::GiveBackReturned()
 {
     if (!devices_) return;
+    const std::shared_ptr<void> held = store_->Hold();
     MicrophoneMemory memory = store_->Load();
     if (memory.muting || memory.ids.empty()) return;
     const std::vector<std::wstring> active = devices_->Active();

@@ -31,6 +31,9 @@ public:
     // Nothing remembered when there is no memory or it cannot be read.
     virtual MicrophoneMemory Load() = 0;
     virtual void Save(const MicrophoneMemory& memory) = 0;
+    // Held from a command's Load to its Save, so that two processes'
+    // commands do not write over each other; the same thread may nest it.
+    virtual std::shared_ptr<void> Hold() { return nullptr; }
 };
 
 // The current user's memory, in the registry (HKCU), for every process.

@@ -19,6 +19,10 @@ constexpr const wchar_t* KeyPath = L"Software\\TarnMixer";
 constexpr const wchar_t* ValueName = L"MutedMicrophones";
 constexpr const wchar_t* Muting = L"mute";
 constexpr const wchar_t* Owing = L"unmute";
+// One per user session; a holder killed leaves it abandoned, which the next
+// wait takes over: the memory is whole at any moment.
+constexpr const wchar_t* LockName = L"Local\\TarnMixer.Microphones";
+constexpr DWORD LockWait = 5000;
 
 using Key = Owned<HKEY, RegCloseKey>;
 
@@ -60,6 +64,16 @@ std::vector<std::wstring> Strings(const std::wstring& data)
 
 class UserMicrophoneStore final : public MicrophoneStore {
 public:
+    std::shared_ptr<void> Hold() override
+    {
+        if (!lock_) lock_.reset(CreateMutexW(nullptr, FALSE, LockName));
+        const DWORD waited = lock_ ? WaitForSingleObject(lock_.get(), LockWait) : WAIT_FAILED;
+        if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED)
+            throw MixerError(HRESULT_FROM_WIN32(lock_ ? ERROR_TIMEOUT : GetLastError()),
+                             "Another program is changing the microphones.");
+        return std::shared_ptr<void>(lock_.get(), [](HANDLE lock) { ReleaseMutex(lock); });
+    }
+
     MicrophoneMemory Load() override
     {
         std::vector<std::wstring> strings = Strings(ReadValue());
@@ -86,6 +100,9 @@ public:
             throw MixerError(HRESULT_FROM_WIN32(error),
                              "The microphones muted could not be remembered.");
     }
+
+private:
+    Owned<HANDLE, CloseHandle> lock_;
 };
 
 }  // namespace
