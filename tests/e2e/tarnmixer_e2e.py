@@ -15,7 +15,8 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from tarnbell_support import BIN, unregister_component, wine
+import tarnbell_support as support
+from tarnbell_support import BIN, DEFAULT_INI, VK_DIVIDE, poll, unregister_component, wine
 
 USAGE_START = "Usage:\r\n  tarnmixer list "
 
@@ -111,6 +112,55 @@ class CommandLine(unittest.TestCase):
                 self.assertEqual(self.tarnmixer("set", "25", folder=Path(alone)), (0, "25\r\n", ""))
             finally:
                 unregister_component()
+
+
+@unittest.skipUnless(support.CORE_AUDIO, "needs Windows' system-wide microphones: the Core Audio stand-in's run")
+class MicrophonesAcrossProcesses(unittest.TestCase):
+    """tarnmixer and Tarnbell's Microphone key (Numpad /) on one system's
+    microphones: Microphone (the default), Headset (on, not a default) and
+    Webcam, muted before by another program. Whoever mutes, the other gives
+    back exactly what the mute took."""
+
+    def setUp(self):
+        support.reset_audio()
+        support.audioctl("add", "Headset", "capture")
+        support.audioctl("mute", "Webcam Microphone", "on")
+        self.folder = Path(tempfile.mkdtemp(prefix="tarnmixer-mic-"))
+        self.addCleanup(shutil.rmtree, self.folder, ignore_errors=True)
+        for name in ["tarnmixer.exe", "TarnMixer.dll"]:
+            shutil.copy(BIN / name, self.folder)
+        (self.folder / "TB.ini").write_bytes(DEFAULT_INI.replace("MicMute=0", "MicMute=59").encode())
+        self.app = support.Tarnbell(self.folder)
+        self.addCleanup(self.app.kill)
+        self.app.start().wait_ready()
+
+    def mic(self, word, printed):
+        done = wine(self.folder / "tarnmixer.exe", "mic", word)
+        self.assertEqual((done.returncode, done.stdout, done.stderr), (0, printed + "\r\n", ""), word)
+
+    def key_leaves(self, mutes):
+        self.app.driver("press", VK_DIVIDE, 100)
+        self.wait_for(mutes, "the Microphone key")
+
+    def wait_for(self, mutes, what):
+        names = ["Microphone", "Headset", "Webcam Microphone"]
+        poll(lambda: [support.audio_endpoint(n)["mute"] for n in names] == mutes,
+             f"{what} to leave the microphones muted as {mutes}", 10)
+
+    def test_an_unmute_gives_back_what_the_other_program_muted(self):
+        self.mic("mute", "muted")
+        self.key_leaves([False, False, True])
+        self.key_leaves([True, True, True])
+        self.mic("unmute", "on")
+        self.wait_for([False, False, True], "tarnmixer mic unmute")
+
+        # Unplugged while muted, plugged in after the unmute: on when it returns.
+        self.mic("off", "muted")
+        support.audioctl("unplug", "Headset")
+        self.key_leaves([False, True, True])
+        support.audioctl("plug", "Headset")
+        self.mic("on", "on")
+        self.wait_for([False, False, True], "the headset plugged in again")
 
 
 if __name__ == "__main__":
