@@ -114,54 +114,44 @@ class CommandLine(unittest.TestCase):
                 unregister_component()
 
 
-@unittest.skipUnless(support.CORE_AUDIO, "needs Windows' system-wide microphones: the Core Audio stand-in's run")
+@unittest.skipUnless(support.CORE_AUDIO, "needs Windows' system-wide microphones: the stand-in's run")
 class MicrophonesAcrossProcesses(unittest.TestCase):
-    """tarnmixer and Tarnbell's Microphone key (Numpad /) on one system's
-    microphones: Microphone (the default), Headset (on, not a default) and
-    Webcam, muted before by another program. Whoever mutes, the other gives
-    back exactly what the mute took."""
+    """tarnmixer and Tarnbell's Microphone key (Numpad /) on one system:
+    Microphone (the default), Headset (no default) and Webcam, muted before.
+    Whoever mutes, the other gives back exactly what the mute took."""
 
-    def setUp(self):
+    def test_an_unmute_gives_back_what_the_other_program_muted(self):
         support.reset_audio()
         support.audioctl("add", "Headset", "capture")
         support.audioctl("mute", "Webcam Microphone", "on")
-        self.folder = Path(tempfile.mkdtemp(prefix="tarnmixer-mic-"))
-        self.addCleanup(shutil.rmtree, self.folder, ignore_errors=True)
-        for name in ["tarnmixer.exe", "TarnMixer.dll"]:
-            shutil.copy(BIN / name, self.folder)
-        (self.folder / "TB.ini").write_bytes(DEFAULT_INI.replace("MicMute=0", "MicMute=59").encode())
-        self.app = support.Tarnbell(self.folder)
-        self.addCleanup(self.app.kill)
-        self.app.start().wait_ready()
+        folder = Path(tempfile.mkdtemp(prefix="tarnmixer-mic-"))
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        shutil.copy(BIN / "tarnmixer.exe", folder)
+        (folder / "TB.ini").write_bytes(DEFAULT_INI.replace("MicMute=0", "MicMute=59").encode())
+        app = support.Tarnbell(folder)
+        self.addCleanup(app.kill)
+        app.start().wait_ready()
 
-    def mic(self, word, printed):
-        done = wine(self.folder / "tarnmixer.exe", "mic", word)
-        self.assertEqual((done.returncode, done.stdout, done.stderr), (0, printed + "\r\n", ""), word)
+        def leaves(mutes, word=None):
+            if word:  # tarnmixer mic WORD, else the key
+                done = wine(folder / "tarnmixer.exe", "mic", word)
+                printed = ("muted" if mutes[0] else "on") + "\r\n"
+                self.assertEqual((done.returncode, done.stdout, done.stderr), (0, printed, ""), word)
+            else:
+                app.driver("press", VK_DIVIDE, 100)
+            names = ["Microphone", "Headset", "Webcam Microphone"]
+            poll(lambda: [support.audio_endpoint(n)["mute"] for n in names] == mutes, f"{word} to leave {mutes}")
 
-    def key_leaves(self, mutes):
-        self.app.driver("press", VK_DIVIDE, 100)
-        self.wait_for(mutes, "the Microphone key")
-
-    def wait_for(self, mutes, what):
-        names = ["Microphone", "Headset", "Webcam Microphone"]
-        poll(lambda: [support.audio_endpoint(n)["mute"] for n in names] == mutes,
-             f"{what} to leave the microphones muted as {mutes}", 10)
-
-    def test_an_unmute_gives_back_what_the_other_program_muted(self):
-        self.mic("mute", "muted")
-        self.key_leaves([False, False, True])
-        self.key_leaves([True, True, True])
-        self.mic("unmute", "on")
-        self.wait_for([False, False, True], "tarnmixer mic unmute")
-
+        leaves([True, True, True], "mute")
+        leaves([False, False, True])
+        leaves([True, True, True])
+        leaves([False, False, True], "unmute")
         # Unplugged while muted, plugged in after the unmute: on when it returns.
-        self.mic("off", "muted")
+        leaves([True, True, True], "off")
         support.audioctl("unplug", "Headset")
-        self.key_leaves([False, True, True])
+        leaves([False, True, True])
         support.audioctl("plug", "Headset")
-        self.mic("on", "on")
-        self.wait_for([False, False, True], "the headset plugged in again")
-
+        leaves([False, False, True], "on")
 
 if __name__ == "__main__":
     unittest.main()

@@ -389,22 +389,17 @@ TEST(BackendChoice, AProbeThatFailsForAMomentKeepsCoreAudio)
 }
 
 // Capture endpoints only, each through its own kept control; the defaults
-// are those of both roles. The outputs are left alone. Each component is
-// another process: they share the user's memory in the registry.
+// are those of both roles. The outputs are left alone.
 TEST(CoreAudioThroughTheComponent, MicrophonesAreTheActiveCaptureEndpoints)
 {
     ComApartment apartment;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\TarnMixer", 0, KEY_SET_VALUE, &key) == 0) {
-        RegDeleteValueW(key, L"MutedMicrophones");
-        RegCloseKey(key);
-    }
     auto audio = ThreeEndpoints();
-    for (const wchar_t* id : {L"{mic}", L"{headset}", L"{webcam}", L"{spare}"}) {
+    for (const wchar_t* id : {L"{mic}", L"{headset}", L"{webcam}", L"{gone}"}) {
         audio->endpoints.push_back(Endpoint(id, id));
         audio->endpoints.back().flow = eCapture;
     }
-    enum { Mic = 3, Headset, Webcam, Spare };
+    enum { Mic = 3, Headset, Webcam, Gone };
+    audio->endpoints[Gone].state = DEVICE_STATE_UNPLUGGED;
     audio->endpoints[Webcam].mute = TRUE;
     audio->SetDefaults(eCapture, Mic);
     audio->SetDefault(eCapture, eCommunications, Headset);
@@ -414,37 +409,23 @@ TEST(CoreAudioThroughTheComponent, MicrophonesAreTheActiveCaptureEndpoints)
             states += e.mute ? 'M' : '-';
         return states;
     };
-    auto micMute = [&](bool value) {
-        return Dispatcher(ComponentOver(audio).Get()).PutBool(Id::micMute, value);
-    };
     ComPtr<IDispatch> component = ComponentOver(audio);
     Dispatcher mixer(component.Get());
-    EXPECT_EQ(4, mixer.GetLong(Id::micCount));
+    EXPECT_EQ(3, mixer.GetLong(Id::micCount));
     EXPECT_FALSE(mixer.GetBool(Id::micMute));
     ASSERT_EQ(S_OK, mixer.PutBool(Id::micMute, true));
-    EXPECT_EQ("---MMMM", mutes());
+    EXPECT_EQ("---MMM-", mutes());
     EXPECT_TRUE(mixer.GetBool(Id::micMute));
     // The headset plugged in again meanwhile: its new control is reached.
     ++audio->endpoints[Headset].connections;
-    ASSERT_EQ(S_OK, micMute(false));
+    ASSERT_EQ(S_OK, mixer.PutBool(Id::micMute, false));
     EXPECT_EQ("-----M-", mutes());
 
-    // Unplugged while muted, plugged in after the unmute: on at the next read.
-    ASSERT_EQ(S_OK, micMute(true));
-    audio->endpoints[Spare].state = DEVICE_STATE_UNPLUGGED;
-    ASSERT_EQ(S_OK, micMute(false));
-    EXPECT_EQ(3, mixer.GetLong(Id::micCount));
-    EXPECT_EQ("-----MM", mutes());
-    audio->endpoints[Spare].state = DEVICE_STATE_ACTIVE;
-    ++audio->endpoints[Spare].connections;
-    EXPECT_FALSE(mixer.GetBool(Id::micMute));
-    EXPECT_EQ("-----M-", mutes());
-
-    // Muted by another program, nothing remembered: the defaults come on.
     audio->endpoints[Mic].mute = audio->endpoints[Headset].mute = TRUE;
-    audio->endpoints[Spare].mute = TRUE;
-    ASSERT_EQ(S_OK, micMute(false));
-    EXPECT_EQ("-----MM", mutes());
+    component = ComponentOver(audio);
+    Dispatcher started(component.Get());
+    ASSERT_EQ(S_OK, started.PutBool(Id::micMute, false));
+    EXPECT_EQ("-----M-", mutes());
 
     component = ComponentOver(ThreeEndpoints());
     EXPECT_EQ(0, Dispatcher(component.Get()).GetLong(Id::micCount));

@@ -90,19 +90,13 @@ private:
     std::shared_ptr<FakeAudio> audio_;
 };
 
-// The microphones' memory as plain data: components given the same one share
-// it as processes share the user's.
-class FakeMicrophoneStore final : public MicrophoneStore {
-public:
-    explicit FakeMicrophoneStore(std::shared_ptr<MicrophoneMemory> memory)
-        : memory_(std::move(memory))
-    {
-    }
-    MicrophoneMemory Load() override { return *memory_; }
-    void Save(const MicrophoneMemory& memory) override { *memory_ = memory; }
-
-private:
-    std::shared_ptr<MicrophoneMemory> memory_;
+// The microphones' memory, shared by the components given it as processes
+// share the user's.
+struct FakeMicrophoneStore final : MicrophoneStore {
+    explicit FakeMicrophoneStore(std::shared_ptr<MicrophoneMemory> m) : memory(std::move(m)) {}
+    MicrophoneMemory Load() override { return *memory; }
+    void Save(const MicrophoneMemory& m) override { *memory = m; }
+    std::shared_ptr<MicrophoneMemory> memory;
 };
 
 class FakeBackend final : public MixerBackend {
