@@ -18,7 +18,9 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from tarnbell_support import BACKEND, BIN, CORE_AUDIO, audioctl, reset_audio, unregister_component, wine
+import tarnbell_support as support
+from tarnbell_support import (BACKEND, BIN, CORE_AUDIO, DEFAULT_INI, VK_DIVIDE, audioctl, poll,
+                              reset_audio, unregister_component, wine)
 
 USAGE_START = "Usage:\r\n  tarnmixer list "
 LINES = ["Default output", "Headphones", "Speakers"] if CORE_AUDIO else ["Master Volume"] * 2
@@ -71,10 +73,13 @@ class CommandLine(unittest.TestCase):
         first = "dEFAULT" if CORE_AUDIO else "mASTER"
         self.prints(f"set 40 {first}", "40\r\n")
         self.prints(f"get {first.lower()}", "40\r\n" if CORE_AUDIO else "100\r\n")
-        # Every microphone; under Wine each run starts with them on.
-        self.prints("mic on", "muted\r\n")
-        self.prints("mic toggle", "on\r\n" if CORE_AUDIO else "muted\r\n")
-        self.prints("MIC off", "on\r\n")
+        # Every microphone: the words name the microphones' state, "on" as
+        # printed. Under Wine each run starts with them on; on Core Audio the
+        # toggle finds them muted by the run before.
+        toggled = "on" if CORE_AUDIO else "muted"
+        for words, output in [("mic mute", "muted"), ("MIC Off", "muted"), ("mic toggle", toggled),
+                              ("mic unmute", "on"), ("mic on", "on")]:
+            self.prints(words, output + "\r\n")
 
     def test_wrong_lines_and_commands_exit_with_one_line_that_says_why(self):
         code, out, err = self.tarnmixer("get", "7")
@@ -92,6 +97,7 @@ class CommandLine(unittest.TestCase):
         for args, first_line in [(["frobnicate"], '"frobnicate" is no command.'),
                                  (["set", "101"], '"101" is no percent: give 0 to 100, or +N or -N to step.'),
                                  (["mute", "maybe"], '"mute" takes on, off or toggle.'),
+                                 (["mic", "muted"], '"mic" takes mute, unmute or toggle (off mutes, on unmutes).'),
                                  (["get", "0", "1"], '"1" is one argument too many.')]:
             code, out, err = self.tarnmixer(*args)
             self.assertEqual((code, out), (1, ""), args)
@@ -122,6 +128,45 @@ class CommandLine(unittest.TestCase):
             finally:
                 unregister_component()
 
+
+@unittest.skipUnless(support.CORE_AUDIO, "needs Windows' system-wide microphones: the stand-in's run")
+class MicrophonesAcrossProcesses(unittest.TestCase):
+    """tarnmixer and Tarnbell's Microphone key (Numpad /) on one system:
+    Microphone (the default), Headset (no default) and Webcam, muted before.
+    Whoever mutes, the other gives back exactly what the mute took."""
+
+    def test_an_unmute_gives_back_what_the_other_program_muted(self):
+        support.reset_audio()
+        support.audioctl("add", "Headset", "capture")
+        support.audioctl("mute", "Webcam Microphone", "on")
+        folder = Path(tempfile.mkdtemp(prefix="tarnmixer-mic-"))
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        shutil.copy(BIN / "tarnmixer.exe", folder)
+        (folder / "TB.ini").write_bytes(DEFAULT_INI.replace("MicMute=0", "MicMute=59").encode())
+        app = support.Tarnbell(folder)
+        self.addCleanup(app.kill)
+        app.start().wait_ready()
+
+        def leaves(mutes, word=None):
+            if word:  # tarnmixer mic WORD, else the key
+                done = wine(folder / "tarnmixer.exe", "mic", word)
+                printed = ("muted" if mutes[0] else "on") + "\r\n"
+                self.assertEqual((done.returncode, done.stdout, done.stderr), (0, printed, ""), word)
+            else:
+                app.driver("press", VK_DIVIDE, 100)
+            names = ["Microphone", "Headset", "Webcam Microphone"]
+            poll(lambda: [support.audio_endpoint(n)["mute"] for n in names] == mutes, f"{word} to leave {mutes}")
+
+        leaves([True, True, True], "mute")
+        leaves([False, False, True])
+        leaves([True, True, True])
+        leaves([False, False, True], "unmute")
+        # Unplugged while muted, plugged in after the unmute: on when it returns.
+        leaves([True, True, True], "off")
+        support.audioctl("unplug", "Headset")
+        leaves([False, True, True])
+        support.audioctl("plug", "Headset")
+        leaves([False, False, True], "on")
 
 if __name__ == "__main__":
     unittest.main()
