@@ -159,8 +159,9 @@ class AudioMixer final : public ComObject<IDispatch>,
                          public IProvideClassInfo2,
                          private ChangeHandler {
 public:
-    explicit AudioMixer(std::unique_ptr<MixerBackend> backend)
-        : backend_(std::move(backend)), microphones_(backend_->OpenCapture()), events_(*this, *this)
+    AudioMixer(std::unique_ptr<MixerBackend> backend, std::unique_ptr<MicrophoneStore> store)
+        : backend_(std::move(backend)), microphones_(backend_->OpenCapture(), std::move(store)),
+          events_(*this, *this)
     {
         const int count = backend_->DeviceCount();
         if (count > 0) {
@@ -459,13 +460,14 @@ private:
 
 }  // namespace
 
-HRESULT CreateAudioMixer(std::unique_ptr<MixerBackend> backend, REFIID riid, void** object)
+HRESULT CreateAudioMixer(std::unique_ptr<MixerBackend> backend, REFIID riid, void** object,
+                         std::unique_ptr<MicrophoneStore> store)
 {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (!backend) return E_INVALIDARG;
+    if (!backend || !store) return E_INVALIDARG;
     try {
-        auto mixer = std::make_unique<AudioMixer>(std::move(backend));
+        auto mixer = std::make_unique<AudioMixer>(std::move(backend), std::move(store));
         // The object holds its first reference; QueryInterface adds the
         // caller's, Release drops the first (deleting it if QI failed).
         AudioMixer* created = mixer.release();

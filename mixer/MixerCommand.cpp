@@ -50,6 +50,17 @@ Switch ParseSwitch(const std::vector<std::string>& args)
     Wrong("\"" + args[0] + "\" takes on, off or toggle.");
 }
 
+// The microphones' words name their state: "on" is the microphone on, as
+// the printed "on" says, so it unmutes.
+MicSwitch ParseMicSwitch(const std::vector<std::string>& args)
+{
+    const std::string word = args.size() > 1 ? Lower(args[1]) : std::string();
+    if (word == "mute" || word == "off") return MicSwitch::Mute;
+    if (word == "unmute" || word == "on") return MicSwitch::Unmute;
+    if (word == "toggle") return MicSwitch::Toggle;
+    Wrong("\"" + args[0] + "\" takes mute, unmute or toggle (off mutes, on unmutes).");
+}
+
 }  // namespace
 
 int32_t VolumeOfPercent(int percent)
@@ -82,9 +93,13 @@ MixerCommand ParseMixerCommand(const std::vector<std::string>& args)
         if (args.size() < 2) Wrong("\"" + args[0] + "\" takes a PERCENT.");
         ParsePercent(args[1], command);
         used = 2;
-    } else if (verb == "mute" || verb == "mic") {
-        command.verb = verb == "mute" ? Verb::Mute : Verb::Mic;
+    } else if (verb == "mute") {
+        command.verb = Verb::Mute;
         command.change = ParseSwitch(args);
+        used = 2;
+    } else if (verb == "mic") {
+        command.verb = Verb::Mic;
+        command.mic = ParseMicSwitch(args);
         used = 2;
     } else {
         Wrong("\"" + args[0] + "\" is no command.");
@@ -119,7 +134,8 @@ const char* UsageText()
            "  tarnmixer get [LINE]                 the line's volume: \"40\", or \"40 muted\"\n"
            "  tarnmixer set PERCENT [LINE]         0 to 100 sets it; +N or -N steps it\n"
            "  tarnmixer mute on|off|toggle [LINE]  mutes or unmutes the line\n"
-           "  tarnmixer mic on|off|toggle          every microphone: \"muted\" or \"on\"\n"
+           "  tarnmixer mic mute|unmute|toggle     every microphone: \"muted\" or \"on\"\n"
+           "                                       (off also mutes them, on unmutes them)\n"
            "LINE is an entry of Tarnbell's Channel list: its number from 0, or the start\n"
            "of its name in any case. Without LINE: entry 0.\n"
            "set and mute print the line's state afterwards, as get does.\n"

@@ -35,14 +35,16 @@ int32_t VolumeOfPercent(int percent);
 int PercentOfVolume(int32_t volume);
 
 enum class Verb { Help, List, Get, Set, Mute, Mic };
-enum class Switch { On, Off, Toggle };
+enum class Switch { On, Off, Toggle };  // mute's: "on" is the mute on
+enum class MicSwitch { Mute, Unmute, Toggle };
 
 struct MixerCommand {
     Verb verb = Verb::Help;
-    Switch change = Switch::Toggle;  // mute, mic
-    bool relative = false;           // set: +N or -N
-    int percent = 0;                 // set: the percent, or the signed step
-    std::string line = "0";          // get, set, mute: as given, else entry 0
+    Switch change = Switch::Toggle;  // mute
+    MicSwitch mic = MicSwitch::Toggle;
+    bool relative = false;   // set: +N or -N
+    int percent = 0;         // set: the percent, or the signed step
+    std::string line = "0";  // get, set, mute: as given, else entry 0
 };
 
 // The arguments after the program's name; throws ToolFailure (ExitCommandLine,
