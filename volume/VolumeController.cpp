@@ -167,7 +167,7 @@ void VolumeController::HotkeyAction(::HotkeyAction action)
         ReadMute();
         SetMute(!controls_.MuteChecked());
         break;
-    case HotkeyAction::MicMute: break;  // the microphones are not the line's
+    default: break;  // the other actions are not the line's
     }
 }
 
