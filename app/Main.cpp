@@ -121,7 +121,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;  // the default handling frees what the input left
     case WM_TRAYNOTIFY: {
         LRESULT result = DefWindowProcA(Handle, message, wParam, lParam);
-        TrayNotifyMessage(lParam);
+        TrayNotifyMessage(static_cast<UINT>(wParam), lParam);
         return result;
     }
     default:
@@ -418,10 +418,13 @@ void TfrmMain::AddTrayIconNow()
     TrayIcon.Add(Handle, TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
 }
 
-void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)
+// Both icons call back; only the main one shows the level and takes the
+// wheel. A click on either shows the window.
+void TfrmMain::TrayNotifyMessage(UINT iconId, LPARAM mouseMessage)
 {
     switch (mouseMessage) {
     case WM_MOUSEMOVE:
+        if (iconId != TrayIconId) break;
         UpdateTrayIcon();
         if (settings_.TrayWheel()) trayWheel_.PointerMovedOverIcon(Handle, TrayIconId);
         break;

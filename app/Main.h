@@ -80,7 +80,7 @@ private:
     void cboxShowLevelClick();
     void cboxTrayWheelClick();
     void HotkeyActionMessage(WPARAM wParam, LPARAM lParam);
-    void TrayNotifyMessage(LPARAM mouseMessage);
+    void TrayNotifyMessage(UINT iconId, LPARAM mouseMessage);
     void TrayWheelTurned(int notches);
     template <typename Step>
     void StepAndShow(Step step);

@@ -311,6 +311,9 @@ TEST_F(MainWindowTest, RawInputOnlyWhileThePointerIsOverTheIcon)
     };
     EXPECT_EQ(registered(), 0u);
     SetCursorPos(200, 200);
+    SendMessageA(window, WM_TRAYNOTIFY, MicTrayIconId, WM_MOUSEMOVE);  // not the volume's icon
+    Pump(TrayHoverInterval * 2);
+    EXPECT_EQ(registered(), 0u);
     SendMessageA(window, WM_TRAYNOTIFY, TrayIconId, WM_MOUSEMOVE);
     Pump(TrayHoverInterval * 2);
     EXPECT_EQ(registered(), 1u);
