@@ -54,44 +54,16 @@ struct HotkeyActionRow {
 // Every action, in the order of the window's rows and of TB.ini; among
 // bindings that are equally specific, the earlier row wins. A row added
 // later goes last, so that its keys follow the older ones in the file.
+// One line per action:
+// clang-format off
 inline constexpr HotkeyActionRow HotkeyActionRows[] = {
-    {HotkeyAction::VolumeUp,
-     "Volume up",
-     24,
-     "PreVolumeUp",
-     "VolumeUp",
-     {0, 55},  // Numpad +
-     KeyList::KeysOnly,
-     {0, 0},
-     WhileHeld::Repeats},
-    {HotkeyAction::VolumeDown,
-     "Volume down",
-     10,
-     "PreVolumeDown",
-     "VolumeDown",
-     {0, 56},  // -
-     KeyList::KeysOnly,
-     {1, 0},
-     WhileHeld::Repeats},
-    {HotkeyAction::MuteToggle,
-     "Mute",
-     50,
-     "PreMute",
-     "Mute",
-     {0, 57},  // Numpad *
-     KeyList::KeysOnly,
-     {0, 1},
-     WhileHeld::OncePerPress},
-    {HotkeyAction::MicMute,
-     "Microphone",
-     18,
-     "PreMicMute",
-     "MicMute",
-     {0, 0},
-     KeyList::NoneFirst,
-     {0, 2},
-     WhileHeld::OncePerPress},
+    // action, label, its left, TB.ini keys, default (list indexes), key list, message, held
+    {HotkeyAction::VolumeUp, "Volume up", 24, "PreVolumeUp", "VolumeUp", {0, 55} /* Numpad + */, KeyList::KeysOnly, {0, 0}, WhileHeld::Repeats},
+    {HotkeyAction::VolumeDown, "Volume down", 10, "PreVolumeDown", "VolumeDown", {0, 56} /* Numpad - */, KeyList::KeysOnly, {1, 0}, WhileHeld::Repeats},
+    {HotkeyAction::MuteToggle, "Mute", 50, "PreMute", "Mute", {0, 57} /* Numpad * */, KeyList::KeysOnly, {0, 1}, WhileHeld::OncePerPress},
+    {HotkeyAction::MicMute, "Microphone", 18, "PreMicMute", "MicMute", {0, 0}, KeyList::NoneFirst, {0, 2}, WhileHeld::OncePerPress},
 };
+// clang-format on
 
 constexpr std::size_t HotkeyActionCount = std::size(HotkeyActionRows);
 
