@@ -105,6 +105,13 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         // The task bar may be drawn at another scale now.
         if (trayImages_.Load()) TrayImagesChanged();
         break;
+    case WM_CTLCOLORSTATIC: {
+        // The marks of rows that share keys stand out in red.
+        LRESULT brush = DefWindowProcA(Handle, message, wParam, lParam);
+        if (RowOfMark(GetDlgCtrlID(reinterpret_cast<HWND>(lParam))) >= 0)
+            SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0xC0, 0, 0));
+        return brush;
+    }
     case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
     case WM_TIMER:
         if (wParam == TrayHoverTimer)
