@@ -28,7 +28,7 @@ void TfrmMain::MixerChanged(WPARAM event)
         break;
     case TarnMixerEventId::OutputsChanged: Guarded([this] { Volume->FollowOutputs(); }); break;
     case TarnMixerEventId::MicrophonesChanged:
-        if (MicMuteHotkey.Key.load(std::memory_order_relaxed) != 0) ReadMicrophones();
+        if (MicMuteHotkey.Key.load(std::memory_order_relaxed) != 0) microphones_.Read();
         break;
     }
 }

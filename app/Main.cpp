@@ -2,6 +2,7 @@
 
 #include "app/Dpi.h"
 #include "app/GlobeVar.h"
+#include "app/MainLayout.h"
 #include "app/Notifyicon.h"
 #include "app/WindowMessages.h"
 #include "app/formAbout.h"
@@ -16,118 +17,14 @@
 
 namespace {
 
-constexpr int ClientWidth = 494;
-constexpr int ClientHeight = 346;
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD WindowExStyle = WS_EX_TOPMOST;
-
-enum ControlId {
-    idGroupBox1 = 100,
-    idPlayBackVolume,
-    idMute,
-    idGroupBox2,
-    idSource,
-    idHotkey1,
-    idLabel1,
-    idLabel4,
-    idLabel5,
-    idVolumeUp,
-    idVolumeDown,
-    idMuteKeyModifier,
-    idPlusUp,
-    idPlusDown,
-    idPlusMute,
-    idVolumeUp1,
-    idVolumeDown1,
-    idMute1,
-    idGroupBox3,
-    idLabel2,
-    idLabel3,
-    idStepUp,
-    idStepDown,
-    idHelp,
-    idAbout,
-    idHide,
-    idExit,
-    idShowLevel,
-    idTrayWheel,
-    idLabelMic,
-    idMicModifier,
-    idPlusMic,
-    idMicKey,
-};
-
-// Drop-down heights include the opened list. Common controls 6 size an
-// opened list by its number of entries instead: as many as fit that height,
-// so that the list opens below its box on both and on a 768-pixel screen.
-constexpr int ListDropHeight = 260;
-constexpr int ListVisibleEntries = 18;
-constexpr DWORD ListStyle = CBS_DROPDOWN | CBS_AUTOHSCROLL | WS_VSCROLL | WS_TABSTOP;
 constexpr DWORD ButtonStyle = BS_PUSHBUTTON | WS_TABSTOP;
-
-constexpr Placement VolumeGroup{21, 20, 276, 65};
-constexpr Placement ChannelGroup{314, 20, 159, 65};
-constexpr Placement HotkeyGroup{21, 106, 276, 165};
-constexpr Placement StepGroup{314, 106, 159, 165};
-
-constexpr Placement Inside(const Placement& group, int left, int top, int width, int height)
-{
-    return {group.Left + left, group.Top + top, width, height};
-}
-
-constexpr int FontPoints = 8;
-constexpr int PlusPoints = 14;  // the "+" between a hotkey's two lists
-constexpr int ThumbLength = 15;
-
-// The window's design at 96 DPI: where each control sits in the client area,
-// and its font's size. Every other DPI scales these. A label has no size
-// here: it is as large as its text.
-struct ControlLayout {
-    int Id;
-    Placement At;
-    int Points = FontPoints;
-};
-
-constexpr ControlLayout Layout[] = {
-    {idGroupBox1, VolumeGroup},
-    {idPlayBackVolume, Inside(VolumeGroup, 15, 28, 186, 19)},
-    {idMute, Inside(VolumeGroup, 214, 29, 51, 17)},
-    {idGroupBox2, ChannelGroup},
-    {idSource, Inside(ChannelGroup, 15, 26, 130, ListDropHeight)},
-    {idHotkey1, HotkeyGroup},
-    {idLabel1, Inside(HotkeyGroup, 24, 32, 0, 0)},
-    {idLabel4, Inside(HotkeyGroup, 10, 64, 0, 0)},
-    {idLabel5, Inside(HotkeyGroup, 50, 96, 0, 0)},
-    {idVolumeUp, Inside(HotkeyGroup, 80, 28, 81, ListDropHeight)},
-    {idVolumeDown, Inside(HotkeyGroup, 80, 60, 81, ListDropHeight)},
-    {idMuteKeyModifier, Inside(HotkeyGroup, 80, 92, 81, ListDropHeight)},
-    {idPlusUp, Inside(HotkeyGroup, 166, 26, 0, 0), PlusPoints},
-    {idPlusDown, Inside(HotkeyGroup, 166, 59, 0, 0), PlusPoints},
-    {idPlusMute, Inside(HotkeyGroup, 166, 91, 0, 0), PlusPoints},
-    {idVolumeUp1, Inside(HotkeyGroup, 184, 28, 81, ListDropHeight)},
-    {idVolumeDown1, Inside(HotkeyGroup, 184, 60, 81, ListDropHeight)},
-    {idMute1, Inside(HotkeyGroup, 184, 92, 81, ListDropHeight)},
-    {idLabelMic, Inside(HotkeyGroup, 18, 128, 0, 0)},
-    {idMicModifier, Inside(HotkeyGroup, 80, 124, 81, ListDropHeight)},
-    {idPlusMic, Inside(HotkeyGroup, 166, 123, 0, 0), PlusPoints},
-    {idMicKey, Inside(HotkeyGroup, 184, 124, 81, ListDropHeight)},
-    {idGroupBox3, StepGroup},
-    {idLabel2, Inside(StepGroup, 24, 32, 0, 0)},
-    {idLabel3, Inside(StepGroup, 10, 64, 0, 0)},
-    {idStepUp, Inside(StepGroup, 80, 28, 65, ListDropHeight)},
-    {idStepDown, Inside(StepGroup, 80, 60, 65, ListDropHeight)},
-    {idShowLevel, {21, 275, 140, 17}},  // in the strip between the groups and the buttons
-    {idTrayWheel, {176, 275, 297, 17}},
-    {idHelp, {21, 296, 75, 25}},
-    {idAbout, {112, 296, 75, 25}},
-    {idHide, {309, 296, 75, 25}},
-    {idExit, {398, 296, 75, 25}},
-};
 
 }  // namespace
 
 TfrmMain::TfrmMain(TfrmAbout& about, UINT (*taskbarDpi)())
-    : frmAbout(about), taskbarDpi_(taskbarDpi)
+    : frmAbout(about), trayImages_(taskbarDpi)
 {
 }
 
@@ -206,15 +103,22 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_DISPLAYCHANGE:
     case WM_SETTINGCHANGE:
         // The task bar may be drawn at another scale now.
-        if (LoadTrayImages()) UpdateTrayIcon();
+        if (trayImages_.Load()) TrayImagesChanged();
         break;
+    case WM_CTLCOLORSTATIC: {
+        // The marks of rows that share keys stand out in red.
+        LRESULT brush = DefWindowProcA(Handle, message, wParam, lParam);
+        if (RowOfMark(GetDlgCtrlID(reinterpret_cast<HWND>(lParam))) >= 0)
+            SetTextColor(reinterpret_cast<HDC>(wParam), RGB(0xC0, 0, 0));
+        return brush;
+    }
     case WM_HOTKEYACTION: HotkeyActionMessage(wParam, lParam); return 0;
     case WM_MIXERCHANGE: MixerChanged(wParam); return 0;
     case WM_TIMER:
         if (wParam == TrayHoverTimer)
             trayWheel_.CheckPointer();
         else if (wParam == MicrophoneTimer)
-            ReadMicrophones();
+            microphones_.Read();
         else if (wParam == TrayRetryTimer)
             AddTrayIconNow();
         else
@@ -225,7 +129,7 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         break;  // the default handling frees what the input left
     case WM_TRAYNOTIFY: {
         LRESULT result = DefWindowProcA(Handle, message, wParam, lParam);
-        TrayNotifyMessage(lParam);
+        TrayNotifyMessage(static_cast<UINT>(wParam), lParam);
         return result;
     }
     default:
@@ -233,11 +137,10 @@ LRESULT TfrmMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             // The notification area was made anew (the shell restarted):
             // without our icon there would be no way back to the window.
             // It may be drawn at another scale than the old one.
-            LoadTrayImages();
+            trayImages_.Load();
             TrayIcon.Forget();
             AddTrayIconNow();
-            MicIcon.Forget();
-            ReadMicrophones();
+            microphones_.ShellRestarted();
             return 0;
         }
     }
@@ -250,17 +153,11 @@ void TfrmMain::Command(int id, int code, HWND control)
     auto listChanged = [&] {
         return control == GetDlgItem(Handle, id) && ListChanged(control, code);
     };
-    switch (id) {
-    case idVolumeUp:
-    case idVolumeDown:
-    case idMuteKeyModifier:
-    case idVolumeUp1:
-    case idVolumeDown1:
-    case idMute1:
-    case idMicModifier:
-    case idMicKey:
+    if (RowOfList(id) >= 0) {
         if (listChanged()) comboxVolumeUpChange();
-        break;
+        return;
+    }
+    switch (id) {
     case idStepUp:
         if (listChanged()) cboxStepUpChange();
         break;
@@ -316,8 +213,8 @@ void TfrmMain::FormCreate()
     AllowMessageFromLowerPrivilege(Handle, taskbarCreated_);
     Guarded([this] { AddTrayIconNow(); });
     // Muted before this start, the microphones show so at once.
-    Guarded([this] { HasMicrophones = Mixer && Mixer->hasMicMute(); });
-    if (MicMuteHotkey.Key.load(std::memory_order_relaxed) != 0) ReadMicrophones();
+    microphones_.Attach(Handle, Mixer.get(), EventsComplete);
+    if (MicMuteHotkey.Key.load(std::memory_order_relaxed) != 0) microphones_.Read();
 }
 
 // Registers the component's server and creates it. The installed copy in the
@@ -340,8 +237,7 @@ void TfrmMain::FormDestroy()
     Volume.reset();
     Mixer.reset();
     TrayIcon.Delete();
-    KillTimer(Handle, MicrophoneTimer);
-    MicIcon.Delete();
+    microphones_.Stop();
 }
 
 // ---- showing and hiding --------------------------------------------------
@@ -384,7 +280,7 @@ void TfrmMain::HideToTray() { ShowWindow(Handle, SW_HIDE); }
 void TfrmMain::ShowFromTray()
 {
     Guarded([this] { Volume->Refresh(); });
-    ReadMicrophones();
+    microphones_.Read();
     // Centring may carry the window onto a monitor of another scale, where
     // it takes another size: it is centred again at that size.
     CenterOnScreen(Handle);
@@ -412,6 +308,7 @@ void TfrmMain::btnAboutClick() { frmAbout.ShowModal(Handle); }
 void TfrmMain::comboxVolumeUpChange()
 {
     BuildHotkeyBindings();
+    settings_.MarkSharedKeys(dpi_);
     SaveSettings();
 }
 
@@ -423,74 +320,18 @@ void TfrmMain::cboxShowLevelClick() { SaveSettings(); }
 
 void TfrmMain::cboxTrayWheelClick()
 {
-    if (!Checked(cboxTrayWheel)) trayWheel_.Stop();
+    if (!settings_.TrayWheel()) trayWheel_.Stop();
     SaveSettings();
 }
 
-void TfrmMain::BuildHotkeyBindings()
-{
-    ::BuildHotkeyBindings({{{ItemIndex(comboxVolumeUp), ItemIndex(comboxVolumeUp1)},
-                            {ItemIndex(comboxVolumeDown), ItemIndex(comboxVolumeDown1)},
-                            {ItemIndex(comboxMute), ItemIndex(comboxMute1)},
-                            {ItemIndex(comboxMicMute), ItemIndex(comboxMicMute1)}}},
-                          Hotkeys);
-}
+void TfrmMain::BuildHotkeyBindings() { ::BuildHotkeyBindings(settings_.Hotkeys(), Hotkeys); }
 
 void TfrmMain::LoadSettingsOrDefaults()
 {
-    std::string fileName = SettingsFileName(AppDir);
-    TakeOverInterruptedSave(fileName);
-    PrivateProfileStore store(fileName);
-    SettingsChoices choices = Choices();
-    bool exists = FileExists(fileName);
-    try {
-        LoadOrCreateSettings(store, exists, choices);
-    } catch (...) {
-        ShowChoices(choices);  // the defaults stay in effect when the write fails
-        throw;
-    }
-    ShowChoices(choices);
+    settings_.LoadOrDefaults(SettingsFileName(AppDir), dpi_);
 }
 
-void TfrmMain::SaveSettings()
-{
-    PrivateProfileStore store(SettingsFileName(AppDir));
-    ::SaveSettings(store, Choices());
-}
-
-SettingsChoices TfrmMain::Choices() const
-{
-    SettingsChoices c;
-    c.PreVolumeUp = ItemIndex(comboxVolumeUp);
-    c.VolumeUp = ItemIndex(comboxVolumeUp1);
-    c.PreVolumeDown = ItemIndex(comboxVolumeDown);
-    c.VolumeDown = ItemIndex(comboxVolumeDown1);
-    c.PreMute = ItemIndex(comboxMute);
-    c.Mute = ItemIndex(comboxMute1);
-    c.PreMicMute = ItemIndex(comboxMicMute);
-    c.MicMute = ItemIndex(comboxMicMute1);
-    c.StepUp = ItemIndex(cboxStepUp);
-    c.StepDown = ItemIndex(cboxStepDown);
-    c.ShowLevel = Checked(cboxShowLevel) ? 1 : 0;
-    c.TrayWheel = Checked(cboxTrayWheel) ? 1 : 0;
-    return c;
-}
-
-void TfrmMain::ShowChoices(const SettingsChoices& c)
-{
-    SetItemIndex(comboxVolumeUp, c.PreVolumeUp);
-    SetItemIndex(comboxVolumeUp1, c.VolumeUp);
-    SetItemIndex(comboxVolumeDown, c.PreVolumeDown);
-    SetItemIndex(comboxVolumeDown1, c.VolumeDown);
-    SetItemIndex(comboxMute, c.PreMute);
-    SetItemIndex(comboxMute1, c.Mute);
-    SetItemIndex(comboxMicMute, c.PreMicMute);
-    SetItemIndex(comboxMicMute1, c.MicMute);
-    SetItemIndex(cboxStepUp, c.StepUp);
-    SetItemIndex(cboxStepDown, c.StepDown);
-    SetChecked(cboxShowLevel, c.ShowLevel != 0);
-    SetChecked(cboxTrayWheel, c.TrayWheel != 0);
-}
+void TfrmMain::SaveSettings() { settings_.Save(SettingsFileName(AppDir)); }
 
 // ---- volume controls -----------------------------------------------------
 
@@ -501,12 +342,19 @@ void TfrmMain::tbPlaybackVolumeChange() { Volume->SliderScrolled(); }
 void TfrmMain::cboxMuteClick() { Volume->cboxMuteClick(); }
 
 // A press is answered on screen also when it changes nothing: with why.
+// Each action of HotkeyActionRows has its case here.
 void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
 {
     if (!Ready) return;
     const HotkeyAction action = ActionOf(wParam, lParam);
-    if (action == HotkeyAction::MicMute) return MicrophoneHotkey();
-    StepAndShow([&] { Volume->HotkeyAction(action); });
+    switch (action) {
+    case HotkeyAction::VolumeUp:
+    case HotkeyAction::VolumeDown:
+    case HotkeyAction::MuteToggle: StepAndShow([&] { Volume->HotkeyAction(action); }); break;
+    case HotkeyAction::MicMute:
+        microphones_.HotkeyPressed(settings_.ShowLevel() ? &levelDisplay_ : nullptr);
+        break;
+    }
 }
 
 // Runs a step of the volume or of its mute and shows what came of it: the
@@ -520,57 +368,11 @@ void TfrmMain::StepAndShow(Step step)
     } catch (const TextError& error) {
         failure = LevelFailureText(error.what());
     }
-    if (!Checked(cboxShowLevel)) return;
+    if (!settings_.ShowLevel()) return;
     if (failure.empty())
         levelDisplay_.Show(ListText(comboxSource), SliderPosition(), MuteChecked());
     else
         levelDisplay_.ShowFailure(ListText(comboxSource), failure);
-}
-
-// One press toggles from the state the microphones are really in, which
-// another program may have changed; the display says what came of it.
-void TfrmMain::MicrophoneHotkey()
-{
-    if (!HasMicrophones) return;
-    std::string shown;
-    try {
-        Mixer->setMicMute(!Mixer->micMute());
-        shown = ReadMicrophones() ? "Microphone muted" : "Microphone on";
-    } catch (const std::exception& e) {
-        shown = e.what();  // the component's own words: "There is no microphone now."
-    }
-    if (Checked(cboxShowLevel)) levelDisplay_.ShowText(shown, shown != "Microphone on");
-}
-
-// Whether every microphone is muted now, with the microphone icon shown
-// while they are; false when the component cannot tell.
-// A read that fails while microphones are there decides nothing: the icon
-// and its timer stay, and the next read decides.
-bool TfrmMain::ReadMicrophones()
-{
-    bool muted = false, known = !HasMicrophones;
-    if (HasMicrophones)
-        Guarded([&] {
-            known = Mixer->micCount() == 0;
-            if (!known) muted = Mixer->micMute();
-            known = true;
-        });
-    if (known) ShowMicrophoneIcon(muted);
-    return muted;
-}
-
-// Where the component tells every change, the icon follows its events; else
-// while the icon shows, its timer reads the state again. At rest nothing runs.
-void TfrmMain::ShowMicrophoneIcon(bool muted)
-{
-    if (!muted) {
-        KillTimer(Handle, MicrophoneTimer);
-        MicIcon.Delete();
-        return;
-    }
-    Icon icon = MicrophoneImage();
-    MicIcon.Add(Handle, "Microphone muted", icon.get());
-    if (!EventsComplete) SetTimer(Handle, MicrophoneTimer, MicrophoneInterval, nullptr);
 }
 
 void TfrmMain::ClearChannels() { SendMessageA(comboxSource, CB_RESETCONTENT, 0, 0); }
@@ -595,22 +397,13 @@ bool TfrmMain::MuteChecked() const { return Checked(cboxMute); }
 
 void TfrmMain::SetMuteChecked(bool checked) { SetChecked(cboxMute, checked); }
 
-std::string TfrmMain::StepUpText() const { return ListText(cboxStepUp); }
+std::string TfrmMain::StepUpText() const { return ListText(settings_.StepUp()); }
 
-std::string TfrmMain::StepDownText() const { return ListText(cboxStepDown); }
+std::string TfrmMain::StepDownText() const { return ListText(settings_.StepDown()); }
 
 // ---- tray icon -----------------------------------------------------------
 
-Icon TfrmMain::MicrophoneImage() const
-{
-    return Icon(ImageList1 ? ImageList_GetIcon(ImageList1.get(), 2, ILD_NORMAL) : nullptr);
-}
-
-Icon TfrmMain::TrayImage() const
-{
-    return Icon(ImageList1 ? ImageList_GetIcon(ImageList1.get(), MuteChecked() ? 1 : 0, ILD_NORMAL)
-                           : nullptr);
-}
+Icon TfrmMain::TrayImage() const { return trayImages_.Main(MuteChecked()); }
 
 void TfrmMain::UpdateTrayIcon()
 {
@@ -624,12 +417,15 @@ void TfrmMain::AddTrayIconNow()
     TrayIcon.Add(Handle, TrayTipText(SliderPosition(), ListText(comboxSource)), icon.get());
 }
 
-void TfrmMain::TrayNotifyMessage(LPARAM mouseMessage)
+// Both icons call back; only the main one shows the level and takes the
+// wheel. A click on either shows the window.
+void TfrmMain::TrayNotifyMessage(UINT iconId, LPARAM mouseMessage)
 {
     switch (mouseMessage) {
     case WM_MOUSEMOVE:
+        if (iconId != TrayIconId) break;
         UpdateTrayIcon();
-        if (Checked(cboxTrayWheel)) trayWheel_.PointerMovedOverIcon(Handle, TrayIconId);
+        if (settings_.TrayWheel()) trayWheel_.PointerMovedOverIcon(Handle, TrayIconId);
         break;
     case WM_LBUTTONUP:
     case WM_RBUTTONUP: ShowFromTray(); break;
@@ -661,84 +457,30 @@ void TfrmMain::CreateControls()
     control(idHotkey1, WC_BUTTONA, "Hotkey", BS_GROUPBOX);
     control(idGroupBox3, WC_BUTTONA, "Adjustment Range", BS_GROUPBOX);
 
-    auto label = [&](int id, const char* text) { return control(id, WC_STATICA, text, SS_LEFT); };
-    auto list = [&](int id) {
-        HWND created = control(id, WC_COMBOBOXA, "", ListStyle);
-        SendMessageA(created, CB_SETMINVISIBLE, ListVisibleEntries, 0);
-        SwallowTypedCharacters(created);
-        return created;
-    };
-
     tbPlayBackVolume =
         control(idPlayBackVolume, TRACKBAR_CLASSA, "", TBS_HORZ | TBS_NOTICKS | TBS_FIXEDLENGTH);
     SendMessageA(tbPlayBackVolume, TBM_SETRANGEMIN, FALSE, 0);
     SendMessageA(tbPlayBackVolume, TBM_SETRANGEMAX, TRUE, FullVolume);
     cboxMute = control(idMute, WC_BUTTONA, "Mute", BS_AUTOCHECKBOX | WS_TABSTOP);
-    comboxSource = list(idSource);
-
-    label(idLabel1, "Volume up");
-    label(idLabel4, "Volume down");
-    label(idLabel5, "Mute");
-    comboxVolumeUp = list(idVolumeUp);
-    comboxVolumeDown = list(idVolumeDown);
-    comboxMute = list(idMuteKeyModifier);
-    label(idPlusUp, "+");
-    label(idPlusDown, "+");
-    label(idPlusMute, "+");
-    comboxVolumeUp1 = list(idVolumeUp1);
-    comboxVolumeDown1 = list(idVolumeDown1);
-    comboxMute1 = list(idMute1);
-    label(idLabelMic, "Microphone");
-    comboxMicMute = list(idMicModifier);
-    label(idPlusMic, "+");
-    comboxMicMute1 = list(idMicKey);
-
-    label(idLabel2, "Volume up");
-    label(idLabel3, "Volume down");
-    cboxStepUp = list(idStepUp);
-    cboxStepDown = list(idStepDown);
-
-    cboxShowLevel =
-        control(idShowLevel, WC_BUTTONA, "Show level on screen", BS_AUTOCHECKBOX | WS_TABSTOP);
-    SetChecked(cboxShowLevel, SettingsChoices{}.ShowLevel != 0);  // until the file says otherwise
-    cboxTrayWheel = control(idTrayWheel, WC_BUTTONA, "Scroll over the tray icon changes the volume",
-                            BS_AUTOCHECKBOX | WS_TABSTOP);
-    SetChecked(cboxTrayWheel, SettingsChoices{}.TrayWheel != 0);
+    comboxSource = CreateChoiceList(Handle, idSource);
+    settings_.Create(Handle);
 
     control(idHelp, WC_BUTTONA, "Help", ButtonStyle);
     control(idAbout, WC_BUTTONA, "About", ButtonStyle);
     control(idHide, WC_BUTTONA, "Background", ButtonStyle);
     control(idExit, WC_BUTTONA, "Exit", ButtonStyle);
 
-    FillChoiceLists();
-    LoadTrayImages();
+    trayImages_.Load();
 }
 
-// Lays the controls out for `dpi`: the design's places scaled, the fonts at
-// the same points, each label as large as its text.
 void TfrmMain::ApplyDpi(UINT dpi)
 {
-    Font font = CreateUiFont(FontPoints, dpi);
-    Font plusFont = CreateUiFont(PlusPoints, dpi);
-    SendMessageA(Handle, WM_SETFONT, reinterpret_cast<WPARAM>(font.get()), FALSE);
-    for (const ControlLayout& row : Layout) {
-        HWND control = GetDlgItem(Handle, row.Id);
-        HFONT rowFont = (row.Points == PlusPoints ? plusFont : font).get();
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(rowFont), FALSE);
-        Placement at = Scaled(row.At, dpi);
-        if (row.At.Width == 0) {
-            // Smoothed glyphs may reach a pixel past the measured extent,
-            // so a little room is kept.
-            SIZE size = TextSize(control, rowFont, WindowText(control));
-            at.Width = size.cx + 2;
-            at.Height = size.cy;
-        }
-        Place(control, at);
-    }
+    dpi_ = dpi;
+    LayoutFonts fonts = LayOutControls(Handle, dpi);
     SendMessageA(tbPlayBackVolume, TBM_SETTHUMBLENGTH, ScaleForDpi(ThumbLength, dpi), 0);
     // The old fonts go only now that no control uses them.
-    font_ = std::move(font);
-    plusFont_ = std::move(plusFont);
+    font_ = std::move(fonts.Text);
+    plusFont_ = std::move(fonts.Plus);
     InvalidateRect(Handle, nullptr, TRUE);
 }
 
@@ -749,44 +491,13 @@ void TfrmMain::DpiChanged(UINT dpi, const RECT& suggested)
 {
     Place(Handle, suggested);
     ApplyDpi(dpi);
-    LoadTrayImages();
+    trayImages_.Load();
+    TrayImagesChanged();
+}
+
+// Both icons take the images at their new size.
+void TfrmMain::TrayImagesChanged()
+{
     UpdateTrayIcon();
-    Icon microphones = MicrophoneImage();
-    MicIcon.Modify("Microphone muted", microphones.get());
-}
-
-void TfrmMain::FillChoiceLists()
-{
-    for (HWND modifiers : {comboxVolumeUp, comboxVolumeDown, comboxMute, comboxMicMute})
-        for (const ModifierRow& row : ModifierCodes)
-            AddItem(modifiers, row.Text);
-    AddItem(comboxMicMute1, NoKeyText);
-    for (HWND keys : {comboxVolumeUp1, comboxVolumeDown1, comboxMute1, comboxMicMute1})
-        for (const KeyRow& row : KeyCodes)
-            AddItem(keys, row.Text);
-    for (HWND steps : {cboxStepUp, cboxStepDown}) {
-        for (const char* text : StepTexts)
-            AddItem(steps, text);
-        SetItemIndex(steps, SettingsChoices{}.StepUp);  // "10%" until the file says otherwise
-    }
-}
-
-// The tray images at the size the notification area shows now, which
-// follows the task bar's scale, not the window's: the main icon's two, then
-// the microphones'; true if made anew.
-bool TfrmMain::LoadTrayImages()
-{
-    int size = SmallIconSizeForDpi(taskbarDpi_());
-    if (ImageList1 && TrayImageSize() == size) return false;
-    ImageList1.reset(ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 3, 0));
-    for (int id : {IDI_TRAY_NORMAL, IDI_TRAY_MUTED, IDI_TRAY_MIC_MUTED})
-        ImageList_AddIcon(ImageList1.get(), LoadSmallIcon(id, size).get());
-    return true;
-}
-
-int TfrmMain::TrayImageSize() const
-{
-    int width = 0, height = 0;
-    ImageList_GetIconSize(ImageList1.get(), &width, &height);
-    return width;
+    microphones_.ImagesChanged();
 }

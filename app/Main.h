@@ -1,6 +1,8 @@
 #pragma once
-// TfrmMain: the main window. It owns the mixer component, the volume, Channel,
-// hotkey and step controls, the tray icon and the hotkey detector.
+// TfrmMain: the main window. It owns the mixer component, the volume and
+// Channel controls, the settings' controls (TSettingsControls), the tray
+// icon and its images, the microphone indicator and the hotkey detector,
+// and routes their messages to them.
 #include <windows.h>
 #include <commctrl.h>
 
@@ -9,7 +11,10 @@
 
 #include "app/Dpi.h"
 #include "app/LevelDisplay.h"
+#include "app/MicrophoneIndicator.h"
 #include "app/Notifyicon.h"
+#include "app/SettingsControls.h"
+#include "app/TrayImages.h"
 #include "app/TrayWheelInput.h"
 #include "app/WinUi.h"
 #include "settings/Settings.h"
@@ -37,7 +42,7 @@ public:
     // itself back to the notification area, also when that command hid it.
     void ShowFirstTime(int showCommand);
     // The side, in pixels, of the tray images the window hands the shell.
-    int TrayImageSize() const;
+    int TrayImageSize() const { return trayImages_.Size(); }
 
     // VolumeControls
     void ClearChannels() override;
@@ -76,30 +81,23 @@ private:
     void cboxShowLevelClick();
     void cboxTrayWheelClick();
     void HotkeyActionMessage(WPARAM wParam, LPARAM lParam);
-    void TrayNotifyMessage(LPARAM mouseMessage);
+    void TrayNotifyMessage(UINT iconId, LPARAM mouseMessage);
     void TrayWheelTurned(int notches);
     template <typename Step>
     void StepAndShow(Step step);
-    void MicrophoneHotkey();
-    bool ReadMicrophones();
-    void ShowMicrophoneIcon(bool muted);
     void ConnectMixerEvents();
     void MixerChanged(WPARAM event);
 
     void CreateControls();
     void ApplyDpi(UINT dpi);
     void DpiChanged(UINT dpi, const RECT& suggested);
-    void FillChoiceLists();
-    bool LoadTrayImages();
+    void TrayImagesChanged();
     void CreateMixer();
     void BuildHotkeyBindings();
     void LoadSettingsOrDefaults();
     void SaveSettings();
-    SettingsChoices Choices() const;
-    void ShowChoices(const SettingsChoices& choices);
     void AddTrayIconNow();
     Icon TrayImage() const;
-    Icon MicrophoneImage() const;
     void HideToTray();
     void ShowFromTray();
     bool FromWithinProgram(HWND previous) const;
@@ -107,22 +105,16 @@ private:
     void Guarded(Handler handler);
 
     TfrmAbout& frmAbout;
-    UINT (*taskbarDpi_)();
     HWND Handle = nullptr;
+    UINT dpi_ = 96;  // the scale the controls are laid out for
     Font font_;
     Font plusFont_;
     UINT taskbarCreated_ = 0;
 
-    Owned<HIMAGELIST, ImageList_Destroy> ImageList1;
-
     // The controls the window reads or changes after creating them; the
     // group boxes, labels and buttons are reached by their ids.
     HWND tbPlayBackVolume = nullptr, cboxMute = nullptr, comboxSource = nullptr;
-    HWND comboxVolumeUp = nullptr, comboxVolumeDown = nullptr, comboxMute = nullptr;
-    HWND comboxVolumeUp1 = nullptr, comboxVolumeDown1 = nullptr, comboxMute1 = nullptr;
-    HWND comboxMicMute = nullptr, comboxMicMute1 = nullptr;
-    HWND cboxStepUp = nullptr, cboxStepDown = nullptr, cboxShowLevel = nullptr;
-    HWND cboxTrayWheel = nullptr;
+    TSettingsControls settings_;
     TLevelDisplay levelDisplay_;
 
     std::unique_ptr<TAudioMixer> Mixer;
@@ -130,11 +122,10 @@ private:
     bool EventsComplete = false;                // the microphones' changes come too
     std::unique_ptr<THotkeyDetector> Detector;
     std::unique_ptr<VolumeController> Volume;
+    TTrayImages trayImages_;
     TTrayIcon TrayIcon;
     TTrayWheelInput trayWheel_;
-    // Shown while every microphone is muted; its timer adds it again.
-    TTrayIcon MicIcon{ShellNotifyIcon, MicTrayIconId, 0};
-    bool HasMicrophones = false;  // the component has micMute
+    TMicrophoneIndicator microphones_{trayImages_};
 
     bool ExitRequested = false;
     bool Ready = false;

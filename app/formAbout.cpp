@@ -1,6 +1,7 @@
 #include "formAbout.h"
 
 #include <commctrl.h>
+#include <olectl.h>
 #include <wincodec.h>
 #include <wrl/client.h>
 
@@ -107,11 +108,35 @@ Bitmap PictureFromPng(const BYTE* data, DWORD size, int width, int height)
     return Stretched(picture.get(), width, height);
 }
 
+// OLE reads from a stream over memory of its own, which the stream frees.
+Bitmap PictureFromJpeg(const BYTE* data, DWORD size, int width, int height)
+{
+    Owned<HGLOBAL, GlobalFree> memory(data ? GlobalAlloc(GMEM_MOVEABLE, size) : nullptr);
+    void* bytes = memory ? GlobalLock(memory.get()) : nullptr;
+    if (!bytes) return nullptr;
+    CopyMemory(bytes, data, size);
+    GlobalUnlock(memory.get());
+    ComPtr<IStream> stream;
+    if (FAILED(CreateStreamOnHGlobal(memory.get(), TRUE, &stream))) return nullptr;
+    memory.release();
+    ComPtr<IPicture> picture;
+    OLE_HANDLE handle = 0;
+    SHORT type = PICTYPE_UNINITIALIZED;
+    if (FAILED(OleLoadPicture(stream.Get(), static_cast<LONG>(size), FALSE, IID_IPicture,
+                              reinterpret_cast<void**>(picture.GetAddressOf()))) ||
+        FAILED(picture->get_Type(&type)) || type != PICTYPE_BITMAP ||
+        FAILED(picture->get_Handle(&handle)))
+        return nullptr;
+    return Stretched(reinterpret_cast<HBITMAP>(static_cast<UINT_PTR>(handle)), width, height);
+}
+
 Bitmap LoadAboutPicture(HMODULE module, int width, int height)
 {
     DWORD size = 0;
     const BYTE* png = ResourceBytes(module, IDB_ABOUT, size);
-    return PictureFromPng(png, size, width, height);
+    if (Bitmap picture = PictureFromPng(png, size, width, height)) return picture;
+    const BYTE* jpeg = ResourceBytes(module, IDB_ABOUT_JPEG, size);
+    return PictureFromJpeg(jpeg, size, width, height);
 }
 
 TfrmAbout::~TfrmAbout()

@@ -12,7 +12,12 @@ constexpr const char* ProductWebAddress = "https://tarnbell.example.org/";
 // to `width` x `height`, as a 24-bit DIB section; null when it is damaged.
 // COM must be initialised on the thread.
 Bitmap PictureFromPng(const BYTE* data, DWORD size, int width, int height);
-// The About picture from `module`'s resources, as PictureFromPng makes it.
+// The JPEG in `data`, decoded by OLE, which every Windows has, and smoothed
+// alike; null when it is damaged.
+Bitmap PictureFromJpeg(const BYTE* data, DWORD size, int width, int height);
+// The About picture from `module`'s resources, as PictureFromPng makes it;
+// where the imaging component is missing (Windows XP without .NET 3.0 or
+// its own redistributable), from the JPEG copy of the picture.
 Bitmap LoadAboutPicture(HMODULE module, int width, int height);
 
 class TfrmAbout {

@@ -40,3 +40,18 @@ void BuildHotkeyBindings(const HotkeyChoices& choices, HotkeyBindings& bindings)
     for (const HotkeyAction action : AllHotkeyActions)
         Store(bindings[action], CodesOf(action, choices[action]));
 }
+
+PerHotkeyAction<bool> ActionsSharingKeys(const HotkeyChoices& choices)
+{
+    PerHotkeyAction<bool> sharing{};
+    PerHotkeyAction<BindingCodes> codes;
+    for (const HotkeyAction action : AllHotkeyActions)
+        codes[action] = CodesOf(action, choices[action]);
+    for (const HotkeyAction a : AllHotkeyActions)
+        for (const HotkeyAction b : AllHotkeyActions)
+            if (a != b && codes[a].Key != 0 && codes[a].Key == codes[b].Key &&
+                codes[a].Modifier1 == codes[b].Modifier1 &&
+                codes[a].Modifier2 == codes[b].Modifier2)
+                sharing[a] = true;
+    return sharing;
+}

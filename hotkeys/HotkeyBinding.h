@@ -72,29 +72,22 @@ inline constexpr std::array<KeyRow, 59> KeyCodes{{
     {"Numpad +", 0x6B}, {"Numpad -", 0x6D}, {"Numpad *", 0x6A}, {"Numpad /", 0x6F},
 }};
 
-// The microphone key is off until the user picks one, so that no update
-// starts muting someone's microphone with a key they use: its key list
-// shows "<None>" first, then KeyCodes.
+// An action whose key list starts with "<None>" (KeyList::NoneFirst).
 constexpr const char* NoKeyText = "<None>";
 constexpr bool KeyListStartsWithNone(HotkeyAction action)
 {
-    return action == HotkeyAction::MicMute;
+    return RowOf(action).Keys == KeyList::NoneFirst;
 }
 constexpr int KeyListEntries(HotkeyAction action)
 {
     return static_cast<int>(KeyCodes.size()) + (KeyListStartsWithNone(action) ? 1 : 0);
 }
 
-// The selected item indexes of one action's modifier list and key list;
-// -1 when the list has no selection.
-struct HotkeyChoice {
-    int Modifier;
-    int Key;
-};
-
-using HotkeyChoices = PerHotkeyAction<HotkeyChoice>;
-
 // Rewrites every binding in place from its action's choice, in action order
 // and Modifier1, Modifier2, Key within each. A choice with an index
 // outside its table gives (0, 0, 0), a binding that never fires.
 void BuildHotkeyBindings(const HotkeyChoices& choices, HotkeyBindings& bindings);
+
+// For each action, whether another action has the very same keys: only the
+// earlier one of them ever fires. Actions without a key clash with none.
+PerHotkeyAction<bool> ActionsSharingKeys(const HotkeyChoices& choices);

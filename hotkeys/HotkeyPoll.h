@@ -37,23 +37,35 @@ public:
     {
     }
 
-    // Posts at most one action, for the first binding held; allocates
-    // nothing and takes no lock.
+    // Posts at most one action, for the most specific binding held: the one
+    // with the most modifiers (Ctrl + Numpad * before Numpad * alone), the
+    // earlier row among equals. Allocates nothing and takes no lock.
     void Poll()
     {
-        for (const HotkeyAction action : AllHotkeyActions) {
+        const HotkeyAction* chosen = nullptr;
+        int chosenModifiers = 0;
+        for (const HotkeyAction& action : AllHotkeyActions) {
+            const int modifiers = ModifierCount(Bindings[action]);
+            // Keys that cannot outdo the held binding are not asked about.
+            if (chosen && modifiers <= chosenModifiers) continue;
             if (!IsHeld(Bindings[action])) continue;
-            if (Repeats(action))
-                RepeatingStep(action);
-            else
-                OncePerPressStep(action);
-            return;
+            chosen = &action;
+            chosenModifiers = modifiers;
+            if (modifiers == MostModifiers) break;
         }
-        Fired = false;
-        AtRest = true;
+        if (!chosen) {
+            Fired = false;
+            AtRest = true;
+        } else if (Repeats(*chosen)) {
+            RepeatingStep(*chosen);
+        } else {
+            OncePerPressStep(*chosen);
+        }
     }
 
 private:
+    static constexpr int MostModifiers = 2;
+    static int ModifierCount(const HotkeyBinding& binding);
     bool IsHeld(const HotkeyBinding& binding);
     bool ModifierHeld(const std::atomic<std::int32_t>& modifier);
     void RepeatingStep(HotkeyAction action);
@@ -73,9 +85,16 @@ private:
     std::int64_t LastPost = 0;
 };
 
+template <class PlatformType>
+int BasicHotkeyPoller<PlatformType>::ModifierCount(const HotkeyBinding& binding)
+{
+    return (binding.Modifier1.load(std::memory_order_relaxed) != 0 ? 1 : 0) +
+           (binding.Modifier2.load(std::memory_order_relaxed) != 0 ? 1 : 0);
+}
+
 // Asks Modifier1, Modifier2 and Key in this order, skipping modifiers of 0
-// and stopping at the first key up. Other keys are never looked at, so extra
-// modifiers neither block nor change a match. A binding without a key asks
+// and stopping at the first key up. Other keys are never looked at, so a
+// modifier held beyond the binding's own does not stop it. A binding without a key asks
 // nothing.
 template <class PlatformType>
 bool BasicHotkeyPoller<PlatformType>::IsHeld(const HotkeyBinding& binding)

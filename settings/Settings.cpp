@@ -2,45 +2,48 @@
 
 #include <cstddef>
 #include <limits>
+#include <type_traits>
+#include <utility>
 
 #include "hotkeys/HotkeyBinding.h"
 #include "volume/VolumeController.h"
 
 namespace {
 
-// One key of the file. The table's order is the order of the file, and the
-// defaults come from a default-made SettingsChoices, so both exist once.
+// One key of the file and the choice it holds. The hotkeys' keys come
+// from HotkeyActionRows, so that a row added there is saved and loaded
+// alike; list sizes come from the lists' own tables. The order is the
+// order of the file, and the defaults come from a default-made
+// SettingsChoices, so both exist once.
+template <typename Choice>
 struct SettingField {
     const char* Section;
     const char* Key;
     int ListSize;  // valid indexes are 0 .. ListSize - 1
-    int SettingsChoices::*Member;
+    Choice* Value;
 };
 
-// List sizes come from the lists' own tables, so that an entry added there
-// is saved and loaded alike.
 constexpr int ModifierListSize = static_cast<int>(ModifierCodes.size());
-constexpr int KeyListSize = static_cast<int>(KeyCodes.size());
-constexpr int MicKeyListSize = KeyListEntries(HotkeyAction::MicMute);
 constexpr int StepListSize = static_cast<int>(StepTexts.size());
 
-constexpr SettingField SettingFields[] = {
-    {"Hotkey", "PreVolumeUp", ModifierListSize, &SettingsChoices::PreVolumeUp},
-    {"Hotkey", "VolumeUp", KeyListSize, &SettingsChoices::VolumeUp},
-    {"Hotkey", "PreVolumeDown", ModifierListSize, &SettingsChoices::PreVolumeDown},
-    {"Hotkey", "VolumeDown", KeyListSize, &SettingsChoices::VolumeDown},
-    {"Hotkey", "PreMute", ModifierListSize, &SettingsChoices::PreMute},
-    {"Hotkey", "Mute", KeyListSize, &SettingsChoices::Mute},
-    // After the keys older versions write; a file without them has no
-    // microphone key.
-    {"Hotkey", "PreMicMute", ModifierListSize, &SettingsChoices::PreMicMute},
-    {"Hotkey", "MicMute", MicKeyListSize, &SettingsChoices::MicMute},
-    {"Step", "StepUp", StepListSize, &SettingsChoices::StepUp},
-    {"Step", "StepDown", StepListSize, &SettingsChoices::StepDown},
+// Every key of `values` (a SettingsValues, const or not).
+template <typename Values,
+          typename Choice = std::remove_reference_t<decltype((std::declval<Values&>().StepUp))>>
+std::vector<SettingField<Choice>> FieldsOf(Values& values)
+{
+    std::vector<SettingField<Choice>> fields;
+    for (const HotkeyActionRow& row : HotkeyActionRows) {
+        auto& choice = values.Hotkeys[row.Action];
+        fields.push_back({"Hotkey", row.ModifierKey, ModifierListSize, &choice.Modifier});
+        fields.push_back({"Hotkey", row.KeyKey, KeyListEntries(row.Action), &choice.Key});
+    }
+    fields.push_back({"Step", "StepUp", StepListSize, &values.StepUp});
+    fields.push_back({"Step", "StepDown", StepListSize, &values.StepDown});
     // A section of its own, which older versions pass over.
-    {"Display", "ShowLevel", 2, &SettingsChoices::ShowLevel},
-    {"Display", "TrayWheel", 2, &SettingsChoices::TrayWheel},
-};
+    fields.push_back({"Display", "ShowLevel", 2, &values.ShowLevel});
+    fields.push_back({"Display", "TrayWheel", 2, &values.TrayWheel});
+    return fields;
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -100,7 +103,7 @@ std::optional<int32_t> ParseSignedNumber(const std::string& text)
     return static_cast<int32_t>(value);
 }
 
-int LoadField(IniStore& store, const SettingField& field, int fallback)
+int LoadField(IniStore& store, const SettingField<int>& field, int fallback)
 {
     const std::optional<int32_t> value =
         ParseSettingValue(store.ReadString(field.Section, field.Key, ""));
@@ -112,8 +115,10 @@ int LoadField(IniStore& store, const SettingField& field, int fallback)
 
 bool operator==(const SettingsChoices& a, const SettingsChoices& b)
 {
-    for (const SettingField& field : SettingFields) {
-        if (a.*field.Member != b.*field.Member) return false;
+    const auto fieldsOfA = FieldsOf(a);
+    const auto fieldsOfB = FieldsOf(b);
+    for (std::size_t i = 0; i < fieldsOfA.size(); ++i) {
+        if (*fieldsOfA[i].Value != *fieldsOfB[i].Value) return false;
     }
     return true;
 }
@@ -131,32 +136,29 @@ SettingsChoices LoadSettings(IniStore& store)
 {
     const SettingsChoices defaults;
     SettingsChoices choices;
-    for (const SettingField& field : SettingFields) {
-        choices.*field.Member = LoadField(store, field, defaults.*field.Member);
+    const auto defaultFields = FieldsOf(defaults);
+    const auto fields = FieldsOf(choices);
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        *fields[i].Value = LoadField(store, fields[i], *defaultFields[i].Value);
     }
     return choices;
 }
 
-void DefaultHotkeys(SettingsChoices& choices)
-{
-    const SettingsChoices defaults;
-    for (const SettingField& field : SettingFields) {
-        if (std::string(field.Section) == "Hotkey") choices.*field.Member = defaults.*field.Member;
-    }
-}
+void DefaultHotkeys(SettingsChoices& choices) { choices.Hotkeys = SettingsChoices{}.Hotkeys; }
 
 void SaveSettings(IniStore& store, const SettingsChoices& choices)
 {
     std::vector<IniValue> values;
-    for (const SettingField& field : SettingFields) {
-        values.push_back({field.Section, field.Key, std::to_string(choices.*field.Member)});
+    for (const auto& field : FieldsOf(choices)) {
+        values.push_back({field.Section, field.Key, std::to_string(*field.Value)});
     }
     store.WriteAll(values);
 }
 
 bool HoldsAllSettings(IniStore& store)
 {
-    for (const SettingField& field : SettingFields) {
+    SettingsChoices keys;
+    for (const auto& field : FieldsOf(keys)) {
         if (store.ReadString(field.Section, field.Key, "").empty()) return false;
     }
     return true;

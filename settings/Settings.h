@@ -1,13 +1,15 @@
 #pragma once
-// Tarnbell's settings file TB.ini: the item indexes of the main window's eight
-// hotkey lists and two step lists, whether the level shows on screen and
-// whether the wheel over the tray icon changes the volume, read at start and
-// written after every change. The logic here is free of Windows; the file
-// itself is reached through an IniStore (PrivateProfileStore on Windows).
+// Tarnbell's settings file TB.ini: the item indexes of the main window's
+// hotkey lists (two per row of HotkeyActionRows) and two step lists, whether the level shows on
+// screen and whether the wheel over the tray icon changes the volume, read at start and written
+// after every change. The logic here is free of Windows; the file itself is reached through an
+// IniStore (PrivateProfileStore on Windows).
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "hotkeys/HotkeyActions.h"
 
 // One key's value as it is written.
 struct IniValue {
@@ -39,19 +41,33 @@ public:
 
 // The selected item index of each list. -1 stands for a list with no
 // selection; it is saved as it is. A default-made value holds the defaults.
-struct SettingsChoices {
-    int PreVolumeUp = 0;    // "<None>"
-    int VolumeUp = 55;      // "Numpad +"
-    int PreVolumeDown = 0;  // "<None>"
-    int VolumeDown = 56;    // "Numpad -"
-    int PreMute = 0;        // "<None>"
-    int Mute = 57;          // "Numpad *"
-    int PreMicMute = 0;     // "<None>"
-    int MicMute = 0;        // "<None>": no microphone key
-    int StepUp = 5;         // "10%"
-    int StepDown = 5;       // "10%"
-    int ShowLevel = 1;      // "Show level on screen" ticked: 1, not: 0
-    int TrayWheel = 1;      // "Scroll over the tray icon changes the volume" ticked: 1
+struct SettingsValues {
+    HotkeyChoices Hotkeys = DefaultHotkeyChoices();  // one modifier and key per action
+    int StepUp = 5;                                  // "10%"
+    int StepDown = 5;                                // "10%"
+    int ShowLevel = 1;                               // "Show level on screen" ticked: 1, not: 0
+    int TrayWheel = 1;  // "Scroll over the tray icon changes the volume" ticked: 1
+};
+
+// The values, and the first four actions' lists by the names of their
+// TB.ini keys; a copy copies the values and keeps its own names.
+struct SettingsChoices : SettingsValues {
+    SettingsChoices() = default;
+    SettingsChoices(const SettingsChoices& other) : SettingsValues(other) {}
+    SettingsChoices& operator=(const SettingsChoices& other)
+    {
+        SettingsValues::operator=(other);
+        return *this;
+    }
+
+    int& PreVolumeUp = Hotkeys[HotkeyAction::VolumeUp].Modifier;
+    int& VolumeUp = Hotkeys[HotkeyAction::VolumeUp].Key;
+    int& PreVolumeDown = Hotkeys[HotkeyAction::VolumeDown].Modifier;
+    int& VolumeDown = Hotkeys[HotkeyAction::VolumeDown].Key;
+    int& PreMute = Hotkeys[HotkeyAction::MuteToggle].Modifier;
+    int& Mute = Hotkeys[HotkeyAction::MuteToggle].Key;
+    int& PreMicMute = Hotkeys[HotkeyAction::MicMute].Modifier;
+    int& MicMute = Hotkeys[HotkeyAction::MicMute].Key;
 };
 
 bool operator==(const SettingsChoices& a, const SettingsChoices& b);

@@ -161,15 +161,37 @@ void VolumeController::SliderScrolled()
     if (controls_.SliderPosition() != handledPosition_) tbPlaybackVolumeChange();
 }
 
+// A level the component refuses is not shown: the slider goes back to what
+// the component reads, or where that read fails too, to where it was; the
+// failure goes on to the caller.
 void VolumeController::tbPlaybackVolumeChange()
 {
+    const int before = handledPosition_;
     handledPosition_ = controls_.SliderPosition();
-    if (mixer_) mixer_->setSrcVolume(handledPosition_);
+    if (!mixer_) return;
+    try {
+        mixer_->setSrcVolume(handledPosition_);
+    } catch (const TextError&) {
+        controls_.SetSliderPosition(before);
+        handledPosition_ = controls_.SliderPosition();
+        ReadLevel();
+        throw;
+    }
 }
 
+// The same for the mute box, whose click has turned it over; the tray icon
+// follows the box.
 void VolumeController::cboxMuteClick()
 {
-    if (mixer_) mixer_->setSrcMute(controls_.MuteChecked());
+    const bool wanted = controls_.MuteChecked();
+    try {
+        if (mixer_) mixer_->setSrcMute(wanted);
+    } catch (const TextError&) {
+        const auto muted = Attempt([this] { return mixer_->srcMute(); });
+        controls_.SetMuteChecked(muted.value_or(!wanted));
+        controls_.UpdateTrayIcon();
+        throw;
+    }
     controls_.UpdateTrayIcon();
 }
 
@@ -185,7 +207,7 @@ void VolumeController::HotkeyAction(::HotkeyAction action)
         ReadMute();
         SetMute(!controls_.MuteChecked());
         break;
-    case HotkeyAction::MicMute: break;  // the microphones are not the line's
+    default: break;  // the other actions are not the line's
     }
 }
 

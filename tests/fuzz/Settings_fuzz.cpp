@@ -71,12 +71,12 @@ bool InTable(const Table& table, int index)
 
 void CheckChoices(const SettingsChoices& c)
 {
-    for (int modifier : {c.PreVolumeUp, c.PreVolumeDown, c.PreMute, c.PreMicMute})
-        Require(InTable(ModifierCodes, modifier), "modifier index outside its table");
-    for (int key : {c.VolumeUp, c.VolumeDown, c.Mute})
-        Require(InTable(KeyCodes, key), "key index outside its table");
-    Require(c.MicMute >= 0 && c.MicMute < KeyListEntries(HotkeyAction::MicMute),
-            "microphone key index outside its list");
+    for (const HotkeyActionRow& row : HotkeyActionRows) {
+        const HotkeyChoice& choice = c.Hotkeys[row.Action];
+        Require(InTable(ModifierCodes, choice.Modifier), "modifier index outside its table");
+        Require(choice.Key >= 0 && choice.Key < KeyListEntries(row.Action),
+                "key index outside its list");
+    }
     for (int step : {c.StepUp, c.StepDown})
         Require(step >= 0 && step < static_cast<int>(StepTexts.size()),
                 "step index outside its list");
@@ -84,16 +84,12 @@ void CheckChoices(const SettingsChoices& c)
     Require(c.TrayWheel == 0 || c.TrayWheel == 1, "a check box is ticked or not");
 
     HotkeyBindings bindings;
-    BuildHotkeyBindings({{{c.PreVolumeUp, c.VolumeUp},
-                          {c.PreVolumeDown, c.VolumeDown},
-                          {c.PreMute, c.Mute},
-                          {c.PreMicMute, c.MicMute}}},
-                        bindings);
-    Require(bindings[HotkeyAction::VolumeUp].Key == KeyCodes[c.VolumeUp].Code &&
-                bindings[HotkeyAction::MuteToggle].Key == KeyCodes[c.Mute].Code,
-            "binding differs from its table row");
-    Require(bindings[HotkeyAction::MicMute].Key == (c.MicMute ? KeyCodes[c.MicMute - 1].Code : 0),
-            "the microphone's binding differs from its list entry");
+    BuildHotkeyBindings(c.Hotkeys, bindings);
+    for (const HotkeyActionRow& row : HotkeyActionRows) {
+        const int key = c.Hotkeys[row.Action].Key - (KeyListStartsWithNone(row.Action) ? 1 : 0);
+        Require(bindings[row.Action].Key == (key >= 0 ? KeyCodes[key].Code : 0),
+                "binding differs from its list entry");
+    }
 }
 
 void CheckLoading(const std::vector<std::string>& lines)

@@ -206,12 +206,11 @@ TEST_F(HotkeyPollTest, ExtraModifiersNeitherBlockNorChangeAMatch)
     PollFor(50);
     EXPECT_TRUE(TakePosts().empty()) << "Ctrl is required";
 
-    // Volume up is tested first and the extra Shift does not stop it, so
-    // volume down can never fire.
+    // Both are held now: volume down has more modifiers and takes the press.
     Press({Ctrl, Shift});
     PollFor(1200);
-    const std::vector<Posted> expected{At(VolUp, 50), At(VolUp, 1052), At(VolUp, 1134),
-                                       At(VolUp, 1216)};
+    const std::vector<Posted> expected{At(VolDown, 50), At(VolDown, 1052), At(VolDown, 1134),
+                                       At(VolDown, 1216)};
     EXPECT_EQ(TakePosts(), expected);
     Release({Ctrl, Shift, NumpadAdd});
     PollFor(1);
@@ -220,6 +219,35 @@ TEST_F(HotkeyPollTest, ExtraModifiersNeitherBlockNorChangeAMatch)
     Press({Ctrl, Alt, Shift, NumpadMultiply});
     PollFor(10);
     EXPECT_EQ(TakePosts(), std::vector<Posted>{At(MuteToggle, 1251)});
+}
+
+// The microphones on Ctrl + Numpad *, mute on Numpad *: each press does its
+// own action only, whichever binding comes first in the table.
+TEST_F(HotkeyPollTest, TheBindingWithMoreModifiersHeldTakesThePress)
+{
+    Bind({NoModifier, Plus}, {NoModifier, Minus}, {NoModifier, Times}, {CtrlOnly, 58});
+    for (int press = 0; press < 2; ++press) {
+        Press({Ctrl, NumpadMultiply});
+        PollFor(100);
+        Release({NumpadMultiply});  // Ctrl last: the mute key alone is no new press
+        PollFor(20);
+        Release({Ctrl});
+        PollFor(1);
+        Press({NumpadMultiply});
+        PollFor(100);
+        Press({Ctrl});  // added to a held press: no new press either
+        PollFor(100);
+        Release({Ctrl, NumpadMultiply});
+        PollFor(1);
+    }
+    const std::vector<Posted> expected{At(HotkeyAction::MicMute, 0), At(MuteToggle, 121),
+                                       At(HotkeyAction::MicMute, 322), At(MuteToggle, 443)};
+    EXPECT_EQ(TakePosts(), expected);
+
+    // A modifier of neither binding changes nothing.
+    Press({Ctrl, Shift, NumpadMultiply});
+    PollFor(10);
+    EXPECT_EQ(TakePosts(), std::vector<Posted>{At(HotkeyAction::MicMute, 644)});
 }
 
 TEST_F(HotkeyPollTest, OneCombinationOnTwoActionsFiresOnlyTheEarlier)

@@ -231,3 +231,47 @@ TEST(HotkeyActionMessage, ParametersTellTheActionsApart)
     EXPECT_EQ(ActionOf(0, 3), HotkeyAction::MuteToggle);
     EXPECT_EQ(ActionOf(42, 0), HotkeyAction::VolumeDown);
 }
+
+namespace {
+
+// What a new row must not break: each action is told apart by its message
+// and its TB.ini keys, and one that stays off until picked starts off.
+TEST(HotkeyActionRows, EachRowHasItsOwnKeysAndMessage)
+{
+    std::set<std::string> keys;
+    std::set<std::pair<std::uintptr_t, std::intptr_t>> params;
+    for (const HotkeyActionRow& row : HotkeyActionRows) {
+        EXPECT_TRUE(keys.insert(row.ModifierKey).second) << row.ModifierKey;
+        EXPECT_TRUE(keys.insert(row.KeyKey).second) << row.KeyKey;
+        EXPECT_TRUE(params.insert({row.Params.WParam, row.Params.LParam}).second) << row.Label;
+        EXPECT_EQ(ActionOf(row.Params.WParam, row.Params.LParam), row.Action) << row.Label;
+        if (row.Keys == KeyList::NoneFirst) {
+            EXPECT_EQ(row.Default.Key, 0) << row.Label;
+        }
+        EXPECT_LT(row.Default.Key, KeyListEntries(row.Action)) << row.Label;
+    }
+}
+
+// Two rows on the very same keys are marked, and only those; other
+// modifiers on the same key are another hotkey.
+TEST(HotkeyActionRows, SharedKeysAreFoundPerAction)
+{
+    HotkeyChoices choices{{{0, 55}, {0, 56}, {0, 57}, {0, 0}}};
+    auto shared = [&] {
+        std::vector<HotkeyAction> found;
+        const PerHotkeyAction<bool> sharing = ActionsSharingKeys(choices);
+        for (HotkeyAction action : AllHotkeyActions)
+            if (sharing[action]) found.push_back(action);
+        return found;
+    };
+    EXPECT_TRUE(shared().empty());
+    choices[HotkeyAction::MicMute] = {0, 58};  // Numpad *, after "<None>"
+    EXPECT_EQ(shared(), (std::vector{HotkeyAction::MuteToggle, HotkeyAction::MicMute}));
+    choices[HotkeyAction::MicMute] = {1, 58};  // Ctrl + Numpad *
+    EXPECT_TRUE(shared().empty());
+    choices[HotkeyAction::VolumeUp] = {-1, 55};  // no selection: no key
+    choices[HotkeyAction::VolumeDown] = {-1, 55};
+    EXPECT_TRUE(shared().empty());
+}
+
+}  // namespace

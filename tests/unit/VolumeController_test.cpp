@@ -29,7 +29,8 @@ public:
     int16_t device = 0;
     int16_t line = 0;
     std::vector<std::string> log;
-    bool readsFail = false;  // as a component with no output to read from
+    bool readsFail = false;   // as a component with no output to read from
+    bool writesFail = false;  // as a line that takes no change
 
     bool devOutputValid() override { return note("get devOutputValid"), deviceValid.at(device); }
     bool srcOutputValid() override { return note("get srcOutputValid"), current().valid; }
@@ -56,12 +57,16 @@ public:
     int32_t srcVolume() override { return note("get srcVolume"), read().volume; }
     void setSrcVolume(int32_t v) override
     {
-        note("put srcVolume " + std::to_string(v)), current().volume = v;
+        note("put srcVolume " + std::to_string(v));
+        if (writesFail) throw TextError("The line refused the change.");
+        current().volume = v;
     }
     bool srcMute() override { return note("get srcMute"), read().mute; }
     void setSrcMute(bool v) override
     {
-        note(std::string("put srcMute ") + (v ? "1" : "0")), current().mute = v;
+        note(std::string("put srcMute ") + (v ? "1" : "0"));
+        if (writesFail) throw TextError("The line refused the change.");
+        current().mute = v;
     }
 
     // The component keeps a line selected even on a device without lines.
@@ -294,6 +299,35 @@ TEST_F(VolumeControllerTest, UserChangesReachTheComponent)
     controls.muted = true;
     controller.cboxMuteClick();
     EXPECT_EQ(mixer.log, (Log{"put srcVolume 40000", "put srcMute 1"}));
+}
+
+// A change the component refuses leaves the controls at what it reads, and
+// the caller learns of the failure (the level display shows it).
+TEST_F(VolumeControllerTest, RefusedChangesLeaveTheControlsAtTheLinesState)
+{
+    UseLines({{"Master", true, 30000, false}});
+    ListLines();
+    mixer.writesFail = true;
+    EXPECT_THROW(controller.HotkeyAction(Up), TextError);
+    EXPECT_THROW(controller.WheelNotches(-3), TextError);
+    controls.position = 50000;  // a drag
+    EXPECT_THROW(controller.SliderScrolled(), TextError);
+    EXPECT_EQ(controls.position, 30000);
+    controller.SliderScrolled();  // the position shown is the handled one
+    EXPECT_THROW(controller.HotkeyAction(Mute), TextError);
+    controls.muted = true;  // a click
+    EXPECT_THROW(controller.cboxMuteClick(), TextError);
+    EXPECT_FALSE(controls.muted);
+    EXPECT_EQ(controls.trayUpdates, 2);
+    EXPECT_EQ(mixer.lines[0][0].volume, 30000);
+
+    mixer.readsFail = true;  // nothing to read either: back to what they showed
+    controls.position = 20000;
+    EXPECT_THROW(controller.SliderScrolled(), TextError);
+    EXPECT_EQ(controls.position, 30000);
+    controls.muted = true;
+    EXPECT_THROW(controller.cboxMuteClick(), TextError);
+    EXPECT_FALSE(controls.muted);
 }
 
 int32_t Units(int percent) { return static_cast<int32_t>(StepUnits(percent)); }

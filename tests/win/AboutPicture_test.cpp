@@ -1,6 +1,7 @@
 // The About picture as it ships: the resource inside the real Tarnbell.exe is
 // app/res/about.png (copied beside the tests by the build), and the Windows
-// Imaging Component gives it at each size the window asks for. That its
+// Imaging Component gives it at each size the window asks for; where that
+// component is missing, OLE decodes the picture's JPEG copy. That its
 // pixels are the picture's own is seen on the screen by the tray test.
 
 #include <windows.h>
@@ -96,6 +97,27 @@ TEST_F(AboutPictureTest, ShipsThePictureAndScalesItForTheWindow)
                 range += std::abs(one.At(x, y, colour) - one.At(299 - x, 199 - y, colour));
             }
     EXPECT_LT(difference * 10, range) << "the large picture follows the small one";
+}
+
+// Where the imaging component is missing (Windows XP without it), the
+// picture's JPEG copy in Tarnbell.exe, which OLE decodes, stands in for it.
+TEST_F(AboutPictureTest, TheJpegCopyShowsThePicture)
+{
+    HRSRC found = FindResourceA(Program.get(), MAKEINTRESOURCEA(IDB_ABOUT_JPEG), RT_RCDATA);
+    ASSERT_TRUE(found);
+    const auto* jpeg = static_cast<const BYTE*>(LockResource(LoadResource(Program.get(), found)));
+    const Bitmap copy = PictureFromJpeg(jpeg, SizeofResource(Program.get(), found), 300, 200);
+    const Bitmap png =
+        PictureFromPng(Original.data(), static_cast<DWORD>(Original.size()), 300, 200);
+    const Pixels fallback = PixelsOf(copy), own = PixelsOf(png);
+    ASSERT_EQ(fallback.Width, 300);
+    ASSERT_EQ(fallback.Height, 200);
+    long long difference = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 300; ++x)
+            for (int colour = 0; colour < 3; ++colour)
+                difference += std::abs(fallback.At(x, y, colour) - own.At(x, y, colour));
+    EXPECT_LT(difference, 300 * 200 * 3 * 4) << "within 4 levels a colour on average";
 }
 
 // Missing or cut-short data gives no picture rather than a part of one.

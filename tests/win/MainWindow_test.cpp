@@ -255,6 +255,37 @@ TEST_F(MainWindowTest, KeysInAListTakeEffectAtOnce)
     EXPECT_NE(SettingsText().find("VolumeUp=-1\r\n"), std::string::npos) << SettingsText();
 }
 
+// The key lists beside the shown marks: two rows that share keys show it at
+// once, and the marks go with the clash.
+std::vector<std::string> MarkedRows(HWND window)
+{
+    std::vector<std::string> marked;
+    for (HWND mark = GetWindow(window, GW_CHILD); mark; mark = GetWindow(mark, GW_HWNDNEXT)) {
+        if (WindowText(mark) != "!" || !(GetWindowLongA(mark, GWL_STYLE) & WS_VISIBLE)) continue;
+        RECT at, list;
+        GetWindowRect(mark, &at);
+        POINT left{at.left - 10, (at.top + at.bottom) / 2};
+        for (HWND c = GetWindow(window, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+            if (GetWindowRect(c, &list) && PtInRect(&list, left) &&
+                FindWindowExA(c, nullptr, "Edit", nullptr))
+                marked.push_back(WindowText(c));
+    }
+    return marked;
+}
+
+TEST_F(MainWindowTest, RowsWithTheSameKeysAreMarkedAtOnce)
+{
+    EXPECT_TRUE(MarkedRows(window).empty());
+    HWND upKey = Child(window, WC_COMBOBOXA, "Numpad +");
+    Key(EditOf(upKey), VK_DOWN);  // Volume down's "Numpad -"
+    EXPECT_EQ(MarkedRows(window), (std::vector<std::string>{"Numpad -", "Numpad -"}));
+    Key(EditOf(upKey), VK_DOWN);  // Mute's "Numpad *"
+    EXPECT_EQ(MarkedRows(window), (std::vector<std::string>{"Numpad *", "Numpad *"}));
+    HWND upModifier = Child(window, WC_COMBOBOXA, "<None>");
+    Key(EditOf(upModifier), VK_DOWN);  // Ctrl + Numpad * is another hotkey
+    EXPECT_TRUE(MarkedRows(window).empty());
+}
+
 TEST_F(MainWindowTest, EndOfTheSessionSavesTheSettings)
 {
     HWND muteKey = Child(window, WC_COMBOBOXA, "Numpad *");
@@ -280,6 +311,9 @@ TEST_F(MainWindowTest, RawInputOnlyWhileThePointerIsOverTheIcon)
     };
     EXPECT_EQ(registered(), 0u);
     SetCursorPos(200, 200);
+    SendMessageA(window, WM_TRAYNOTIFY, MicTrayIconId, WM_MOUSEMOVE);  // not the volume's icon
+    Pump(TrayHoverInterval * 2);
+    EXPECT_EQ(registered(), 0u);
     SendMessageA(window, WM_TRAYNOTIFY, TrayIconId, WM_MOUSEMOVE);
     Pump(TrayHoverInterval * 2);
     EXPECT_EQ(registered(), 1u);
