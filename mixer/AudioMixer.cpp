@@ -35,6 +35,7 @@ constexpr Property Properties[] = {
     {Id::BackendReason, L"BackendReason", VT_BSTR, true, false},
     {Id::micMute, L"micMute", VT_BOOL, true, true},
     {Id::micCount, L"micCount", VT_I2, true, false},
+    {Id::defaultOutput, L"defaultOutput", VT_I2, true, true},
 };
 
 const Property* FindProperty(DISPID id)
@@ -248,6 +249,7 @@ private:
         case Id::BackendReason: return String(backend_->Reason());
         case Id::micMute: return Bool(microphones_.Muted());
         case Id::micCount: return Short(microphones_.Count());
+        case Id::defaultOutput: return Short(device_ ? device_->DefaultLine() : -1);
         }
         // The rest are the selected line's.
         const LineRef selected = Selected();
@@ -271,6 +273,7 @@ private:
         case Id::srcVolume: SetVolume(V_I4(&value)); break;
         case Id::srcMute: SetMute(V_BOOL(&value) != VARIANT_FALSE); break;
         case Id::micMute: microphones_.SetMuted(V_BOOL(&value) != VARIANT_FALSE); break;
+        case Id::defaultOutput: SetDefaultLine(V_I2(&value)); break;
         }
     }
 
@@ -290,6 +293,14 @@ private:
         if (index < 0 || index >= count)
             throw MixerError(DISP_E_BADINDEX, RangeText("line", index, count - 1));
         line_ = index;
+    }
+
+    void SetDefaultLine(int index)
+    {
+        const int count = LineCount();
+        if (index < 0 || index >= count)
+            throw MixerError(DISP_E_BADINDEX, RangeText("line", index, count - 1));
+        device_->SetDefaultLine(index);
     }
 
     void SetVolume(long value)

@@ -104,6 +104,11 @@ bool TAudioMixer::hasMicMute()
            id == TarnMixerDispid::micMute;
 }
 void TAudioMixer::setSrcMute(bool value) { putBool(TarnMixerDispid::srcMute, value); }
+int16_t TAudioMixer::defaultOutput() { return getShort(TarnMixerDispid::defaultOutput); }
+void TAudioMixer::setDefaultOutput(int16_t value)
+{
+    putShort(TarnMixerDispid::defaultOutput, value);
+}
 
 std::string TAudioMixer::srcOutputName()
 {

@@ -44,6 +44,13 @@ int64_t StepUnits(int64_t percent);
 // digits, fitting into an int; throws TextError otherwise.
 int StepPercent(const std::string& text);
 
+// An output as the level display shows it after "Next output".
+struct OutputLevel {
+    std::string Name;
+    int Position;
+    bool Muted;
+};
+
 class VolumeController {
 public:
     // `mixer` may be null when the component could not be created: the
@@ -68,6 +75,10 @@ public:
     // Notches of the wheel over the tray icon, up positive: a step of
     // WheelStepPercent each, as a hotkey's goes.
     void WheelNotches(int notches);
+    // "Next output": makes the output after the default one in the Channel
+    // list (as it is now) Windows' default, and gives its level. Throws
+    // TextError with the reason where that cannot be done.
+    OutputLevel NextOutput();
 
     int StepUpPercent() const;
     int StepDownPercent() const;
