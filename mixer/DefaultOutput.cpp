@@ -10,14 +10,12 @@
 
 using Microsoft::WRL::ComPtr;
 
-namespace {
-
-const CLSID PolicyConfigClass = {
-    0x870AF99C, 0x171D, 0x4F9E, {0xAF, 0x0D, 0xE6, 0x3D, 0xF4, 0x0C, 0x2B, 0xC9}};
+// Outside an unnamed namespace on purpose: there, an interface that no
+// class of this file implements lets the compiler conclude that no object
+// has it, and it turns every call into a crash.
+namespace PolicyConfigLayout {
 
 // Windows 7 to 11: SetDefaultEndpoint is the eleventh method after IUnknown's.
-const IID PolicyConfigId = {
-    0xF8679F50, 0x850A, 0x41CF, {0x9C, 0x72, 0x43, 0x0F, 0x29, 0x02, 0x90, 0xC8}};
 struct PolicyConfig : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Unused1() = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused2() = 0;
@@ -34,8 +32,6 @@ struct PolicyConfig : IUnknown {
 
 // Vista: the same but for one method fewer before it (it has no
 // ResetDeviceFormat), so SetDefaultEndpoint is the tenth.
-const IID PolicyConfigVistaId = {
-    0x568B9108, 0x44BF, 0x40B4, {0x90, 0x06, 0x86, 0xAF, 0xE5, 0xB5, 0xA6, 0x20}};
 struct PolicyConfigVista : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Unused1() = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused2() = 0;
@@ -48,6 +44,21 @@ struct PolicyConfigVista : IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Unused9() = 0;
     virtual HRESULT STDMETHODCALLTYPE SetDefaultEndpoint(PCWSTR id, ERole role) = 0;
 };
+
+}  // namespace PolicyConfigLayout
+
+namespace {
+
+using PolicyConfigLayout::PolicyConfig;
+using PolicyConfigLayout::PolicyConfigVista;
+
+const CLSID PolicyConfigClass = {
+    0x870AF99C, 0x171D, 0x4F9E, {0xAF, 0x0D, 0xE6, 0x3D, 0xF4, 0x0C, 0x2B, 0xC9}};
+
+const IID PolicyConfigId = {
+    0xF8679F50, 0x850A, 0x41CF, {0x9C, 0x72, 0x43, 0x0F, 0x29, 0x02, 0x90, 0xC8}};
+const IID PolicyConfigVistaId = {
+    0x568B9108, 0x44BF, 0x40B4, {0x90, 0x06, 0x86, 0xAF, 0xE5, 0xB5, 0xA6, 0x20}};
 
 template <class Interface>
 bool Answers(IUnknown* object, const IID& id, ComPtr<Interface>& found)

@@ -15,12 +15,13 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from tarnbell_support import BIN, unregister_component, wine
+from tarnbell_support import BIN, CORE_AUDIO, audio_state, audioctl, reset_audio, unregister_component, wine
 
 USAGE_START = "Usage:\r\n  tarnmixer list "
+REFUSED = "Windows does not let programs choose the default output here.\r\n"
 
 
-class CommandLine(unittest.TestCase):
+class Folder(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         unregister_component()
@@ -43,6 +44,15 @@ class CommandLine(unittest.TestCase):
 
     def prints(self, args, output):
         self.assertEqual(self.tarnmixer(*args.split()), (0, output, ""), args)
+
+
+@unittest.skipIf(CORE_AUDIO, "Wine's own audio: the winmm run has these")
+class CommandLine(Folder):
+    def test_the_default_output_reads_but_windows_lets_no_program_move_it(self):
+        self.prints("default", "0: Master Volume\r\n")
+        for args in [("default", "next"), ("default", "1")]:
+            self.assertEqual(self.tarnmixer(*args), (3, "", REFUSED), args)
+        self.prints("default", "0: Master Volume\r\n")
 
     def test_volume_and_mute_in_percent_as_read_back(self):
         self.prints("get", "100\r\n")
@@ -109,6 +119,35 @@ class CommandLine(unittest.TestCase):
                 self.assertEqual(self.tarnmixer("set", "25", folder=Path(alone)), (0, "25\r\n", ""))
             finally:
                 unregister_component()
+
+
+@unittest.skipUnless(CORE_AUDIO, "Windows' audio: the Core Audio run has these")
+class DefaultOutput(Folder):
+    """The stand-in's outputs Speakers (the default) and Headphones: the
+    Channel list is 0 Default output, 1 Headphones, 2 Speakers."""
+
+    def defaults(self):
+        return {name: e["default"] for name, e in audio_state()["endpoints"].items()
+                if e["flow"] == "render" and e["default"]}
+
+    def test_a_line_or_the_next_output_becomes_the_default_for_every_role(self):
+        reset_audio()
+        every_role = ["console", "multimedia", "communications"]
+        self.prints("default", "2: Speakers\r\n")
+        self.prints("default 1", "1: Headphones\r\n")
+        self.assertEqual(self.defaults(), {"Headphones": every_role})
+        self.prints("default next", "2: Speakers\r\n")
+        self.assertEqual(self.defaults(), {"Speakers": every_role})
+        # Calls stayed on the headphones: only that role moves.
+        audioctl("default", "Headphones", "communications")
+        self.prints("default NEXT", "1: Headphones\r\n")
+        self.assertEqual(self.defaults(), {"Headphones": every_role})
+
+        audioctl("policyconfig", "off")
+        for args in [("default", "next"), ("default", "2")]:
+            self.assertEqual(self.tarnmixer(*args), (3, "", REFUSED), args)
+        self.assertEqual(self.defaults(), {"Headphones": every_role})
+        self.prints("default", "1: Headphones\r\n")
 
 
 if __name__ == "__main__":

@@ -456,8 +456,9 @@ struct PolicyFace : IUnknown {
     POLICY_SLOT(1)
     POLICY_SLOT(2)
     POLICY_SLOT(3)
-    POLICY_SLOT(4) POLICY_SLOT(5) POLICY_SLOT(6) POLICY_SLOT(7) POLICY_SLOT(8) POLICY_SLOT(9)
-        POLICY_SLOT(10) POLICY_SLOT(11) POLICY_SLOT(12)
+    POLICY_SLOT(4)
+    POLICY_SLOT(5) POLICY_SLOT(6) POLICY_SLOT(7) POLICY_SLOT(8) POLICY_SLOT(9) POLICY_SLOT(10)
+        POLICY_SLOT(11) POLICY_SLOT(12)
 #undef POLICY_SLOT
             HRESULT Note(int slot, PCWSTR id, ERole role);
     FakePolicyConfig& owner_;
@@ -493,23 +494,25 @@ TEST_F(CoreAudioBackendTest,
        TheDefaultOutputIsReadAsItsLineAndSetForEveryRoleWhereAnInterfaceAnswers)
 {
     EXPECT_EQ(SpeakersLine, device_->DefaultLine());
-    audio_->preferred = -1;
+    audio_->SetDefaults(eRender, -1);
     EXPECT_EQ(-1, device_->DefaultLine());
-    audio_->preferred = Hdmi;
+    audio_->SetDefaults(eRender, Hdmi);
     EXPECT_EQ(HdmiLine, device_->DefaultLine());
 
-    // Windows 7's interface first, its eleventh method, for every role not yet there.
+    // Windows 7's interface first, its eleventh method, for each role not yet there.
+    audio_->SetDefault(eRender, eCommunications, Usb);
     FakePolicyConfig policy;
     MakeDefaultOutput(MakeFakeEnumerator(audio_).Get(), &policy.sevenFace, L"{usb}");
-    ASSERT_EQ(3u, policy.calls.size());
-    for (int role : {eConsole, eMultimedia, eCommunications}) {
+    ASSERT_EQ(2u, policy.calls.size());
+    for (int role : {eConsole, eMultimedia}) {
         const PolicyCall& call = policy.calls[role];
         EXPECT_EQ("seven", call.face);
         EXPECT_EQ(11, call.slot);
         EXPECT_EQ(L"{usb}", call.id);
         EXPECT_EQ(role, call.role);
     }
-    // Vista's, its tenth; a role already there is left alone.
+    // Vista's, its tenth; nothing where every role is there.
+    audio_->SetDefaults(eRender, Hdmi);
     FakePolicyConfig vista;
     vista.seven = false;
     MakeDefaultOutput(MakeFakeEnumerator(audio_).Get(), &vista.sevenFace, L"{hdmi}");
