@@ -37,6 +37,7 @@ constexpr Property Properties[] = {
     {Id::micMute, L"micMute", VT_BOOL, true, true},
     {Id::micCount, L"micCount", VT_I2, true, false},
     {Id::eventsComplete, L"eventsComplete", VT_BOOL, true, false},
+    {Id::defaultOutput, L"defaultOutput", VT_I2, true, true},
 };
 
 const Property* FindProperty(DISPID id)
@@ -308,6 +309,7 @@ private:
         case Id::micMute: return Bool(microphones_.Muted());
         case Id::micCount: return Short(microphones_.Count());
         case Id::eventsComplete: return Bool(backend_->WatchesEverything());
+        case Id::defaultOutput: return Short(device_ ? device_->DefaultLine() : -1);
         }
         // The rest are the selected line's.
         const LineRef selected = Selected();
@@ -331,6 +333,7 @@ private:
         case Id::srcVolume: SetVolume(V_I4(&value)); break;
         case Id::srcMute: SetMute(V_BOOL(&value) != VARIANT_FALSE); break;
         case Id::micMute: microphones_.SetMuted(V_BOOL(&value) != VARIANT_FALSE); break;
+        case Id::defaultOutput: SetDefaultLine(V_I2(&value)); break;
         }
         // What this object wrote or selected is no change to tell of.
         if (!watch_) return;
@@ -414,6 +417,14 @@ private:
         if (index < 0 || index >= count)
             throw MixerError(DISP_E_BADINDEX, RangeText("line", index, count - 1));
         line_ = index;
+    }
+
+    void SetDefaultLine(int index)
+    {
+        const int count = LineCount();
+        if (index < 0 || index >= count)
+            throw MixerError(DISP_E_BADINDEX, RangeText("line", index, count - 1));
+        device_->SetDefaultLine(index);
     }
 
     void SetVolume(long value)

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "CoreAudioNotifications.h"
+#include "DefaultOutput.h"
+#include "TarnMixerIds.h"
 #include "VolumeScale.h"
 
 using Microsoft::WRL::ComPtr;
@@ -152,7 +154,8 @@ public:
 
     std::wstring LineName(int line) const override
     {
-        if (line == 0) return DefaultOutputName;
+        if (line == 0)
+            return std::wstring(DefaultOutputLine, DefaultOutputLine + lstrlenA(DefaultOutputLine));
         const Output& output = outputs_[line - 1];
         CheckAudioCall(output.nameResult, "Reading the endpoint's name failed.");
         return output.name;
@@ -200,6 +203,27 @@ public:
             CheckAudioCall(endpoint.volume->SetMute(value ? TRUE : FALSE, &context_),
                            "Setting the endpoint's mute state failed.");
         });
+    }
+
+    // The listed output that is the same endpoint as line 0 now.
+    int DefaultLine() override
+    {
+        ComPtr<IMMDevice> device;
+        const HRESULT hr =
+            enumerator_->GetDefaultAudioEndpoint(eRender, DefaultOutputRole, &device);
+        if (hr == E_NOTFOUND) return -1;
+        CheckAudioCall(hr, "Reading the default output failed.");
+        const std::wstring id = EndpointId(device.Get());
+        for (std::size_t i = 0; i < outputs_.size(); ++i)
+            if (outputs_[i].id == id) return static_cast<int>(i) + 1;
+        return -1;
+    }
+
+    // Line 0 names the console role's output: it becomes every role's.
+    void SetDefaultLine(int line) override
+    {
+        const std::wstring id = EndpointId(Find(line).Get());
+        MakeDefaultOutput(enumerator_.Get(), CreatePolicyConfig().Get(), id);
     }
 
 private:

@@ -1,6 +1,6 @@
 #pragma once
 // Core Audio (Vista and later): one device whose lines are the outputs.
-// Line 0, "Default output", is always there and acts on whatever render
+// Line 0, DefaultOutputLine, is always there and acts on whatever render
 // endpoint the system uses by default at the moment of each access, failing
 // while there is none; lines 1 and up are the render endpoints active when
 // the device was opened, by friendly name. An output that goes away leaves
@@ -17,7 +17,6 @@
 #include "VolumeScale.h"
 
 constexpr const wchar_t* CoreAudioBackendName = L"Core Audio";
-constexpr const wchar_t* DefaultOutputName = L"Default output";
 
 // Throws a failed Core Audio call as the component's error saying `what`.
 // The audio service not running says so whatever the call: that is what the

@@ -36,6 +36,11 @@ public:
     virtual void SetVolume(int line, uint16_t value) = 0;
     virtual bool Mute(int line) = 0;
     virtual void SetMute(int line, bool value) = 0;
+    // The line that is the system's default output now; -1 where none is.
+    virtual int DefaultLine() { return -1; }
+    // Makes the line the system's default output, or fails where no program
+    // may choose it (DefaultOutput.h).
+    virtual void SetDefaultLine(int line);
 };
 
 // The backend's microphones (its active capture devices), each known by an

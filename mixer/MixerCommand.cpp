@@ -101,11 +101,15 @@ MixerCommand ParseMixerCommand(const std::vector<std::string>& args)
         command.verb = Verb::Mic;
         command.mic = ParseMicSwitch(args);
         used = 2;
+    } else if (verb == "default") {
+        command.verb = Verb::Default;
+        command.choose = args.size() > 1;
+        command.next = command.choose && Lower(args[1]) == "next";
     } else {
         Wrong("\"" + args[0] + "\" is no command.");
     }
-    const bool takesLine =
-        command.verb == Verb::Get || command.verb == Verb::Set || command.verb == Verb::Mute;
+    const bool takesLine = command.verb == Verb::Get || command.verb == Verb::Set ||
+                           command.verb == Verb::Mute || command.verb == Verb::Default;
     if (takesLine && args.size() > used) command.line = args[used++];
     if (args.size() > used) Wrong("\"" + args[used] + "\" is one argument too many.");
     return command;
@@ -136,6 +140,8 @@ const char* UsageText()
            "  tarnmixer mute on|off|toggle [LINE]  mutes or unmutes the line\n"
            "  tarnmixer mic mute|unmute|toggle     every microphone: \"muted\" or \"on\"\n"
            "                                       (off also mutes them, on unmutes them)\n"
+           "  tarnmixer default [LINE|next]        Windows' default output: \"2: Speakers\";\n"
+           "                                       LINE, or the next output, becomes it\n"
            "LINE is an entry of Tarnbell's Channel list: its number from 0, or the start\n"
            "of its name in any case. Without LINE: entry 0.\n"
            "set and mute print the line's state afterwards, as get does.\n"

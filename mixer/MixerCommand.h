@@ -34,7 +34,7 @@ private:
 int32_t VolumeOfPercent(int percent);
 int PercentOfVolume(int32_t volume);
 
-enum class Verb { Help, List, Get, Set, Mute, Mic };
+enum class Verb { Help, List, Get, Set, Mute, Mic, Default };
 enum class Switch { On, Off, Toggle };  // mute's: "on" is the mute on
 enum class MicSwitch { Mute, Unmute, Toggle };
 
@@ -45,6 +45,8 @@ struct MixerCommand {
     bool relative = false;   // set: +N or -N
     int percent = 0;         // set: the percent, or the signed step
     std::string line = "0";  // get, set, mute: as given, else entry 0
+    bool choose = false;     // default: a LINE (or "next") was given
+    bool next = false;       // default: "next" rather than a LINE
 };
 
 // The arguments after the program's name; throws ToolFailure (ExitCommandLine,

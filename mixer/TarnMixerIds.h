@@ -12,6 +12,10 @@ constexpr const wchar_t* TarnMixerClsidText = L"{E63081B5-5E90-43E2-A22D-83525CB
 constexpr const wchar_t* TarnMixerProgId = L"TarnMixer.AudioMixer";
 constexpr const wchar_t* TarnMixerCurrentProgId = L"TarnMixer.AudioMixer.1";
 
+// The line that follows Windows' default output, whichever it is: it is
+// never made the default itself.
+constexpr const char* DefaultOutputLine = "Default output";
+
 // Full scale of the component's volume, 0..65535; also the slider's range.
 constexpr uint16_t FullVolume = 65535;
 
@@ -31,6 +35,9 @@ constexpr long BackendName = 100;    // VT_BSTR, read: "Core Audio" or "winmm"
 constexpr long BackendReason = 101;  // VT_BSTR, read: why the component drives it here
 constexpr long micMute = 102;        // VT_BOOL, read/write: every active microphone muted
 constexpr long micCount = 103;       // VT_I2, read: the number of active microphones
+// VT_I2, read/write: the line that is Windows' default output (-1: none); a
+// write makes the line the default for every role.
+constexpr long defaultOutput = 104;
 // VT_BOOL, read: true where every change made elsewhere, the microphones'
 // too, comes as an event; false where a client reads the microphones again.
 constexpr long eventsComplete = 120;

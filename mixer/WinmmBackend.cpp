@@ -90,6 +90,21 @@ void WriteMute(HMIXEROBJ mixer, const Control& c, bool value, const char* what)
 
 HMIXEROBJ MixerObject(UINT id) { return reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(id)); }
 
+// The mixer that belongs to the preferred wave output device; -1 where none does.
+int PreferredMixer()
+{
+    DWORD waveOut = 0, flags = 0;
+    if (waveOutMessage(reinterpret_cast<HWAVEOUT>(static_cast<UINT_PTR>(WAVE_MAPPER)),
+                       PreferredDeviceQuery, reinterpret_cast<DWORD_PTR>(&waveOut),
+                       reinterpret_cast<DWORD_PTR>(&flags)) != MMSYSERR_NOERROR)
+        waveOut = 0;
+    UINT mixer = 0;
+    if (mixerGetID(reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(waveOut)), &mixer,
+                   MIXER_OBJECTF_WAVEOUT) != MMSYSERR_NOERROR)
+        return -1;
+    return static_cast<int>(mixer);
+}
+
 struct Line {
     std::wstring name;
     Control volume;
@@ -98,7 +113,8 @@ struct Line {
 
 class WinmmDevice final : public MixerDevice {
 public:
-    WinmmDevice(UINT id, std::vector<VolumeMemo>& memos) : mixer_(MixerObject(id)), memos_(memos)
+    WinmmDevice(UINT id, std::vector<VolumeMemo>& memos)
+        : id_(static_cast<int>(id)), mixer_(MixerObject(id)), memos_(memos)
     {
         ReadLines();
         if (memos_.size() < lines_.size()) memos_.resize(lines_.size());
@@ -143,6 +159,11 @@ public:
         if (!c.present) throw MixerError(E_NOTIMPL, "The selected line has no mute control.");
         WriteMute(mixer_, c, value, "Setting the line's mute state failed");
     }
+
+    // The preferred output device is the default output; its speakers
+    // destination, line 0, is its whole output. Windows XP lets no program
+    // choose it in a documented way: SetDefaultLine keeps the refusal.
+    int DefaultLine() override { return Valid() && PreferredMixer() == id_ ? 0 : -1; }
 
 private:
     // The speakers destination, then its source lines.
@@ -194,6 +215,7 @@ private:
         return loudest;
     }
 
+    int id_;
     HMIXEROBJ mixer_;
     std::vector<Line> lines_;
     std::vector<VolumeMemo>& memos_;  // the backend's, kept when the device is opened again
@@ -292,17 +314,8 @@ int WinmmBackend::DeviceCount()
 
 int WinmmBackend::DefaultDevice()
 {
-    // The mixer that belongs to the preferred wave output device.
-    DWORD waveOut = 0, flags = 0;
-    if (waveOutMessage(reinterpret_cast<HWAVEOUT>(static_cast<UINT_PTR>(WAVE_MAPPER)),
-                       PreferredDeviceQuery, reinterpret_cast<DWORD_PTR>(&waveOut),
-                       reinterpret_cast<DWORD_PTR>(&flags)) != MMSYSERR_NOERROR)
-        waveOut = 0;
-    UINT mixer = 0;
-    if (mixerGetID(reinterpret_cast<HMIXEROBJ>(static_cast<UINT_PTR>(waveOut)), &mixer,
-                   MIXER_OBJECTF_WAVEOUT) != MMSYSERR_NOERROR)
-        return 0;
-    return static_cast<int>(mixer) < DeviceCount() ? static_cast<int>(mixer) : 0;
+    const int mixer = PreferredMixer();
+    return mixer >= 0 && mixer < DeviceCount() ? mixer : 0;
 }
 
 std::unique_ptr<MixerDevice> WinmmBackend::OpenDevice(int index)

@@ -16,6 +16,7 @@
 #include "TarnMixerIds.h"
 
 #include "common/ComClient.h"
+#include "common/NextOutput.h"
 #include "common/Owned.h"
 
 using Microsoft::WRL::ComPtr;
@@ -24,6 +25,7 @@ namespace Id = TarnMixerDispid;
 namespace {
 
 constexpr const char* NoMicrophones = "This TarnMixer.dll offers no microphones.";
+constexpr const char* NoDefaultOutput = "This TarnMixer.dll cannot tell the default output.";
 
 [[noreturn]] void Refused(const std::string& text) { throw ToolFailure(ExitRefused, text); }
 
@@ -150,22 +152,56 @@ std::vector<Channel> Channels(MixerClient& mixer)
     return channels;
 }
 
-void SelectLine(MixerClient& mixer, const MixerCommand& command)
+// The entry of `channels` that `line` names; fails with the entries there are.
+int ChooseChannel(const std::vector<Channel>& channels, const std::string& line)
 {
-    const std::vector<Channel> channels = Channels(mixer);
     std::vector<std::string> names;
     std::string listed;
     for (const Channel& channel : channels) {
         listed += std::to_string(names.size()) + ": " + channel.name + "\n";
         names.push_back(Upper(channel.name));
     }
-    const int entry = ChooseLine(names, Upper(command.line));
+    const int entry = ChooseLine(names, Upper(line));
     if (entry < 0)
         throw ToolFailure(ExitNoLine,
-                          "There is no line \"" + command.line + "\"" +
+                          "There is no line \"" + line + "\"" +
                               (channels.empty() ? ": the device has none." : "."),
                           listed);
-    Write(mixer, Id::srcOutput, VT_I2, channels[entry].line);
+    return entry;
+}
+
+void SelectLine(MixerClient& mixer, const MixerCommand& command)
+{
+    const std::vector<Channel> channels = Channels(mixer);
+    Write(mixer, Id::srcOutput, VT_I2, channels[ChooseChannel(channels, command.line)].line);
+}
+
+// The Channel list entry of Windows' default output; -1 where none is.
+int DefaultEntry(MixerClient& mixer, const std::vector<Channel>& channels)
+{
+    const int line = Read(mixer, Id::defaultOutput, VT_I4, NoDefaultOutput);
+    for (std::size_t entry = 0; entry < channels.size(); ++entry)
+        if (channels[entry].line == line) return static_cast<int>(entry);
+    return -1;
+}
+
+// The entry the command makes the default, then the default's entry as read.
+std::string DefaultOutput(MixerClient& mixer, const MixerCommand& command)
+{
+    const std::vector<Channel> channels = Channels(mixer);
+    if (command.choose) {
+        std::vector<std::string> names;
+        for (const Channel& channel : channels)
+            names.push_back(channel.name);
+        const int entry =
+            command.next ? NextOutputEntry(names, DefaultEntry(mixer, channels), DefaultOutputLine)
+                         : ChooseChannel(channels, command.line);
+        if (entry < 0) throw ToolFailure(ExitNoLine, "There is no output to switch to.");
+        Write(mixer, Id::defaultOutput, VT_I2, channels[entry].line, NoDefaultOutput);
+    }
+    const int entry = DefaultEntry(mixer, channels);
+    if (entry < 0) Refused("No line of the Channel list is the default output now.");
+    return std::to_string(entry) + ": " + channels[entry].name + "\n";
 }
 
 bool Wanted(Switch change, bool current)
@@ -195,6 +231,7 @@ std::string Run(const MixerCommand& command)
     MixerClient mixer(component.Get());
     if (command.verb == Verb::List) return ListMixer(component.Get());
     if (command.verb == Verb::Mic) return Mic(mixer, command.mic);
+    if (command.verb == Verb::Default) return DefaultOutput(mixer, command);
     SelectLine(mixer, command);
     if (command.verb == Verb::Set) {
         // A step goes from the level the line has now, not from a remembered one.

@@ -26,4 +26,8 @@ public:
     virtual void setSrcVolume(int32_t value) = 0;
     virtual bool srcMute() = 0;
     virtual void setSrcMute(bool value) = 0;
+    // The line of Windows' default output, -1 where none is; a write makes
+    // the line the default.
+    virtual int16_t defaultOutput() = 0;
+    virtual void setDefaultOutput(int16_t value) = 0;
 };

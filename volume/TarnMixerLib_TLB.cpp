@@ -179,6 +179,11 @@ TMixerEvents::TMixerEvents(TAudioMixer& mixer, HWND window, UINT message)
 TMixerEvents::~TMixerEvents() { point_->Unadvise(cookie_); }
 
 void TAudioMixer::setSrcMute(bool value) { putBool(TarnMixerDispid::srcMute, value); }
+int16_t TAudioMixer::defaultOutput() { return getShort(TarnMixerDispid::defaultOutput); }
+void TAudioMixer::setDefaultOutput(int16_t value)
+{
+    putShort(TarnMixerDispid::defaultOutput, value);
+}
 
 std::string TAudioMixer::srcOutputName()
 {

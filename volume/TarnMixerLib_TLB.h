@@ -47,6 +47,8 @@ public:
     void setSrcVolume(int32_t value) override;
     bool srcMute() override;
     void setSrcMute(bool value) override;
+    int16_t defaultOutput() override;
+    void setDefaultOutput(int16_t value) override;
 
     // False for a component from before the microphone properties, which
     // has none of them.

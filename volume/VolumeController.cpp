@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <optional>
 
+#include "common/NextOutput.h"
 #include "common/TextError.h"
 
 namespace {
@@ -217,6 +218,28 @@ void VolumeController::WheelNotches(int notches)
     const int64_t percent =
         VolumePercent(controls_.SliderPosition()) + int64_t{notches} * WheelStepPercent;
     MoveSlider(PercentPosition(static_cast<int>(std::clamp<int64_t>(percent, 0, 100))));
+}
+
+OutputLevel VolumeController::NextOutput()
+{
+    if (!mixer_) throw TextError("No output");
+    Refresh();
+    const int16_t current = mixer_->defaultOutput();
+    const auto listed = std::find(lineIndexes_.begin(), lineIndexes_.end(), current);
+    const int next = NextOutputEntry(
+        channelNames_,
+        listed == lineIndexes_.end() ? -1 : static_cast<int>(listed - lineIndexes_.begin()),
+        DefaultOutputLine);
+    if (next < 0) throw TextError("There is no output to switch to.");
+    mixer_->setDefaultOutput(Low16(lineIndexes_[next]));
+    mixer_->setSrcOutput(Low16(lineIndexes_[next]));
+    const OutputLevel shown{channelNames_[next], mixer_->srcVolume(), mixer_->srcMute()};
+    // Back to the selected line, which may follow the default: it shows
+    // what it reaches now.
+    mixer_->setSrcOutput(Low16(lineIndexes_[std::max(0, controls_.SelectedChannel())]));
+    ReadLevel();
+    ReadMute();
+    return shown;
 }
 
 void VolumeController::StepLevel(int64_t units)

@@ -46,6 +46,13 @@ int64_t StepUnits(int64_t percent);
 // digits, fitting into an int; throws TextError otherwise.
 int StepPercent(const std::string& text);
 
+// An output as the level display shows it after "Next output".
+struct OutputLevel {
+    std::string Name;
+    int Position;
+    bool Muted;
+};
+
 class VolumeController {
 public:
     // `mixer` may be null when the component could not be created: the
@@ -79,6 +86,10 @@ public:
     // the next whole WheelStepPercent % from the percent shown (29 % to 31 %),
     // as Windows' own volume keys step.
     void WheelNotches(int notches);
+    // "Next output": makes the output after the default one in the Channel
+    // list (as it is now) Windows' default, and gives its level. Throws
+    // TextError with the reason where that cannot be done.
+    OutputLevel NextOutput();
 
     int StepUpPercent() const;
     int StepDownPercent() const;

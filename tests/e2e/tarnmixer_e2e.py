@@ -19,14 +19,15 @@ import unittest
 from pathlib import Path
 
 import tarnbell_support as support
-from tarnbell_support import (BACKEND, BIN, CORE_AUDIO, DEFAULT_INI, VK_DIVIDE, audioctl, poll,
-                              reset_audio, unregister_component, wine)
+from tarnbell_support import (BACKEND, BIN, CORE_AUDIO, DEFAULT_INI, VK_DIVIDE, audio_state, audioctl,
+                              poll, reset_audio, unregister_component, wine)
 
 USAGE_START = "Usage:\r\n  tarnmixer list "
 LINES = ["Default output", "Headphones", "Speakers"] if CORE_AUDIO else ["Master Volume"] * 2
+REFUSED = "Windows does not let programs choose the default output here.\r\n"
 
 
-class CommandLine(unittest.TestCase):
+class Folder(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         unregister_component()
@@ -54,6 +55,15 @@ class CommandLine(unittest.TestCase):
 
     def prints(self, args, output):
         self.assertEqual(self.tarnmixer(*args.split()), (0, output, ""), args)
+
+
+@unittest.skipIf(CORE_AUDIO, "Wine's own audio: the winmm run has these")
+class CommandLine(Folder):
+    def test_the_default_output_reads_but_windows_lets_no_program_move_it(self):
+        self.prints("default", "0: Master Volume\r\n")
+        for args in [("default", "next"), ("default", "1")]:
+            self.assertEqual(self.tarnmixer(*args), (3, "", REFUSED), args)
+        self.prints("default", "0: Master Volume\r\n")
 
     def test_volume_and_mute_in_percent_as_read_back(self):
         self.prints("get", "100\r\n")
@@ -167,6 +177,36 @@ class MicrophonesAcrossProcesses(unittest.TestCase):
         leaves([False, True, True])
         support.audioctl("plug", "Headset")
         leaves([False, False, True], "on")
+
+
+@unittest.skipUnless(CORE_AUDIO, "Windows' audio: the Core Audio run has these")
+class DefaultOutput(Folder):
+    """The stand-in's outputs Speakers (the default) and Headphones: the
+    Channel list is 0 Default output, 1 Headphones, 2 Speakers."""
+
+    def defaults(self):
+        return {name: e["default"] for name, e in audio_state()["endpoints"].items()
+                if e["flow"] == "render" and e["default"]}
+
+    def test_a_line_or_the_next_output_becomes_the_default_for_every_role(self):
+        reset_audio()
+        every_role = ["console", "multimedia", "communications"]
+        self.prints("default", "2: Speakers\r\n")
+        self.prints("default 1", "1: Headphones\r\n")
+        self.assertEqual(self.defaults(), {"Headphones": every_role})
+        self.prints("default next", "2: Speakers\r\n")
+        self.assertEqual(self.defaults(), {"Speakers": every_role})
+        # Calls stayed on the headphones: only that role moves.
+        audioctl("default", "Headphones", "communications")
+        self.prints("default NEXT", "1: Headphones\r\n")
+        self.assertEqual(self.defaults(), {"Headphones": every_role})
+
+        audioctl("policyconfig", "off")
+        for args in [("default", "next"), ("default", "2")]:
+            self.assertEqual(self.tarnmixer(*args), (3, "", REFUSED), args)
+        self.assertEqual(self.defaults(), {"Headphones": every_role})
+        self.prints("default", "1: Headphones\r\n")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -6,6 +6,7 @@
 #include "Backends.h"
 #include "CoreAudioBackend.h"
 #include "CoreAudioFakes.h"
+#include "DefaultOutput.h"
 #include "DispatchHelpers.h"
 #include "MixerListing.h"
 #include "TarnMixerIds.h"
@@ -432,3 +433,99 @@ TEST(CoreAudioThroughTheComponent, MicrophonesAreTheActiveCaptureEndpoints)
 }
 
 }  // namespace
+
+// A PolicyConfig object whose slots after IUnknown's each note their number:
+// the one the component calls tells which method it takes for
+// SetDefaultEndpoint. It answers the interfaces of Windows 7 and later
+// (`seven`) and of Vista (`vista`) as a test says; it is the test's own, so
+// its references are not counted.
+struct PolicyCall {
+    std::string face;
+    int slot;
+    std::wstring id;
+    ERole role;
+};
+
+struct PolicyFace : IUnknown {
+    PolicyFace(struct FakePolicyConfig& owner, const char* name) : owner_(owner), name_(name) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+#define POLICY_SLOT(n)                                                                             \
+    virtual HRESULT STDMETHODCALLTYPE Slot##n(PCWSTR id, ERole role) { return Note(n, id, role); }
+    POLICY_SLOT(1)
+    POLICY_SLOT(2)
+    POLICY_SLOT(3)
+    POLICY_SLOT(4)
+    POLICY_SLOT(5) POLICY_SLOT(6) POLICY_SLOT(7) POLICY_SLOT(8) POLICY_SLOT(9) POLICY_SLOT(10)
+        POLICY_SLOT(11) POLICY_SLOT(12)
+#undef POLICY_SLOT
+            HRESULT Note(int slot, PCWSTR id, ERole role);
+    FakePolicyConfig& owner_;
+    const char* name_;
+};
+
+struct FakePolicyConfig {
+    bool seven = true, vista = true;
+    std::vector<PolicyCall> calls;
+    PolicyFace sevenFace{*this, "seven"}, vistaFace{*this, "vista"};
+};
+
+HRESULT PolicyFace::QueryInterface(REFIID iid, void** out)
+{
+    const IID sevenId = {
+        0xF8679F50, 0x850A, 0x41CF, {0x9C, 0x72, 0x43, 0x0F, 0x29, 0x02, 0x90, 0xC8}};
+    const IID vistaId = {
+        0x568B9108, 0x44BF, 0x40B4, {0x90, 0x06, 0x86, 0xAF, 0xE5, 0xB5, 0xA6, 0x20}};
+    *out = nullptr;
+    if (IsEqualIID(iid, IID_IUnknown)) *out = this;
+    if (IsEqualIID(iid, sevenId) && owner_.seven) *out = &owner_.sevenFace;
+    if (IsEqualIID(iid, vistaId) && owner_.vista) *out = &owner_.vistaFace;
+    return *out ? S_OK : E_NOINTERFACE;
+}
+
+HRESULT PolicyFace::Note(int slot, PCWSTR id, ERole role)
+{
+    owner_.calls.push_back({name_, slot, id, role});
+    return S_OK;
+}
+
+TEST_F(CoreAudioBackendTest,
+       TheDefaultOutputIsReadAsItsLineAndSetForEveryRoleWhereAnInterfaceAnswers)
+{
+    EXPECT_EQ(SpeakersLine, device_->DefaultLine());
+    audio_->SetDefaults(eRender, -1);
+    EXPECT_EQ(-1, device_->DefaultLine());
+    audio_->SetDefaults(eRender, Hdmi);
+    EXPECT_EQ(HdmiLine, device_->DefaultLine());
+
+    // Windows 7's interface first, its eleventh method, for each role not yet there.
+    audio_->SetDefault(eRender, eCommunications, Usb);
+    FakePolicyConfig policy;
+    MakeDefaultOutput(MakeFakeEnumerator(audio_).Get(), &policy.sevenFace, L"{usb}");
+    ASSERT_EQ(2u, policy.calls.size());
+    for (int role : {eConsole, eMultimedia}) {
+        const PolicyCall& call = policy.calls[role];
+        EXPECT_EQ("seven", call.face);
+        EXPECT_EQ(11, call.slot);
+        EXPECT_EQ(L"{usb}", call.id);
+        EXPECT_EQ(role, call.role);
+    }
+    // Vista's, its tenth; nothing where every role is there.
+    audio_->SetDefaults(eRender, Hdmi);
+    FakePolicyConfig vista;
+    vista.seven = false;
+    MakeDefaultOutput(MakeFakeEnumerator(audio_).Get(), &vista.sevenFace, L"{hdmi}");
+    EXPECT_TRUE(vista.calls.empty());
+    MakeDefaultOutput(MakeFakeEnumerator(audio_).Get(), &vista.sevenFace, L"{spk}");
+    ASSERT_EQ(3u, vista.calls.size());
+    EXPECT_EQ("vista", vista.calls[0].face);
+    EXPECT_EQ(10, vista.calls[0].slot);
+
+    vista.vista = false;
+    EXPECT_MIXER_ERROR(
+        E_NOTIMPL, NoDefaultChoiceText,
+        MakeDefaultOutput(MakeFakeEnumerator(audio_).Get(), &vista.sevenFace, L"{spk}"));
+    EXPECT_MIXER_ERROR(E_NOTIMPL, NoDefaultChoiceText,
+                       MakeDefaultOutput(MakeFakeEnumerator(audio_).Get(), nullptr, L"{spk}"));
+}

@@ -1,7 +1,9 @@
 // tarnmixer's rules: percents that read back as themselves, steps from the
-// line's level, and the Channel list entry a LINE picks.
+// line's level, the Channel list entry a LINE picks, and the output "next"
+// makes the default.
 #include <gtest/gtest.h>
 
+#include "common/NextOutput.h"
 #include "mixer/MixerCommand.h"
 
 TEST(TarnmixerPercent, EveryPercentWrittenReadsBackAsItself)
@@ -48,4 +50,24 @@ TEST(TarnmixerCommand, StepsClampAndLinesGoByNumberThenName)
     EXPECT_EQ(-1, ChooseLine(names, "4"));
     EXPECT_EQ(-1, ChooseLine(names, "HDMI"));
     EXPECT_EQ(-1, ChooseLine(names, ""));
+}
+
+TEST(TarnmixerCommand, DefaultTakesALineOrNextAndNextSkipsTheFollowerRoundTheList)
+{
+    const MixerCommand read = ParseMixerCommand({"default"});
+    EXPECT_TRUE(read.verb == Verb::Default && !read.choose);
+    const MixerCommand next = ParseMixerCommand({"Default", "NEXT"});
+    EXPECT_TRUE(next.choose && next.next);
+    const MixerCommand line = ParseMixerCommand({"default", "next2"});
+    EXPECT_TRUE(line.choose && !line.next && line.line == "next2");
+    EXPECT_THROW(ParseMixerCommand({"default", "1", "2"}), ToolFailure);
+
+    const std::string follower = "Default output";
+    const std::vector<std::string> channels{follower, "Headphones", "HDMI", "Speakers"};
+    EXPECT_EQ(2, NextOutputEntry(channels, 1, follower));
+    EXPECT_EQ(1, NextOutputEntry(channels, 3, follower));   // round, past the follower
+    EXPECT_EQ(1, NextOutputEntry(channels, -1, follower));  // the default is not listed
+    EXPECT_EQ(1, NextOutputEntry({follower, "Headphones"}, 1, follower));  // the only one
+    EXPECT_EQ(-1, NextOutputEntry({follower}, -1, follower));
+    EXPECT_EQ(-1, NextOutputEntry({}, -1, follower));
 }

@@ -31,6 +31,8 @@ public:
     std::vector<std::string> log;
     bool readsFail = false;   // as a component with no output to read from
     bool writesFail = false;  // as a line that takes no change
+    int16_t defaultLine = -1;
+    std::string refusal;  // where set, making a line the default fails with it
 
     bool devOutputValid() override { return note("get devOutputValid"), deviceValid.at(device); }
     bool srcOutputValid() override { return note("get srcOutputValid"), current().valid; }
@@ -67,6 +69,13 @@ public:
         note(std::string("put srcMute ") + (v ? "1" : "0"));
         if (writesFail) throw TextError("The line refused the change.");
         current().mute = v;
+    }
+    int16_t defaultOutput() override { return note("get defaultOutput"), defaultLine; }
+    void setDefaultOutput(int16_t v) override
+    {
+        note("put defaultOutput " + std::to_string(v));
+        if (!refusal.empty()) throw TextError(refusal);
+        defaultLine = v;
     }
 
     // The component keeps a line selected even on a device without lines.
@@ -420,6 +429,37 @@ TEST_F(VolumeControllerTest, RefreshKeepsTheChosenEntryAndShowsItsState)
     UseLines({{"Default output", true, 100}, {"Headset"}});  // its output gone
     controller.Refresh();
     EXPECT_EQ(controls.selected, 0);
+}
+
+// "Next output" goes round the outputs listed now, never to the entry that
+// follows the default, and leaves the selected line selected.
+TEST_F(VolumeControllerTest, NextOutputGoesRoundTheListedOutputs)
+{
+    UseLines({{"Default output", true, 100}, {"Speakers", true, 900}});
+    ListLines();
+    controls.selected = 1;
+    UseLines({{"Default output", true, 100},
+              {"HDMI", false},
+              {"Headphones", true, 300, true},
+              {"Speakers", true, 900}});
+    mixer.defaultLine = 3;
+    const OutputLevel first = controller.NextOutput();
+    EXPECT_EQ(mixer.defaultLine, 2);
+    EXPECT_EQ(first.Name, "Headphones");
+    EXPECT_EQ(first.Position, 300);
+    EXPECT_TRUE(first.Muted);
+    EXPECT_EQ(mixer.line, 3);  // the selected Speakers, as before
+    EXPECT_EQ(controller.NextOutput().Name, "Speakers");
+    EXPECT_EQ(mixer.defaultLine, 3);
+
+    mixer.refusal = "Windows does not let programs choose the default output here.";
+    try {
+        controller.NextOutput();
+        ADD_FAILURE() << "no refusal";
+    } catch (const TextError& e) {
+        EXPECT_EQ(mixer.refusal, e.what());
+    }
+    EXPECT_EQ(mixer.defaultLine, 3);
 }
 
 TEST(TrayWheel, PartsOfANotchAddUpToWholeNotches)
