@@ -83,6 +83,8 @@ public:
     {
         return OpenCoreAudioCapture(enumerator_);
     }
+    // In CoreAudioSessions.cpp.
+    std::unique_ptr<AudioSessions> OpenSessions() override;
 
 private:
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;

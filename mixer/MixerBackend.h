@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "AppVolume.h"
 #include "common/TextError.h"
 
 // A failure the component reports to its caller: the HRESULT goes into
@@ -67,6 +68,8 @@ public:
     // The microphones, opened once for the component's object; null where
     // the backend reaches none.
     virtual std::unique_ptr<CaptureDevices> OpenCapture() { return nullptr; }
+    // The programs' audio sessions; null where the system has none (winmm).
+    virtual std::unique_ptr<AudioSessions> OpenSessions() { return nullptr; }
 
 private:
     const wchar_t* reason_;

@@ -31,6 +31,15 @@ constexpr long BackendName = 100;    // VT_BSTR, read: "Core Audio" or "winmm"
 constexpr long BackendReason = 101;  // VT_BSTR, read: why the component drives it here
 constexpr long micMute = 102;        // VT_BOOL, read/write: every active microphone muted
 constexpr long micCount = 103;       // VT_I2, read: the number of active microphones
+// The volume of one program, every audio session of its executable's processes.
+constexpr long appProcess = 110;       // VT_I4, read/write: picks the program of this process id
+constexpr long appName = 111;          // VT_BSTR, read/write: picks by executable file name
+constexpr long appDisplayName = 112;   // VT_BSTR, read: file description, else the name
+constexpr long appSessionCount = 113;  // VT_I2, read: its sessions now (0: no sound)
+constexpr long appLevel = 114;         // VT_I4, read/write: the loudest; a write sets each
+constexpr long appStep = 115;          // VT_I4, write: moves each session by this, clamped
+constexpr long appMute = 116;          // VT_BOOL, read/write: read true when none plays unmuted
+constexpr long appList = 117;          // VT_BSTR, read: programs with sound, a file name a line
 }  // namespace TarnMixerDispid
 
 #ifdef _WIN32
