@@ -31,8 +31,10 @@ private:
 // ways, so that every percent written reads back as itself.
 int32_t VolumeOfPercent(int percent);
 int PercentOfVolume(int32_t volume);
+// A signed step of `percent` in volume units, as VolumeOfPercent rounds it.
+int32_t VolumeStepOfPercent(int percent);
 
-enum class Verb { Help, List, Get, Set, Mute, Mic };
+enum class Verb { Help, List, Get, Set, Mute, Mic, App };
 enum class Switch { On, Off, Toggle };
 
 struct MixerCommand {
@@ -41,6 +43,8 @@ struct MixerCommand {
     bool relative = false;           // set: +N or -N
     int percent = 0;                 // set: the percent, or the signed step
     std::string line = "0";          // get, set, mute: as given, else entry 0
+    std::string app;                 // app: the executable's name, as given
+    Verb appVerb = Verb::Get;        // app: Get, Set or Mute, with the fields above
 };
 
 // The arguments after the program's name; throws ToolFailure (ExitCommandLine,
