@@ -19,6 +19,12 @@ bool SameName(const std::wstring& a, const std::wstring& b)
                       [](wchar_t x, wchar_t y) { return Folded(x) == Folded(y); });
 }
 
+bool FoldedLess(const std::wstring& a, const std::wstring& b)
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                        [](wchar_t x, wchar_t y) { return Folded(x) < Folded(y); });
+}
+
 bool EndsWithExe(const std::wstring& name)
 {
     return name.size() > 4 && SameName(name.substr(name.size() - 4), L".exe");
@@ -119,20 +125,15 @@ void AppVolume::SetMuted(bool muted)
 
 std::wstring AppVolume::Programs()
 {
+    // Kept sorted as they come, each once in any case (std::sort over them
+    // stops GCC 12's link-time optimisation of the DLL with an internal error).
     std::vector<std::wstring> names;
     for (const auto& session : Backend().List()) {
         if (session->Process() == 0) continue;
         const std::wstring name = FileNameOf(Backend().ProgramPath(session->Process()));
-        if (name.empty()) continue;
-        if (std::none_of(names.begin(), names.end(),
-                         [&](const std::wstring& known) { return SameName(known, name); }))
-            names.push_back(name);
+        const auto at = std::lower_bound(names.begin(), names.end(), name, FoldedLess);
+        if (!name.empty() && (at == names.end() || !SameName(*at, name))) names.insert(at, name);
     }
-    std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
-        return std::lexicographical_compare(
-            a.begin(), a.end(), b.begin(), b.end(),
-            [](wchar_t x, wchar_t y) { return Folded(x) < Folded(y); });
-    });
     std::wstring text;
     for (const std::wstring& name : names)
         text += name + L"\n";
