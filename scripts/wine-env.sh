@@ -34,7 +34,12 @@ case "$TARNBELL_BUILD" in
 esac
 export WINEARCH=$TARNBELL_BUILD
 export WINEDEBUG=-all
-export WINEPREFIX="${TARNBELL_WINEPREFIX:-$repo_dir/build/wineprefix-$TARNBELL_BUILD}"
+# TARNBELL_AUDIO=coreaudio: a prefix of its own whose Core Audio is the
+# project's stand-in for Windows' audio service (tests/audiostandin) in
+# place of Wine's, which cannot set a volume; any other value: Wine's own.
+tarnbell_audio_suffix=
+[ "${TARNBELL_AUDIO:-}" = coreaudio ] && tarnbell_audio_suffix=-coreaudio
+export WINEPREFIX="${TARNBELL_WINEPREFIX:-$repo_dir/build/wineprefix-$TARNBELL_BUILD$tarnbell_audio_suffix}"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINELOADER=$tarnbell_loader
 # Debian's "wine" command always picks the 32-bit loader once it is
@@ -110,5 +115,17 @@ tarnbell_init_prefix() {
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
       /v 'Microsoft Sans Serif' /d Tahoma /f >/dev/null 2>&1
     wineserver -w
+  fi
+}
+
+# In the Core Audio prefix: registers the stand-in of the build's programs
+# (folder $1) as Windows' audio classes. Every run, because Wine puts its own
+# back whenever it updates the prefix (wineboot -u).
+tarnbell_install_audio_standin() {
+  [ "${TARNBELL_AUDIO:-}" = coreaudio ] || return 0
+  tarnbell_init_prefix >/dev/null || return 1
+  if ! wine "$1/audioctl.exe" install >/dev/null 2>&1; then
+    echo "wine-env: could not register the audio stand-in of $1" >&2
+    return 1
   fi
 }

@@ -560,9 +560,14 @@ class ScriptHosts(unittest.TestCase):
             self.assertEqual(self.cscript(folder, "probe.vbs", self.PROBE), ["0", "0"])
             for kind, (name, start) in self.SCRIPTS.items():
                 mute = "True" if kind == "vbscript" else "true"
-                self.assertEqual(self.cscript(folder, name, start + examples[kind]),
-                                 [f"{i}: {n}" for i, n in enumerate(names)]
-                                 + [f"Volume: {1000 + STEP}", f"Mute: {mute}"], kind)
+                printed = self.cscript(folder, name, start + examples[kind])
+                # The example's own object reads what winmm keeps of the start's
+                # 1000, which Wine may round one unit either way.
+                volume = printed.pop(-2) if len(printed) >= 2 else ""
+                self.assertRegex(volume, r"^Volume: \d+$", kind)
+                self.assertAlmostEqual(int(volume.split()[1]), 1000 + STEP, delta=1, msg=kind)
+                self.assertEqual(printed, [f"{i}: {n}" for i, n in enumerate(names)]
+                                 + [f"Mute: {mute}"], kind)
 
             self.assertEqual(wine("regsvr32", "/u", "/s", dll).returncode, 0)
             self.assertEqual(self.cscript(folder, "probe.vbs", self.PROBE), ["429", "429"])

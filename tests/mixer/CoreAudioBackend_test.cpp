@@ -33,7 +33,7 @@ std::shared_ptr<FakeCoreAudio> ThreeEndpoints()
     audio->endpoints = {Endpoint(L"{usb}", L"USB Headset"),
                         Endpoint(L"{spk}", L"Speakers (High Definition Audio)"),
                         Endpoint(L"{hdmi}", L"HDMI Output")};
-    audio->preferred = 1;
+    audio->SetDefaults(eRender, 1);
     return audio;
 }
 enum { Usb, Speakers, Hdmi };
@@ -92,7 +92,7 @@ TEST_F(CoreAudioBackendTest, TheDefaultLineFollowsTheSystemDefaultAtEveryAccess)
     device_->SetVolume(DefaultLine, 1000);
     EXPECT_EQ(eConsole, audio_->roleAsked);
     EXPECT_FLOAT_EQ(VolumeToScalar(1000), audio_->endpoints[Speakers].level);
-    audio_->preferred = Usb;  // a headset becomes the default
+    audio_->SetDefaults(eRender, Usb);  // a headset becomes the default
     EXPECT_EQ(65535, device_->Volume(DefaultLine));
     device_->SetVolume(DefaultLine, 2000);
     device_->SetMute(DefaultLine, true);
@@ -101,7 +101,7 @@ TEST_F(CoreAudioBackendTest, TheDefaultLineFollowsTheSystemDefaultAtEveryAccess)
     EXPECT_FLOAT_EQ(VolumeToScalar(1000), audio_->endpoints[Speakers].level);
     EXPECT_FALSE(audio_->endpoints[Speakers].mute);
     EXPECT_EQ(2000, device_->Volume(DefaultLine));
-    audio_->preferred = Speakers;
+    audio_->SetDefaults(eRender, Speakers);
     EXPECT_EQ(1000, device_->Volume(DefaultLine));
     EXPECT_FALSE(device_->Mute(DefaultLine));
 }
@@ -144,7 +144,7 @@ TEST_F(CoreAudioBackendTest, AnOutputThatGoesAwayFailsItsOwnLineOnly)
     audio_->endpoints[Speakers].state = DEVICE_STATE_NOTPRESENT;
     EXPECT_MIXER_ERROR(NotFound, "There is no default output now.", device_->Mute(DefaultLine));
     EXPECT_MIXER_ERROR(AUDCLNT_E_DEVICE_INVALIDATED, gone, device_->Mute(SpeakersLine));
-    audio_->preferred = Hdmi;
+    audio_->SetDefaults(eRender, Hdmi);
     EXPECT_EQ(100, device_->Volume(DefaultLine));
 
     // Plugged in again, the headset's line works again, also where it went
@@ -173,7 +173,7 @@ TEST_F(CoreAudioBackendTest, AnOutputThatGoesAwayFailsItsOwnLineOnly)
 TEST_F(CoreAudioBackendTest, AControlKeptFromBeforeAReplugIsReplacedWhateverItAnswers)
 {
     FakeEndpoint& usb = audio_->endpoints[Usb];
-    audio_->preferred = Usb;
+    audio_->SetDefaults(eRender, Usb);
     for (HRESULT stale : {E_FAIL, E_INVALIDARG}) {
         usb.staleResult = stale;
         device_->SetVolume(UsbLine, 1000);
@@ -223,7 +223,7 @@ TEST_F(CoreAudioBackendTest, ACoarseEndpointStillGivesTheWrittenVolumeBack)
     device_->SetVolume(HdmiLine, 12345);
     EXPECT_NE(12345, VolumeFromScalar(e.level));
     EXPECT_EQ(12345, device_->Volume(HdmiLine));
-    audio_->preferred = Hdmi;  // the same endpoint through the default line
+    audio_->SetDefaults(eRender, Hdmi);  // the same endpoint through the default line
     EXPECT_EQ(12345, device_->Volume(DefaultLine));
     EXPECT_EQ(12345, backend_.OpenDevice(0)->Volume(HdmiLine));  // opened again to list outputs
     // Changed elsewhere: the endpoint's own value is shown.
@@ -350,7 +350,7 @@ TEST(BackendChoice, WinmmOnlyWhereCoreAudioCannotSetTheVolume)
     EXPECT_EQ(L"winmm", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
 
     // Without a default endpoint the first active one is probed.
-    audio->preferred = -1;
+    audio->SetDefaults(eRender, -1);
     EXPECT_EQ(L"Core Audio", std::wstring(ChooseMixerBackend(MakeFakeEnumerator(audio))->Name()));
     EXPECT_EQ(1u, audio->endpoints[Usb].levelsSet.size());
     audio->endpoints[Usb].activateResult = E_NOINTERFACE;  // not "cannot": the next use tries again
@@ -401,8 +401,8 @@ TEST(CoreAudioThroughTheComponent, MicrophonesAreTheActiveCaptureEndpoints)
     enum { Mic = 3, Headset, Webcam, Gone };
     audio->endpoints[Gone].state = DEVICE_STATE_UNPLUGGED;
     audio->endpoints[Webcam].mute = TRUE;
-    audio->consoleCapture = Mic;
-    audio->communicationsCapture = Headset;
+    audio->SetDefaults(eCapture, Mic);
+    audio->SetDefault(eCapture, eCommunications, Headset);
     auto mutes = [&] {
         std::string states;
         for (const FakeEndpoint& e : audio->endpoints)

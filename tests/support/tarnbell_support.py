@@ -124,6 +124,67 @@ def mixer_lines():
                                        listed.split("Device 1")[0], re.M)]
 
 
+# ---- Windows' audio through the Core Audio stand-in ---------------------------
+
+# "coreaudio": this run's prefix has the stand-in of Windows' audio service
+# (tests/audiostandin) in place of Wine's Core Audio, and the component
+# takes Core Audio; otherwise Wine's own audio, where it takes winmm.
+AUDIO = os.environ.get("TARNBELL_AUDIO", "winmm")
+CORE_AUDIO = AUDIO == "coreaudio"
+BACKEND = "Core Audio" if CORE_AUDIO else "winmm"
+
+
+def audioctl(*args, check=True):
+    """The stand-in's control program, another program changing Windows'
+    audio (tests/audiostandin/README.md lists its commands); its output."""
+    result = wine(BIN / "audioctl.exe", *args)
+    if check and result.returncode != 0:
+        raise AssertionError(f"audioctl {args}: {result.returncode} {result.stderr}")
+    return result.stdout
+
+
+def audio_state():
+    """The stand-in's whole system, as audioctl prints it: {"service":
+    "running"|"stopped", "endpoints": {name: {"id", "flow", "state",
+    "level" (0..1), "mute" (bool), "default" (roles)}}, "sessions": [{"key",
+    "pid", "endpoint", "name", "level", "mute", "state"}], "registrations":
+    {pid: (volume callbacks, notification clients)} of running processes,
+    "changes": number of the last change}."""
+    state = {"endpoints": {}, "sessions": [], "registrations": {}}
+    for line in audioctl("state").splitlines():
+        kind, _, rest = line.partition(" ")
+        fields = {k: v.strip('"') for k, v in re.findall(r'(\w+)=("[^"]*"|\S+)', rest)}
+        for name in ("level",):
+            if name in fields:
+                fields[name] = float(fields[name])
+        if "mute" in fields:
+            fields["mute"] = fields["mute"] == "1"
+        if kind == "endpoint":
+            fields["default"] = [] if fields["default"] == "-" else fields["default"].split(",")
+            state["endpoints"][fields["name"]] = fields
+        elif kind == "session":
+            fields.update(key=int(fields["key"]), pid=int(fields["pid"]))
+            state["sessions"].append(fields)
+        elif kind == "registrations":
+            state["registrations"][int(fields["pid"])] = (int(fields["volume"]), int(fields["clients"]))
+        elif kind in ("service", "changes"):
+            state[kind] = int(rest) if kind == "changes" else rest
+    return state
+
+
+def audio_endpoint(name):
+    """One endpoint of the stand-in by its friendly name ("Speakers")."""
+    return audio_state()["endpoints"][name]
+
+
+def reset_audio():
+    """The stand-in as a fresh system: "Speakers" the default output,
+    "Headphones", "Microphone" the default microphone, "Webcam Microphone";
+    all at full level, none muted, no sessions, the service running."""
+    audioctl("reset")
+    audioctl("policyconfig", "on")
+
+
 def parse_state(text):
     window, controls = None, []
     for line in text.splitlines():
