@@ -140,7 +140,7 @@ std::wstring AppVolume::Programs()
     return text;
 }
 
-AudioSessions& AppVolume::Backend()
+AppSessions& AppVolume::Backend()
 {
     if (!sessions_) throw TextError(NoAppVolumeText);
     return *sessions_;
@@ -148,7 +148,7 @@ AudioSessions& AppVolume::Backend()
 
 AppVolume::Sessions AppVolume::Mine()
 {
-    AudioSessions& backend = Backend();
+    AppSessions& backend = Backend();
     if (path_.empty()) throw TextError("No program is picked: set appProcess or appName first.");
     std::map<uint32_t, std::wstring> paths;  // one question per process
     Sessions mine;

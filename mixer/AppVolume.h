@@ -12,9 +12,9 @@
 constexpr const char* NoAppVolumeText = "Windows XP has no volume per program.";
 
 // One audio session as the system has it at the moment it was listed.
-class AudioSession {
+class AppSession {
 public:
-    virtual ~AudioSession() = default;
+    virtual ~AppSession() = default;
     // The process playing it; 0 for the system's own sounds.
     virtual uint32_t Process() const = 0;
     // On the component's scale, 0..65535.
@@ -24,11 +24,11 @@ public:
     virtual void SetMuted(bool muted) = 0;
 };
 
-class AudioSessions {
+class AppSessions {
 public:
-    virtual ~AudioSessions() = default;
+    virtual ~AppSessions() = default;
     // Every live session on every active output, read afresh.
-    virtual std::vector<std::unique_ptr<AudioSession>> List() = 0;
+    virtual std::vector<std::unique_ptr<AppSession>> List() = 0;
     // The full path of the process's executable; empty when the process is
     // gone or may not be asked.
     virtual std::wstring ProgramPath(uint32_t process) = 0;
@@ -45,7 +45,7 @@ std::wstring ExecutableName(const std::wstring& name);
 class AppVolume {
 public:
     // `sessions` may be null (Windows XP): every use fails with NoAppVolumeText.
-    explicit AppVolume(std::unique_ptr<AudioSessions> sessions) : sessions_(std::move(sessions)) {}
+    explicit AppVolume(std::unique_ptr<AppSessions> sessions) : sessions_(std::move(sessions)) {}
 
     // The app is the program of this process: its sessions are those of
     // every process started from the same executable file.
@@ -75,13 +75,13 @@ public:
     std::wstring Programs();
 
 private:
-    using Sessions = std::vector<std::unique_ptr<AudioSession>>;
-    AudioSessions& Backend();
+    using Sessions = std::vector<std::unique_ptr<AppSession>>;
+    AppSessions& Backend();
     Sessions Mine();
     Sessions Sounding();  // Mine(), failing when there is none
     bool IsMine(const std::wstring& sessionPath, uint32_t sessionProcess) const;
 
-    std::unique_ptr<AudioSessions> sessions_;
+    std::unique_ptr<AppSessions> sessions_;
     std::wstring path_;     // picked by process: the full path; by name: the file name
     uint32_t process_ = 0;  // picked by process: its id
 };

@@ -84,7 +84,7 @@ public:
         return OpenCoreAudioCapture(enumerator_);
     }
     // In CoreAudioSessions.cpp.
-    std::unique_ptr<AudioSessions> OpenSessions() override;
+    std::unique_ptr<AppSessions> OpenSessions() override;
 
 private:
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;

@@ -13,7 +13,7 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-class CoreAudioSession final : public AudioSession {
+class CoreAudioSession final : public AppSession {
 public:
     CoreAudioSession(uint32_t process, ComPtr<ISimpleAudioVolume> volume)
         : process_(process), volume_(std::move(volume))
@@ -58,7 +58,7 @@ private:
     ComPtr<ISimpleAudioVolume> volume_;
 };
 
-using Sessions = std::vector<std::unique_ptr<AudioSession>>;
+using Sessions = std::vector<std::unique_ptr<AppSession>>;
 
 // The session's process, 0 for the system's sounds; false for a session that
 // has ended or cannot be reached.
@@ -114,7 +114,7 @@ std::wstring ImagePath(HANDLE process)
     return path;
 }
 
-class CoreAudioSessions final : public AudioSessions {
+class CoreAudioSessions final : public AppSessions {
 public:
     explicit CoreAudioSessions(ComPtr<IMMDeviceEnumerator> enumerator)
         : enumerator_(std::move(enumerator))
@@ -174,7 +174,7 @@ private:
 
 }  // namespace
 
-std::unique_ptr<AudioSessions> CoreAudioBackend::OpenSessions()
+std::unique_ptr<AppSessions> CoreAudioBackend::OpenSessions()
 {
     return std::make_unique<CoreAudioSessions>(enumerator_);
 }

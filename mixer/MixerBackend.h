@@ -69,7 +69,7 @@ public:
     // the backend reaches none.
     virtual std::unique_ptr<CaptureDevices> OpenCapture() { return nullptr; }
     // The programs' audio sessions; null where the system has none (winmm).
-    virtual std::unique_ptr<AudioSessions> OpenSessions() { return nullptr; }
+    virtual std::unique_ptr<AppSessions> OpenSessions() { return nullptr; }
 
 private:
     const wchar_t* reason_;

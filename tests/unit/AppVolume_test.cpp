@@ -21,7 +21,7 @@ struct FakeSystem {
     std::map<std::wstring, std::wstring> descriptions;
 };
 
-class FakeSession final : public AudioSession {
+class FakeSession final : public AppSession {
 public:
     explicit FakeSession(SessionState& state) : state_(state) {}
     uint32_t Process() const override { return state_.process; }
@@ -34,12 +34,12 @@ private:
     SessionState& state_;
 };
 
-class FakeSessions final : public AudioSessions {
+class FakeSessions final : public AppSessions {
 public:
     explicit FakeSessions(FakeSystem& system) : system_(system) {}
-    std::vector<std::unique_ptr<AudioSession>> List() override
+    std::vector<std::unique_ptr<AppSession>> List() override
     {
-        std::vector<std::unique_ptr<AudioSession>> list;
+        std::vector<std::unique_ptr<AppSession>> list;
         for (SessionState& state : system_.sessions)
             list.push_back(std::make_unique<FakeSession>(state));
         return list;
