@@ -14,22 +14,36 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from tarnbell_support import BIN, CORE_AUDIO, audio_state, audioctl, reset_audio, wine
+from tarnbell_support import (BIN, CORE_AUDIO, STEP, Tarnbell, audio_state, audioctl, parse_state,
+                              poll, reset_audio, wine)
+
+# The keys the test picks for the rows, as TB.ini keeps them (the index in a
+# key list that starts with "<None>") and as virtual-key codes: F7, F8, F9.
+APP_KEYS = "[Hotkey]\r\nPreAppUp=0\r\nAppUp=50\r\nPreAppDown=0\r\nAppDown=51\r\nPreAppMute=0\r\nAppMute=52\r\n"
+VK_F8, VK_F9 = 0x77, 0x78
 
 LIFETIME_MS = 300000
 
 
+def read_line(process, what, seconds=90):
+    ready, _, _ = select.select([process.stdout], [], [], seconds)
+    line = process.stdout.readline() if ready else ""
+    if not line.startswith(what):
+        process.kill()
+        raise AssertionError(f"expected {what!r}, read {line!r}")
+    return line
+
+
 def start_app(exe, *args):
     """A program of the test's (tbdriver's "app" command) and its Windows
-    process id, waited for (bounded)."""
+    process id, waited for (bounded); with "window", once its window is in
+    front."""
     process = subprocess.Popen(["wine", str(exe), "app", str(LIFETIME_MS), *args],
                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-    ready, _, _ = select.select([process.stdout], [], [], 90)
-    line = process.stdout.readline() if ready else ""
-    if not line.startswith("pid "):
-        process.kill()
-        raise AssertionError(f"{exe.name} did not start: {line!r}")
-    return process, int(line.split()[1])
+    pid = int(read_line(process, "pid ").split()[1])
+    if "window" in args:
+        read_line(process, "front 1")
+    return process, pid
 
 
 def sessions_of(pids):
@@ -42,28 +56,26 @@ class ProgramVolume(unittest.TestCase):
         if not CORE_AUDIO:
             raise AssertionError("runs only with TARNBELL_AUDIO=coreaudio (the stand-in)")
         cls.folder = Path(tempfile.mkdtemp(prefix="appvolume-e2e-"))
-        cls.processes = []
         for name in ["surf.exe", "quiet.exe"]:
             shutil.copy(BIN / "tbdriver.exe", cls.folder / name)
 
     @classmethod
     def tearDownClass(cls):
-        for process in cls.processes:
-            process.kill()
-            process.wait()
         shutil.rmtree(cls.folder, ignore_errors=True)
 
     def start(self, name, *args):
         process, pid = start_app(self.folder / name, *args)
-        self.processes.append(process)
+        self.addCleanup(process.wait)
+        self.addCleanup(process.kill)
         return pid
 
     def setUp(self):
         reset_audio()
 
-    def surf_with_three_sounds(self):
-        """Two processes of surf.exe, three sounds, on both outputs."""
-        first, second = self.start("surf.exe"), self.start("surf.exe")
+    def surf_with_three_sounds(self, *window):
+        """Two processes of surf.exe, three sounds, on both outputs; the
+        first with its window in front if asked."""
+        first, second = self.start("surf.exe", *window), self.start("surf.exe")
         audioctl("session", first, "Surf", "0.5", "off")
         audioctl("session", first, "Surf", "0.3", "off", "Headphones")
         audioctl("session", second, "Surf", "0.4", "off")
@@ -92,6 +104,35 @@ class ProgramVolume(unittest.TestCase):
         self.start("quiet.exe")
         self.assertEqual(self.tarnmixer("quiet", "set", "+5"), (
             2, "", 'No running program "quiet" has sound now.\r\nPrograms with sound now:\r\nsurf.exe\r\n'))
+
+
+    def test_app_hotkeys_move_every_sound_of_the_program_in_front_and_not_the_master(self):
+        folder = self.folder / "tarnbell"
+        folder.mkdir()
+        (folder / "TB.ini").write_bytes(APP_KEYS.encode("ascii"))
+        tarnbell = Tarnbell(folder)
+        self.addCleanup(tarnbell.kill)
+        tarnbell.start().wait_ready()
+        master = audio_state()["endpoints"]["Speakers"]
+        pids = self.surf_with_three_sounds("window")
+
+        def press(key, levels, mutes, shown):
+            tarnbell.driver("level-gone", 5000)
+            tarnbell.driver("press", key)
+            poll(lambda: [round(s["level"], 2) for s in sessions_of(pids)] == levels
+                 and [s["mute"] for s in sessions_of(pids)] == mutes, f"the sounds at {levels}, {mutes}")
+            out = tarnbell.driver("level", 5000)
+            self.assertEqual(parse_state(out.replace("toplevel", "window", 1))[0]["text"], shown)
+
+        # "Adjustment Range": 10 %, from each sound's own level.
+        press(VK_F8, [0.4, 0.2, 0.3], [False] * 3, f"surf {(32768 - STEP) * 100 // 65535}%")
+        press(VK_F9, [0.4, 0.2, 0.3], [True] * 3, "surf Muted")
+        press(VK_F9, [0.4, 0.2, 0.3], [False] * 3, "surf 40%")
+
+        self.start("quiet.exe", "window")
+        press(VK_F8, [0.4, 0.2, 0.3], [False] * 3, "quiet: no sound")
+        after = audio_state()["endpoints"]["Speakers"]
+        self.assertEqual((after["level"], after["mute"]), (master["level"], master["mute"]))
 
 
 if __name__ == "__main__":
