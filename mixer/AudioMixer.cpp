@@ -153,8 +153,8 @@ std::string RangeText(const char* what, long value, long last)
 
 class AudioMixer final : public ComObject<IDispatch> {
 public:
-    explicit AudioMixer(std::unique_ptr<MixerBackend> backend)
-        : backend_(std::move(backend)), microphones_(backend_->OpenCapture()),
+    AudioMixer(std::unique_ptr<MixerBackend> backend, std::unique_ptr<MicrophoneStore> store)
+        : backend_(std::move(backend)), microphones_(backend_->OpenCapture(), std::move(store)),
           app_(backend_->OpenSessions())
     {
         const int count = backend_->DeviceCount();
@@ -360,13 +360,14 @@ private:
 
 }  // namespace
 
-HRESULT CreateAudioMixer(std::unique_ptr<MixerBackend> backend, REFIID riid, void** object)
+HRESULT CreateAudioMixer(std::unique_ptr<MixerBackend> backend, REFIID riid, void** object,
+                         std::unique_ptr<MicrophoneStore> store)
 {
     if (!object) return E_POINTER;
     *object = nullptr;
-    if (!backend) return E_INVALIDARG;
+    if (!backend || !store) return E_INVALIDARG;
     try {
-        auto mixer = std::make_unique<AudioMixer>(std::move(backend));
+        auto mixer = std::make_unique<AudioMixer>(std::move(backend), std::move(store));
         // The object holds its first reference; QueryInterface adds the
         // caller's, Release drops the first (deleting it if QI failed).
         AudioMixer* created = mixer.release();

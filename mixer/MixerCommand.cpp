@@ -73,6 +73,17 @@ std::size_t ParseApp(const std::vector<std::string>& args, MixerCommand& command
     Wrong("\"" + args[2] + "\" is no command for a program: give get, set or mute.");
 }
 
+// The microphones' words name their state: "on" is the microphone on, as
+// the printed "on" says, so it unmutes.
+MicSwitch ParseMicSwitch(const std::vector<std::string>& args)
+{
+    const std::string word = args.size() > 1 ? Lower(args[1]) : std::string();
+    if (word == "mute" || word == "off") return MicSwitch::Mute;
+    if (word == "unmute" || word == "on") return MicSwitch::Unmute;
+    if (word == "toggle") return MicSwitch::Toggle;
+    Wrong("\"" + args[0] + "\" takes mute, unmute or toggle (off mutes, on unmutes).");
+}
+
 }  // namespace
 
 int32_t VolumeOfPercent(int percent)
@@ -112,9 +123,13 @@ MixerCommand ParseMixerCommand(const std::vector<std::string>& args)
     } else if (verb == "app") {
         command.verb = Verb::App;
         used = ParseApp(args, command);
-    } else if (verb == "mute" || verb == "mic") {
-        command.verb = verb == "mute" ? Verb::Mute : Verb::Mic;
+    } else if (verb == "mute") {
+        command.verb = Verb::Mute;
         command.change = ParseSwitch(args);
+        used = 2;
+    } else if (verb == "mic") {
+        command.verb = Verb::Mic;
+        command.mic = ParseMicSwitch(args);
         used = 2;
     } else {
         Wrong("\"" + args[0] + "\" is no command.");
@@ -149,7 +164,8 @@ const char* UsageText()
            "  tarnmixer get [LINE]                 the line's volume: \"40\", or \"40 muted\"\n"
            "  tarnmixer set PERCENT [LINE]         0 to 100 sets it; +N or -N steps it\n"
            "  tarnmixer mute on|off|toggle [LINE]  mutes or unmutes the line\n"
-           "  tarnmixer mic on|off|toggle          every microphone: \"muted\" or \"on\"\n"
+           "  tarnmixer mic mute|unmute|toggle     every microphone: \"muted\" or \"on\"\n"
+           "                                       (off also mutes them, on unmutes them)\n"
            "  tarnmixer app NAME [get | set PERCENT | mute on|off|toggle]\n"
            "                                       a program's volume: every audio stream of\n"
            "                                       every running NAME.exe (\".exe\" optional)\n"

@@ -35,16 +35,18 @@ int PercentOfVolume(int32_t volume);
 int32_t VolumeStepOfPercent(int percent);
 
 enum class Verb { Help, List, Get, Set, Mute, Mic, App };
-enum class Switch { On, Off, Toggle };
+enum class Switch { On, Off, Toggle };  // mute's: "on" is the mute on
+enum class MicSwitch { Mute, Unmute, Toggle };
 
 struct MixerCommand {
     Verb verb = Verb::Help;
-    Switch change = Switch::Toggle;  // mute, mic
-    bool relative = false;           // set: +N or -N
-    int percent = 0;                 // set: the percent, or the signed step
-    std::string line = "0";          // get, set, mute: as given, else entry 0
-    std::string app;                 // app: the executable's name, as given
-    Verb appVerb = Verb::Get;        // app: Get, Set or Mute, with the fields above
+    Switch change = Switch::Toggle;  // mute, app's mute
+    MicSwitch mic = MicSwitch::Toggle;
+    bool relative = false;     // set: +N or -N
+    int percent = 0;           // set: the percent, or the signed step
+    std::string line = "0";    // get, set, mute: as given, else entry 0
+    std::string app;           // app: the executable's name, as given
+    Verb appVerb = Verb::Get;  // app: Get, Set or Mute, with the fields above
 };
 
 // The arguments after the program's name; throws ToolFailure (ExitCommandLine,

@@ -181,11 +181,12 @@ std::string LineState(MixerClient& mixer)
     return std::to_string(percent) + (Read(mixer, Id::srcMute, VT_BOOL) ? " muted\n" : "\n");
 }
 
-std::string Mic(MixerClient& mixer, Switch change)
+std::string Mic(MixerClient& mixer, MicSwitch change)
 {
-    const bool current =
-        change == Switch::Toggle && Read(mixer, Id::micMute, VT_BOOL, NoMicrophones);
-    Write(mixer, Id::micMute, VT_BOOL, Wanted(change, current), NoMicrophones);
+    const bool mute = change == MicSwitch::Toggle
+                          ? !Read(mixer, Id::micMute, VT_BOOL, NoMicrophones)
+                          : change == MicSwitch::Mute;
+    Write(mixer, Id::micMute, VT_BOOL, mute, NoMicrophones);
     return Read(mixer, Id::micMute, VT_BOOL, NoMicrophones) ? "muted\n" : "on\n";
 }
 
@@ -236,7 +237,7 @@ std::string Run(const MixerCommand& command)
     Component component;
     MixerClient mixer(component.Get());
     if (command.verb == Verb::List) return ListMixer(component.Get());
-    if (command.verb == Verb::Mic) return Mic(mixer, command.change);
+    if (command.verb == Verb::Mic) return Mic(mixer, command.mic);
     if (command.verb == Verb::App) return App(mixer, command);
     SelectLine(mixer, command);
     if (command.verb == Verb::Set) {

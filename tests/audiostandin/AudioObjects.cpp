@@ -704,10 +704,17 @@ MemoryAudioStore::MemoryAudioStore(std::shared_ptr<AudioSystem> system) : system
 
 MemoryAudioStore::~MemoryAudioStore() { DeleteCriticalSection(&lock_); }
 
-void MemoryAudioStore::Access(const std::function<void(AudioSystem&)>& use, bool)
+HRESULT MemoryAudioStore::Access(const std::function<void(AudioSystem&)>& use, bool)
 {
     CriticalSectionHold hold(lock_);
     use(*system_);
+    return S_OK;
+}
+
+unsigned MemoryAudioStore::Stamp()
+{
+    CriticalSectionHold hold(lock_);
+    return system_->changes;
 }
 
 AudioProcess::AudioProcess(std::unique_ptr<AudioStore> store, bool oneObjectPerEndpoint)

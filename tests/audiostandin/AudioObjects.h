@@ -23,11 +23,15 @@
 
 // Where the system lives, and the one way to reach it: `use` runs with every
 // other user kept out. With `keep` false what it changed may be lost (the
-// file store does not write it back).
+// file store does not write it back); with `keep` true, the failure to keep
+// it is answered.
 class AudioStore {
 public:
     virtual ~AudioStore() = default;
-    virtual void Access(const std::function<void(AudioSystem&)>& use, bool keep) = 0;
+    virtual HRESULT Access(const std::function<void(AudioSystem&)>& use, bool keep) = 0;
+    // A number that moves when a change is logged, cheap to read: the
+    // watchers read the system only when it moved.
+    virtual unsigned Stamp() = 0;
 
     template <class Use>
     HRESULT Read(Use use)
@@ -40,8 +44,8 @@ public:
     HRESULT Write(Use use)
     {
         HRESULT hr = E_UNEXPECTED;
-        Access([&](AudioSystem& system) { hr = use(system); }, true);
-        return hr;
+        const HRESULT kept = Access([&](AudioSystem& system) { hr = use(system); }, true);
+        return FAILED(kept) ? kept : hr;
     }
 };
 
@@ -50,7 +54,8 @@ class MemoryAudioStore final : public AudioStore {
 public:
     explicit MemoryAudioStore(std::shared_ptr<AudioSystem> system);
     ~MemoryAudioStore() override;
-    void Access(const std::function<void(AudioSystem&)>& use, bool keep) override;
+    HRESULT Access(const std::function<void(AudioSystem&)>& use, bool keep) override;
+    unsigned Stamp() override;
 
 private:
     std::shared_ptr<AudioSystem> system_;
@@ -92,7 +97,8 @@ private:
     std::map<int, Microsoft::WRL::ComPtr<IMMDevice>> devices_;
     std::vector<VolumeCallback> volumeCallbacks_;
     std::vector<Microsoft::WRL::ComPtr<IMMNotificationClient>> clients_;
-    unsigned seen_ = 0;  // the last change delivered
+    unsigned seen_ = 0;     // the last change delivered
+    unsigned stamp_ = ~0u;  // the store's stamp when last looked at
     HANDLE stop_ = nullptr;
     HANDLE watcher_ = nullptr;
 };

@@ -9,9 +9,15 @@
 class FileAudioStore final : public AudioStore {
 public:
     FileAudioStore();
-    void Access(const std::function<void(AudioSystem&)>& use, bool keep) override;
+    HRESULT Access(const std::function<void(AudioSystem&)>& use, bool keep) override;
+    unsigned Stamp() override;
 
 private:
     Owned<HANDLE, CloseHandle> mutex_;
+    // The number of the last change, in memory every process of the prefix
+    // maps; it starts at 0 again once no process holds it, which a watcher
+    // takes as a move like any other.
+    Owned<HANDLE, CloseHandle> stampMapping_;
+    Owned<void*, UnmapViewOfFile> stamp_;
     std::wstring path_;
 };

@@ -30,6 +30,19 @@ int Usage()
     return 2;
 }
 
+// Runs `use` on the state and keeps what it changed; a state that could not
+// be kept ends the program with exit code 1.
+template <class Use>
+void Change(Use use)
+{
+    const HRESULT hr = FileAudioStore().Write(use);
+    if (FAILED(hr)) {
+        fprintf(stderr, "audioctl: the audio state could not be kept (0x%08lx)\n",
+                static_cast<unsigned long>(hr));
+        ExitProcess(1);
+    }
+}
+
 bool SetText(HKEY key, const wchar_t* name, const std::wstring& text)
 {
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
@@ -71,12 +84,12 @@ bool On(const std::wstring& text) { return text == L"on" || text == L"1"; }
 
 // Runs `change` on the endpoint named by args[1] (id, friendly name, or
 // "default": the default output).
-template <class Change>
-int OnEndpoint(const Args& args, Change change)
+template <class Action>
+int OnEndpoint(const Args& args, Action change)
 {
     if (args.size() < 2) return Usage();
     int result = 2;
-    FileAudioStore().Write([&](AudioSystem& system) {
+    Change([&](AudioSystem& system) {
         const int found =
             args[1] == L"default" ? system.Default(eRender, eConsole) : system.Find(args[1]);
         if (found >= 0) result = 0, change(system, found);
@@ -106,7 +119,7 @@ int AddSession(const Args& args)
     session.level = Number(args[3]);
     session.mute = On(args[4]);
     int result = 2;
-    FileAudioStore().Write([&](AudioSystem& system) {
+    Change([&](AudioSystem& system) {
         session.endpoint =
             args.size() > 5 ? system.Find(args[5]) : system.Default(eRender, eConsole);
         if (session.endpoint < 0) return S_OK;
@@ -122,7 +135,7 @@ int EndSession(const Args& args)
 {
     if (args.size() < 2) return Usage();
     int result = 2;
-    FileAudioStore().Write([&](AudioSystem& system) {
+    Change([&](AudioSystem& system) {
         AudioSession* session = system.Session(_wtoi(args[1].c_str()));
         if (session) session->expired = true, result = 0;
         return S_OK;
@@ -137,7 +150,7 @@ int AddEndpoint(const Args& args)
     endpoint.name = args[1];
     endpoint.flow = args[2] == L"capture" ? eCapture : eRender;
     endpoint.stepCount = 51;
-    FileAudioStore().Write([&](AudioSystem& system) {
+    Change([&](AudioSystem& system) {
         wchar_t id[80];
         swprintf(id, 80, L"{0.0.%d.00000000}.{5b1c6f41-7d2a-4c4e-9a51-1b0e5c6a%04x}",
                  endpoint.flow == eCapture ? 1 : 0,
@@ -154,14 +167,14 @@ int Run(const Args& args)
     const std::wstring command = args.empty() ? L"" : args[0];
     const std::wstring value = args.size() > 2 ? args[2] : L"";
     if (command == L"state") {
-        FileAudioStore().Write([](AudioSystem& system) {
+        Change([](AudioSystem& system) {
             ForgetEnded(system.registrations);
             return fputs(DescribeAudioSystem(system).c_str(), stdout), S_OK;
         });
         return 0;
     }
     if (command == L"reset") {
-        FileAudioStore().Write([](AudioSystem& system) {
+        Change([](AudioSystem& system) {
             AudioSystem fresh = StandinStartState();
             fresh.changes = system.changes;  // the watchers' count goes on
             fresh.registrations = system.registrations;
@@ -178,7 +191,7 @@ int Run(const Args& args)
             system.SetMute(endpoint, On(value), nullptr);
         });
     if (command == L"mute-mics" && args.size() > 1) {
-        FileAudioStore().Write([&](AudioSystem& system) {
+        Change([&](AudioSystem& system) {
             for (size_t i = 0; i < system.endpoints.size(); ++i)
                 if (system.endpoints[i].flow == eCapture)
                     system.SetMute(static_cast<int>(i), On(args[1]), nullptr);
@@ -196,7 +209,7 @@ int Run(const Args& args)
     if (command == L"session") return AddSession(args);
     if (command == L"end-session") return EndSession(args);
     if (command == L"service" && args.size() > 1) {
-        FileAudioStore().Write(
+        Change(
             [&](AudioSystem& system) { return system.serviceRunning = args[1] == L"start", S_OK; });
         return 0;
     }

@@ -17,14 +17,16 @@ import unittest
 from pathlib import Path
 
 from tarnbell_support import (
-    ARTIFACTS, BIN, CLSID, DEFAULT_INI, STEP, SW_HIDE, SW_SHOWMINNOACTIVE, Tarnbell, VK_ADD,
+    ARTIFACTS, BIN, CLSID, CORE_AUDIO, DEFAULT_INI, STEP, SW_HIDE, SW_SHOWMINNOACTIVE, Tarnbell, VK_ADD,
     VK_CONTROL, VK_DELETE, VK_DOWN, VK_F4, VK_LEFT, VK_MENU, VK_MULTIPLY, VK_NEXT, VK_PRIOR,
     VK_RIGHT, VK_SHIFT, VK_SUBTRACT, VK_UP, Tray, grab, mixer_lines, parse_state, poll,
-    registry_value, run, unregister_component, wine)
+    registry_value, reset_audio, run, unregister_component, wine)
 
 
 class E2ETest(unittest.TestCase):
     def setUp(self):
+        if CORE_AUDIO:  # Windows keeps the levels of the test before
+            reset_audio()
         self.folder = tempfile.mkdtemp(prefix="tarnbell-e2e-")
         self.apps = []
 
@@ -272,18 +274,20 @@ class Lists(E2ETest):
 
 class VolumeControls(E2ETest):
     """The Channel list, the slider and Mute, used with the mouse and the
-    keys. Under Wine a value the program writes to a line is not seen by
-    other processes, and the device's second line (its source line) keeps no
-    value at all; so what the component holds is read back through the
-    program: a switch to the second line and back reads the first line's
-    volume and mute from the component."""
+    keys. Under Wine's own audio a value the program writes to a line is not
+    seen by other processes, and the device's second line (its source line)
+    keeps no value at all; so what the component holds is read back through
+    the program: a switch to the second line and back reads the first line's
+    volume and mute from the component. On Core Audio the lines are "Default
+    output" and the outputs by name (Headphones, Speakers)."""
 
     def test_channel_slider_and_mute_reach_the_component(self):
         app = self.launch().wait_ready()
         app.show_from_tray()
         lines = mixer_lines()
-        self.assertEqual(len(lines), 2, "Wine lists two lines on its device")
-        self.assertEqual(app.named("channel")["count"], "2")
+        count = 3 if CORE_AUDIO else 2
+        self.assertEqual(len(lines), count, "two lines under Wine's audio; the default and two outputs")
+        self.assertEqual(app.named("channel")["count"], str(count))
         self.assertEqual(app.slider(), lines[0], "the first line is selected at start")
         first = [lines[0], app.muted()]
 
@@ -295,6 +299,8 @@ class VolumeControls(E2ETest):
         key, change = (VK_ADD, STEP) if lines[1] < 65535 - STEP else (VK_SUBTRACT, -STEP)
         app.driver("press", key)
         poll(lambda: app.slider() == lines[1] + change, "the hotkey to move the second line")
+        if CORE_AUDIO:  # an output keeps its level; Wine's source line keeps none
+            second = (lines[1] + change, second[1])
 
         # The first line by the keyboard: the hotkey left it alone, and later
         # hotkeys and Mute act on it.

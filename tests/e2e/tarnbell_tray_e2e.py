@@ -130,6 +130,8 @@ class TrayProgram(support.Tarnbell):
 
 class TrayTest(unittest.TestCase):
     def setUp(self):
+        if support.CORE_AUDIO:  # Windows keeps the levels of the test before
+            support.reset_audio()
         self.folder = Path(tempfile.mkdtemp(prefix="tarnbell-tray-e2e-"))
         self.app = None
         support.ARTIFACTS.mkdir(parents=True, exist_ok=True)

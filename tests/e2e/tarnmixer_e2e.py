@@ -1,10 +1,13 @@
 """The real tarnmixer.exe under Wine, run from a folder that holds it and its
 TarnMixer.dll while no component is registered, as an unzipped download
 before Tarnbell has ever started; and alone, where it takes the registered
-component. Each run is a process of its own, and under Wine a volume lasts
-only as long as the process that set it: every run starts from Wine's
-levels (the first line full and unmuted, the second at 0), and a set or a
-mute is judged by the state that same run prints.
+component. Each run is a process of its own, and under Wine's own audio a
+volume lasts only as long as the process that set it: every run starts from
+Wine's levels (the first line full and unmuted, the second at 0), and a set
+or a mute is judged by the state that same run prints. On Core Audio (the
+stand-in of Windows' audio service) the lines are "Default output",
+"Headphones" (set to 0 before each test, as Wine's second line) and
+"Speakers", and what one run sets the next one reads.
 
 Run through ctest, which gives the environment tarnbell_support needs.
 """
@@ -15,9 +18,12 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from tarnbell_support import BIN, unregister_component, wine
+import tarnbell_support as support
+from tarnbell_support import (BACKEND, BIN, CORE_AUDIO, DEFAULT_INI, VK_DIVIDE, audioctl, poll,
+                              reset_audio, unregister_component, wine)
 
 USAGE_START = "Usage:\r\n  tarnmixer list "
+LINES = ["Default output", "Headphones", "Speakers"] if CORE_AUDIO else ["Master Volume"] * 2
 
 
 class CommandLine(unittest.TestCase):
@@ -27,6 +33,11 @@ class CommandLine(unittest.TestCase):
         cls.folder = Path(tempfile.mkdtemp(prefix="tarnmixer-e2e-"))
         for name in ["tarnmixer.exe", "TarnMixer.dll"]:
             shutil.copy(BIN / name, cls.folder)
+
+    def setUp(self):
+        if CORE_AUDIO:
+            reset_audio()
+            audioctl("level", "Headphones", "0")
 
     @classmethod
     def tearDownClass(cls):
@@ -53,42 +64,49 @@ class CommandLine(unittest.TestCase):
         self.prints("set -10", "90\r\n")
         self.prints("set +10", "100\r\n")
         self.prints("set -150", "0\r\n")
-        self.prints("mute toggle", "100 muted\r\n")
-        self.prints("mute on", "100 muted\r\n")
-        self.prints("MUTE Off", "100\r\n")
-        # Both lines are "Master Volume": a prefix of it, in any case, takes
-        # the first (the second would read 0).
-        self.prints("set 40 mASTER", "40\r\n")
-        self.prints("get master", "100\r\n")
-        # Every microphone, each run starting with them on.
-        self.prints("mic on", "muted\r\n")
-        self.prints("mic toggle", "muted\r\n")
-        self.prints("MIC off", "on\r\n")
+        kept = "0" if CORE_AUDIO else "100"  # Wine's next run starts at full volume again
+        self.prints("mute toggle", f"{kept} muted\r\n")
+        self.prints("mute on", f"{kept} muted\r\n")
+        self.prints("MUTE Off", f"{kept}\r\n")
+        # Under Wine both lines are "Master Volume": a prefix of it, in any
+        # case, takes the first (the second would read 0).
+        first = "dEFAULT" if CORE_AUDIO else "mASTER"
+        self.prints(f"set 40 {first}", "40\r\n")
+        self.prints(f"get {first.lower()}", "40\r\n" if CORE_AUDIO else "100\r\n")
+        # Every microphone: the words name the microphones' state, "on" as
+        # printed. Under Wine each run starts with them on; on Core Audio the
+        # toggle finds them muted by the run before.
+        toggled = "on" if CORE_AUDIO else "muted"
+        for words, output in [("mic mute", "muted"), ("MIC Off", "muted"), ("mic toggle", toggled),
+                              ("mic unmute", "on"), ("mic on", "on")]:
+            self.prints(words, output + "\r\n")
 
     def test_wrong_lines_and_commands_exit_with_one_line_that_says_why(self):
         code, out, err = self.tarnmixer("get", "7")
         self.assertEqual((code, out), (2, ""))
-        self.assertEqual(err, 'There is no line "7".\r\n0: Master Volume\r\n1: Master Volume\r\n')
+        self.assertEqual(err, 'There is no line "7".\r\n' + "".join(f"{i}: {n}\r\n" for i, n in enumerate(LINES)))
         # The lines named there are the valid lines of the listing's start device.
         code, listing, err = self.tarnmixer("list")
         self.assertEqual((code, err), (0, ""))
         self.assertNotIn("\n", listing.replace("\r\n", ""))
         start_device = listing.split("* Device")[1].split(" Device")[0]
-        self.assertEqual(re.findall(r'Line \d+: valid, "([^"]*)"', start_device), ["Master Volume"] * 2)
-        self.assertEqual(self.tarnmixer("set", "5", "speakers")[:2], (2, ""))
+        self.assertEqual(re.findall(r'Line \d+: valid, "([^"]*)"', start_device), LINES)
+        self.assertTrue(listing.startswith(f"Backend: {BACKEND}: "), listing)
+        self.assertEqual(self.tarnmixer("set", "5", "hdmi" if CORE_AUDIO else "speakers")[:2], (2, ""))
 
         for args, first_line in [(["frobnicate"], '"frobnicate" is no command.'),
                                  (["set", "101"], '"101" is no percent: give 0 to 100, or +N or -N to step.'),
                                  (["mute", "maybe"], '"mute" takes on, off or toggle.'),
+                                 (["mic", "muted"], '"mic" takes mute, unmute or toggle (off mutes, on unmutes).'),
                                  (["get", "0", "1"], '"1" is one argument too many.'),
                                  (["app", "surf", "up"],
                                   '"up" is no command for a program: give get, set or mute.')]:
             code, out, err = self.tarnmixer(*args)
             self.assertEqual((code, out), (1, ""), args)
             self.assertTrue(err.startswith(first_line + "\r\n" + USAGE_START), err)
-        # Wine's winmm, as Windows XP's, has no volume per program.
-        self.assertEqual(self.tarnmixer("app", "surf", "set", "-5"),
-                         (3, "", "Windows XP has no volume per program.\r\n"))
+        if not CORE_AUDIO:  # Wine's winmm, as Windows XP's, has no volume per program
+            self.assertEqual(self.tarnmixer("app", "surf", "set", "-5"),
+                             (3, "", "Windows XP has no volume per program.\r\n"))
         for ask in ["/?", "-h", "--help"]:
             code, out, err = self.tarnmixer(ask)
             self.assertEqual((code, err), (0, ""))
@@ -115,6 +133,45 @@ class CommandLine(unittest.TestCase):
             finally:
                 unregister_component()
 
+
+@unittest.skipUnless(support.CORE_AUDIO, "needs Windows' system-wide microphones: the stand-in's run")
+class MicrophonesAcrossProcesses(unittest.TestCase):
+    """tarnmixer and Tarnbell's Microphone key (Numpad /) on one system:
+    Microphone (the default), Headset (no default) and Webcam, muted before.
+    Whoever mutes, the other gives back exactly what the mute took."""
+
+    def test_an_unmute_gives_back_what_the_other_program_muted(self):
+        support.reset_audio()
+        support.audioctl("add", "Headset", "capture")
+        support.audioctl("mute", "Webcam Microphone", "on")
+        folder = Path(tempfile.mkdtemp(prefix="tarnmixer-mic-"))
+        self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
+        shutil.copy(BIN / "tarnmixer.exe", folder)
+        (folder / "TB.ini").write_bytes(DEFAULT_INI.replace("MicMute=0", "MicMute=59").encode())
+        app = support.Tarnbell(folder)
+        self.addCleanup(app.kill)
+        app.start().wait_ready()
+
+        def leaves(mutes, word=None):
+            if word:  # tarnmixer mic WORD, else the key
+                done = wine(folder / "tarnmixer.exe", "mic", word)
+                printed = ("muted" if mutes[0] else "on") + "\r\n"
+                self.assertEqual((done.returncode, done.stdout, done.stderr), (0, printed, ""), word)
+            else:
+                app.driver("press", VK_DIVIDE, 100)
+            names = ["Microphone", "Headset", "Webcam Microphone"]
+            poll(lambda: [support.audio_endpoint(n)["mute"] for n in names] == mutes, f"{word} to leave {mutes}")
+
+        leaves([True, True, True], "mute")
+        leaves([False, False, True])
+        leaves([True, True, True])
+        leaves([False, False, True], "unmute")
+        # Unplugged while muted, plugged in after the unmute: on when it returns.
+        leaves([True, True, True], "off")
+        support.audioctl("unplug", "Headset")
+        leaves([False, True, True])
+        support.audioctl("plug", "Headset")
+        leaves([False, False, True], "on")
 
 if __name__ == "__main__":
     unittest.main()

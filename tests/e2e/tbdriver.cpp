@@ -511,9 +511,9 @@ int BeAnApp(DWORD lifetime, bool window)
     if (!window) return Sleep(lifetime), 0;
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
-    HWND shown = CreateWindowExA(0, "STATIC", std::strrchr(path, '\\') + 1,
-                                 WS_OVERLAPPEDWINDOW | WS_VISIBLE, 200, 200, 300, 200, nullptr,
-                                 nullptr, GetModuleHandleA(nullptr), nullptr);
+    HWND shown =
+        CreateWindowExA(0, "STATIC", std::strrchr(path, '\\') + 1, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                        200, 200, 300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     SetForegroundWindow(shown);
     bool told = false;
     for (MSG message; static_cast<LONG>(end - GetTickCount()) > 0;) {

@@ -39,7 +39,8 @@ protected:
     {
         audio_ = audio;
         ASSERT_EQ(S_OK, CreateAudioMixer(std::make_unique<FakeBackend>(audio), IID_IDispatch,
-                                         reinterpret_cast<void**>(dispatch_.GetAddressOf())));
+                                         reinterpret_cast<void**>(dispatch_.GetAddressOf()),
+                                         std::make_unique<FakeMicrophoneStore>(memory_)));
         mixer_ = std::make_unique<Dispatcher>(dispatch_.Get());
     }
     void SetUp() override { Create(ThreeDevices()); }
@@ -56,6 +57,8 @@ protected:
 
     ComApartment apartment_;
     std::shared_ptr<FakeAudio> audio_;
+    // The user's memory of muted microphones, kept across Create as across processes.
+    std::shared_ptr<MicrophoneMemory> memory_ = std::make_shared<MicrophoneMemory>();
     ComPtr<IDispatch> dispatch_;
     std::unique_ptr<Dispatcher> mixer_;
 };
@@ -204,11 +207,12 @@ TEST_F(AudioMixerTest, WithoutDevicesNothingIsSelected)
 }
 
 // Three microphones: the default one, a headset the user had muted, and a
-// webcam. Unmuting gives back what muting found; a new object, which
-// remembers nothing, unmutes the default only.
+// webcam. Each Create is another process with the same user's memory: an
+// unmute anywhere gives back exactly what a mute anywhere took.
 TEST_F(AudioMixerTest, MicrophonesMuteTogetherAndUnmuteToWhatTheyWere)
 {
     audio_->microphones = {{L"{builtin}", false, true}, {L"{headset}", true}, {L"{webcam}"}};
+    FakeMicrophone& webcam = audio_->microphones[2];
     auto muted = [&] {
         std::wstring states;
         for (const FakeMicrophone& m : audio_->microphones)
@@ -220,27 +224,46 @@ TEST_F(AudioMixerTest, MicrophonesMuteTogetherAndUnmuteToWhatTheyWere)
     ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, true));
     EXPECT_EQ(L"MMM", muted());
     EXPECT_TRUE(mixer_->GetBool(Id::micMute));
+    Create(audio_);
     ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
     EXPECT_EQ(L"-M-", muted());
     EXPECT_FALSE(mixer_->GetBool(Id::micMute));
 
-    // Muted again, the webcam unplugged meanwhile: what is there comes back.
+    // The webcam unplugged while muted stays owed through the unmute and a
+    // new mute, and comes on when seen again at the next command.
     ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, true));
-    audio_->microphones[2].present = false;
+    webcam.present = false;
+    Create(audio_);
     ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
     EXPECT_EQ(L"-MM", muted());
-    audio_->microphones[2].present = true;
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, true));
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
+    EXPECT_EQ(L"-MM", muted());
+    webcam.present = true;
+    Create(audio_);
+    EXPECT_FALSE(mixer_->GetBool(Id::micMute));
+    EXPECT_EQ(L"-M-", muted());
 
+    // A new mute starts a new memory: the headset, taken by the one before
+    // and muted by hand since, stays muted.
+    audio_->microphones[1].muted = false;
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, true));
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
+    EXPECT_EQ(L"---", muted());
+    audio_->microphones[1].muted = true;
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, true));
+    ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
+    EXPECT_EQ(L"-M-", muted());
+
+    // Muted by someone else, nothing remembered: the default comes on, and
+    // with no default named, every one rather than none.
     for (FakeMicrophone& m : audio_->microphones)
         m.muted = true;
-    Create(audio_);
     EXPECT_TRUE(mixer_->GetBool(Id::micMute));
     ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
     EXPECT_EQ(L"-MM", muted());
-    // With no default named, every one comes on rather than none.
     audio_->microphones[0].isDefault = false;
     audio_->microphones[0].muted = true;
-    Create(audio_);
     ASSERT_EQ(S_OK, mixer_->PutBool(Id::micMute, false));
     EXPECT_EQ(L"---", muted());
 

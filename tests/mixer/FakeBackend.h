@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "Microphones.h"
 #include "MixerBackend.h"
 
 struct FakeLine {
@@ -87,6 +88,15 @@ private:
         throw MixerError(E_INVALIDARG, "The fake microphone is not there.");
     }
     std::shared_ptr<FakeAudio> audio_;
+};
+
+// The microphones' memory, shared by the components given it as processes
+// share the user's.
+struct FakeMicrophoneStore final : MicrophoneStore {
+    explicit FakeMicrophoneStore(std::shared_ptr<MicrophoneMemory> m) : memory(std::move(m)) {}
+    MicrophoneMemory Load() override { return *memory; }
+    void Save(const MicrophoneMemory& m) override { *memory = m; }
+    std::shared_ptr<MicrophoneMemory> memory;
 };
 
 class FakeBackend final : public MixerBackend {

@@ -138,7 +138,7 @@ TEST_F(WineCoreAudio, TheMicrophoneMutesThroughEitherBackend)
         auto capture = backend->OpenCapture();
         ASSERT_EQ(1u, capture->Active().size());
         EXPECT_EQ(capture->Active(), capture->Defaults());
-        MicrophoneMute microphones(std::move(capture));
+        MicrophoneMute microphones(std::move(capture), OpenUserMicrophoneStore());
         EXPECT_FALSE(microphones.Muted());
         microphones.SetMuted(true);
         EXPECT_TRUE(microphones.Muted());

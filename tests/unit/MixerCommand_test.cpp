@@ -37,6 +37,13 @@ TEST(TarnmixerCommand, StepsClampAndLinesGoByNumberThenName)
                                                {}})
         EXPECT_THROW(ParseMixerCommand(wrong), ToolFailure) << wrong.size();
 
+    // The microphones' words name their state; mute's "on" is the mute on.
+    for (const char* word : {"mute", "OFF"})
+        EXPECT_EQ(MicSwitch::Mute, ParseMixerCommand({"mic", word}).mic);
+    for (const char* word : {"unmute", "on"})
+        EXPECT_EQ(MicSwitch::Unmute, ParseMixerCommand({"mic", word}).mic);
+    EXPECT_EQ(Switch::On, ParseMixerCommand({"mute", "on"}).change);
+
     const std::vector<std::string> names{"DEFAULT OUTPUT", "SPEAKERS (HD)", "SPEAKERS (USB)",
                                          "2 HEADSET"};
     EXPECT_EQ(1, ChooseLine(names, "SPEAK"));
