@@ -4,6 +4,7 @@
 
 #include "ChangeEvents.h"
 #include "ComObject.h"
+#include "common/ComClient.h"
 #include "Microphones.h"
 #include "TarnMixerIds.h"
 #include "VolumeScale.h"
@@ -38,6 +39,14 @@ constexpr Property Properties[] = {
     {Id::micCount, L"micCount", VT_I2, true, false},
     {Id::eventsComplete, L"eventsComplete", VT_BOOL, true, false},
     {Id::defaultOutput, L"defaultOutput", VT_I2, true, true},
+    {Id::appProcess, L"appProcess", VT_I4, true, true},
+    {Id::appName, L"appName", VT_BSTR, true, true},
+    {Id::appDisplayName, L"appDisplayName", VT_BSTR, true, false},
+    {Id::appSessionCount, L"appSessionCount", VT_I2, true, false},
+    {Id::appLevel, L"appLevel", VT_I4, true, true},
+    {Id::appStep, L"appStep", VT_I4, false, true},
+    {Id::appMute, L"appMute", VT_BOOL, true, true},
+    {Id::appList, L"appList", VT_BSTR, true, false},
 };
 
 const Property* FindProperty(DISPID id)
@@ -162,7 +171,7 @@ class AudioMixer final : public ComObject<IDispatch>,
 public:
     AudioMixer(std::unique_ptr<MixerBackend> backend, std::unique_ptr<MicrophoneStore> store)
         : backend_(std::move(backend)), microphones_(backend_->OpenCapture(), std::move(store)),
-          events_(*this, *this)
+          app_(backend_->OpenSessions()), events_(*this, *this)
     {
         const int count = backend_->DeviceCount();
         if (count > 0) {
@@ -285,8 +294,7 @@ private:
         if (!property.writable) return DISP_E_MEMBERNOTFOUND;
         if (params.cArgs != 1) return DISP_E_BADPARAMCOUNT;
         if (params.cNamedArgs != 1) return DISP_E_PARAMNOTOPTIONAL;
-        VARIANT value;
-        VariantInit(&value);
+        Variant value;
         const HRESULT hr = PutArgument(params, property.type, value);
         if (FAILED(hr)) {
             if (argError) *argError = 0;
@@ -310,6 +318,13 @@ private:
         case Id::micCount: return Short(microphones_.Count());
         case Id::eventsComplete: return Bool(backend_->WatchesEverything());
         case Id::defaultOutput: return Short(device_ ? device_->DefaultLine() : -1);
+        case Id::appProcess: return Long(static_cast<long>(app_.Process()));
+        case Id::appName: return String(app_.Name());
+        case Id::appDisplayName: return String(app_.DisplayName());
+        case Id::appSessionCount: return Short(app_.SessionCount());
+        case Id::appLevel: return Long(app_.Level());
+        case Id::appMute: return Bool(app_.Muted());
+        case Id::appList: return String(app_.Programs());
         }
         // The rest are the selected line's.
         const LineRef selected = Selected();
@@ -334,6 +349,11 @@ private:
         case Id::srcMute: SetMute(V_BOOL(&value) != VARIANT_FALSE); break;
         case Id::micMute: microphones_.SetMuted(V_BOOL(&value) != VARIANT_FALSE); break;
         case Id::defaultOutput: SetDefaultLine(V_I2(&value)); break;
+        case Id::appProcess: app_.PickProcess(static_cast<uint32_t>(V_I4(&value))); break;
+        case Id::appName: app_.PickName(V_BSTR(&value) ? V_BSTR(&value) : L""); break;
+        case Id::appLevel: app_.SetLevel(VolumeInRange(V_I4(&value))); break;
+        case Id::appStep: app_.Step(V_I4(&value)); break;
+        case Id::appMute: app_.SetMuted(V_BOOL(&value) != VARIANT_FALSE); break;
         }
         // What this object wrote or selected is no change to tell of.
         if (!watch_) return;
@@ -427,13 +447,19 @@ private:
         device_->SetDefaultLine(index);
     }
 
-    void SetVolume(long value)
+    static uint16_t VolumeInRange(long value)
     {
         if (value < 0 || value > FullVolume)
             throw MixerError(E_INVALIDARG,
                              "The volume " + std::to_string(value) + " is outside 0 to 65535.");
+        return static_cast<uint16_t>(value);
+    }
+
+    void SetVolume(long value)
+    {
+        const uint16_t volume = VolumeInRange(value);
         const LineRef selected = Selected();
-        selected.device.SetVolume(selected.line, static_cast<uint16_t>(value));
+        selected.device.SetVolume(selected.line, volume);
     }
 
     void SetMute(bool value)
@@ -460,6 +486,7 @@ private:
 
     std::unique_ptr<MixerBackend> backend_;
     MicrophoneMute microphones_;
+    AppVolume app_;
     std::unique_ptr<MixerDevice> device_;
     int deviceIndex_ = -1;
     int line_ = 0;

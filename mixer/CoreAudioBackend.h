@@ -84,6 +84,8 @@ public:
     }
     std::unique_ptr<ChangeWatch> Watch(std::shared_ptr<ChangeTarget> target, HWND) override;
     bool WatchesEverything() const override { return true; }
+    // In CoreAudioSessions.cpp.
+    std::unique_ptr<AppSessions> OpenSessions() override;
 
 private:
     Microsoft::WRL::ComPtr<IMMDeviceEnumerator> enumerator_;

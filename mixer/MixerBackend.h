@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "AppVolume.h"
 #include "common/TextError.h"
 
 // A failure the component reports to its caller: the HRESULT goes into
@@ -109,6 +110,8 @@ public:
     // True where every change, the microphones' too, comes to the watch;
     // false where a client still has to read the microphones again.
     virtual bool WatchesEverything() const { return false; }
+    // The programs' audio sessions; null where the system has none (winmm).
+    virtual std::unique_ptr<AppSessions> OpenSessions() { return nullptr; }
 
 private:
     const wchar_t* reason_;

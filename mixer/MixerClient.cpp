@@ -1,5 +1,7 @@
 #include "MixerClient.h"
 
+#include <new>
+
 bool NotOffered(const CallFailure& failure)
 {
     return failure.code == DISP_E_MEMBERNOTFOUND || failure.code == DISP_E_UNKNOWNNAME;
@@ -24,6 +26,20 @@ bool MixerClient::Put(DISPID id, VARTYPE type, long value, CallFailure& failure)
         V_I2(&argument) = static_cast<SHORT>(value);
     else
         V_I4(&argument) = value;
+    return PutArgument(id, argument, failure);
+}
+
+bool MixerClient::PutText(DISPID id, const std::wstring& value, CallFailure& failure)
+{
+    Variant argument;
+    V_VT(&argument) = VT_BSTR;
+    V_BSTR(&argument) = SysAllocStringLen(value.data(), static_cast<UINT>(value.size()));
+    if (!V_BSTR(&argument)) throw std::bad_alloc();
+    return PutArgument(id, argument, failure);
+}
+
+bool MixerClient::PutArgument(DISPID id, Variant& argument, CallFailure& failure)
+{
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS params{&argument, &named, 1, 1};
     return Call(id, DISPATCH_PROPERTYPUT, params, nullptr, failure);

@@ -25,8 +25,10 @@ public:
     bool Get(DISPID id, VARTYPE type, Variant& value, CallFailure& failure);
     // Writes `value` as `type`: VT_I2, VT_I4 or VT_BOOL (not 0: true).
     bool Put(DISPID id, VARTYPE type, long value, CallFailure& failure);
+    bool PutText(DISPID id, const std::wstring& value, CallFailure& failure);
 
 private:
+    bool PutArgument(DISPID id, Variant& argument, CallFailure& failure);
     bool Call(DISPID id, WORD flags, DISPPARAMS& params, VARIANT* result, CallFailure& failure);
 
     IDispatch* dispatch_;

@@ -41,13 +41,36 @@ void ParsePercent(const std::string& text, MixerCommand& command)
     command.percent = text[0] == '-' ? -value : value;
 }
 
-Switch ParseSwitch(const std::vector<std::string>& args)
+// The switch after the verb at `at`.
+Switch ParseSwitch(const std::vector<std::string>& args, std::size_t at = 0)
 {
-    const std::string word = args.size() > 1 ? Lower(args[1]) : std::string();
+    const std::string word = args.size() > at + 1 ? Lower(args[at + 1]) : std::string();
     if (word == "on") return Switch::On;
     if (word == "off") return Switch::Off;
     if (word == "toggle") return Switch::Toggle;
-    Wrong("\"" + args[0] + "\" takes on, off or toggle.");
+    Wrong("\"" + args[at] + "\" takes on, off or toggle.");
+}
+
+// "app NAME [get | set PERCENT | mute on|off|toggle]"; gives the arguments used.
+std::size_t ParseApp(const std::vector<std::string>& args, MixerCommand& command)
+{
+    if (args.size() < 2 || args[1].empty()) Wrong("\"" + args[0] + "\" takes a program's name.");
+    command.app = args[1];
+    if (args.size() < 3) return 2;
+    const std::string verb = Lower(args[2]);
+    if (verb == "get") return 3;
+    if (verb == "set") {
+        command.appVerb = Verb::Set;
+        if (args.size() < 4) Wrong("\"" + args[2] + "\" takes a PERCENT.");
+        ParsePercent(args[3], command);
+        return 4;
+    }
+    if (verb == "mute") {
+        command.appVerb = Verb::Mute;
+        command.change = ParseSwitch(args, 2);
+        return 4;
+    }
+    Wrong("\"" + args[2] + "\" is no command for a program: give get, set or mute.");
 }
 
 // The microphones' words name their state: "on" is the microphone on, as
@@ -68,6 +91,11 @@ int32_t VolumeOfPercent(int percent)
     const int clamped = std::clamp(percent, 0, 100);
     // The least volume of that percent, which the window and Windows show so.
     return static_cast<int32_t>((int64_t{clamped} * FullVolume + 99) / 100);
+}
+
+int32_t VolumeStepOfPercent(int percent)
+{
+    return percent < 0 ? -VolumeOfPercent(-percent) : VolumeOfPercent(percent);
 }
 
 int PercentOfVolume(int32_t volume)
@@ -93,6 +121,9 @@ MixerCommand ParseMixerCommand(const std::vector<std::string>& args)
         if (args.size() < 2) Wrong("\"" + args[0] + "\" takes a PERCENT.");
         ParsePercent(args[1], command);
         used = 2;
+    } else if (verb == "app") {
+        command.verb = Verb::App;
+        used = ParseApp(args, command);
     } else if (verb == "mute") {
         command.verb = Verb::Mute;
         command.change = ParseSwitch(args);
@@ -142,9 +173,13 @@ const char* UsageText()
            "                                       (off also mutes them, on unmutes them)\n"
            "  tarnmixer default [LINE|next]        Windows' default output: \"2: Speakers\";\n"
            "                                       LINE, or the next output, becomes it\n"
+           "  tarnmixer app NAME [get | set PERCENT | mute on|off|toggle]\n"
+           "                                       a program's volume: every audio stream of\n"
+           "                                       every running NAME.exe (\".exe\" optional)\n"
            "LINE is an entry of Tarnbell's Channel list: its number from 0, or the start\n"
            "of its name in any case. Without LINE: entry 0.\n"
-           "set and mute print the line's state afterwards, as get does.\n"
-           "Exit codes: 0 done, 1 wrong command line, 2 no such line, 3 the component\n"
+           "set and mute print the line's (or program's) state afterwards, as get does.\n"
+           "Exit codes: 0 done, 1 wrong command line, 2 no such line or no such program\n"
+           "with sound (the programs that have sound follow), 3 the component\n"
            "or the audio system refused.\n";
 }

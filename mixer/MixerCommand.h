@@ -33,20 +33,24 @@ private:
 // it, so that it reads back as itself.
 int32_t VolumeOfPercent(int percent);
 int PercentOfVolume(int32_t volume);
+// A signed step of `percent` in volume units, as VolumeOfPercent rounds it.
+int32_t VolumeStepOfPercent(int percent);
 
-enum class Verb { Help, List, Get, Set, Mute, Mic, Default };
+enum class Verb { Help, List, Get, Set, Mute, Mic, Default, App };
 enum class Switch { On, Off, Toggle };  // mute's: "on" is the mute on
 enum class MicSwitch { Mute, Unmute, Toggle };
 
 struct MixerCommand {
     Verb verb = Verb::Help;
-    Switch change = Switch::Toggle;  // mute
+    Switch change = Switch::Toggle;  // mute, app's mute
     MicSwitch mic = MicSwitch::Toggle;
-    bool relative = false;   // set: +N or -N
-    int percent = 0;         // set: the percent, or the signed step
-    std::string line = "0";  // get, set, mute: as given, else entry 0
-    bool choose = false;     // default: a LINE (or "next") was given
-    bool next = false;       // default: "next" rather than a LINE
+    bool relative = false;     // set: +N or -N
+    int percent = 0;           // set: the percent, or the signed step
+    std::string line = "0";    // get, set, mute: as given, else entry 0
+    bool choose = false;       // default: a LINE (or "next") was given
+    bool next = false;         // default: "next" rather than a LINE
+    std::string app;           // app: the executable's name, as given
+    Verb appVerb = Verb::Get;  // app: Get, Set or Mute, with the fields above
 };
 
 // The arguments after the program's name; throws ToolFailure (ExitCommandLine,

@@ -41,6 +41,15 @@ constexpr long defaultOutput = 104;
 // VT_BOOL, read: true where every change made elsewhere, the microphones'
 // too, comes as an event; false where a client reads the microphones again.
 constexpr long eventsComplete = 120;
+// The volume of one program, every audio session of its executable's processes.
+constexpr long appProcess = 110;       // VT_I4, read/write: picks the program of this process id
+constexpr long appName = 111;          // VT_BSTR, read/write: picks by executable file name
+constexpr long appDisplayName = 112;   // VT_BSTR, read: file description, else the name
+constexpr long appSessionCount = 113;  // VT_I2, read: its sessions now (0: no sound)
+constexpr long appLevel = 114;         // VT_I4, read/write: the loudest; a write sets each
+constexpr long appStep = 115;          // VT_I4, write: moves each session by this, clamped
+constexpr long appMute = 116;          // VT_BOOL, read/write: read true when none plays unmuted
+constexpr long appList = 117;          // VT_BSTR, read: programs with sound, a file name a line
 }  // namespace TarnMixerDispid
 
 // The events of TAudioMixerEvents, the component's source dispinterface: each

@@ -26,6 +26,7 @@ namespace {
 
 constexpr const char* NoMicrophones = "This TarnMixer.dll offers no microphones.";
 constexpr const char* NoDefaultOutput = "This TarnMixer.dll cannot tell the default output.";
+constexpr const char* NoAppVolume = "This TarnMixer.dll offers no volume per program.";
 
 [[noreturn]] void Refused(const std::string& text) { throw ToolFailure(ExitRefused, text); }
 
@@ -225,6 +226,48 @@ std::string Mic(MixerClient& mixer, MicSwitch change)
     return Read(mixer, Id::micMute, VT_BOOL, NoMicrophones) ? "muted\n" : "on\n";
 }
 
+std::string ReadText(MixerClient& mixer, DISPID id)
+{
+    Variant value;
+    CallFailure failure;
+    if (!mixer.Get(id, VT_BSTR, value, failure)) Refused(failure.text);
+    return Narrow(V_BSTR(&value), static_cast<int>(SysStringLen(V_BSTR(&value))));
+}
+
+// Picks every running process of the program; none with sound is exit 2,
+// with the programs that have sound now.
+void PickApp(MixerClient& mixer, const std::string& name)
+{
+    std::wstring wide(
+        MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), nullptr, 0),
+        L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name.data(), static_cast<int>(name.size()), wide.data(),
+                        static_cast<int>(wide.size()));
+    CallFailure failure;
+    if (!mixer.PutText(Id::appName, wide, failure))
+        Refused(NotOffered(failure) ? NoAppVolume : failure.text);
+    if (Read(mixer, Id::appSessionCount, VT_I4) > 0) return;
+    const std::string programs = ReadText(mixer, Id::appList);
+    throw ToolFailure(ExitNoLine, "No running program \"" + name + "\" has sound now.",
+                      programs.empty() ? "No program has sound now.\n"
+                                       : "Programs with sound now:\n" + programs);
+}
+
+std::string App(MixerClient& mixer, const MixerCommand& command)
+{
+    PickApp(mixer, command.app);
+    if (command.appVerb == Verb::Set && command.relative)
+        Write(mixer, Id::appStep, VT_I4, VolumeStepOfPercent(command.percent));
+    else if (command.appVerb == Verb::Set)
+        Write(mixer, Id::appLevel, VT_I4, VolumeOfPercent(command.percent));
+    if (command.appVerb == Verb::Mute) {
+        const bool current = command.change == Switch::Toggle && Read(mixer, Id::appMute, VT_BOOL);
+        Write(mixer, Id::appMute, VT_BOOL, Wanted(command.change, current));
+    }
+    const int percent = PercentOfVolume(Read(mixer, Id::appLevel, VT_I4));
+    return std::to_string(percent) + (Read(mixer, Id::appMute, VT_BOOL) ? " muted\n" : "\n");
+}
+
 std::string Run(const MixerCommand& command)
 {
     Component component;
@@ -232,6 +275,7 @@ std::string Run(const MixerCommand& command)
     if (command.verb == Verb::List) return ListMixer(component.Get());
     if (command.verb == Verb::Mic) return Mic(mixer, command.mic);
     if (command.verb == Verb::Default) return DefaultOutput(mixer, command);
+    if (command.verb == Verb::App) return App(mixer, command);
     SelectLine(mixer, command);
     if (command.verb == Verb::Set) {
         // A step goes from the level the line has now, not from a remembered one.

@@ -185,24 +185,36 @@ void TAudioMixer::setDefaultOutput(int16_t value)
     putShort(TarnMixerDispid::defaultOutput, value);
 }
 
-std::string TAudioMixer::srcOutputName()
+std::string TAudioMixer::getText(DISPID id)
 {
     Variant v;
-    get(TarnMixerDispid::srcOutputName, VT_BSTR, v);
+    get(id, VT_BSTR, v);
     return Narrow(v.bstrVal, static_cast<int>(SysStringLen(v.bstrVal)));
 }
 
-int32_t TAudioMixer::srcVolume()
+int32_t TAudioMixer::getLong(DISPID id)
 {
     Variant v;
-    get(TarnMixerDispid::srcVolume, VT_I4, v);
+    get(id, VT_I4, v);
     return v.lVal;
 }
 
-void TAudioMixer::setSrcVolume(int32_t value)
+void TAudioMixer::putLong(DISPID id, int32_t value)
 {
     Variant v;
     v.vt = VT_I4;
     v.lVal = value;
-    put(TarnMixerDispid::srcVolume, v);
+    put(id, v);
 }
+
+std::string TAudioMixer::srcOutputName() { return getText(TarnMixerDispid::srcOutputName); }
+int32_t TAudioMixer::srcVolume() { return getLong(TarnMixerDispid::srcVolume); }
+void TAudioMixer::setSrcVolume(int32_t value) { putLong(TarnMixerDispid::srcVolume, value); }
+
+void TAudioMixer::setAppProcess(int32_t process) { putLong(TarnMixerDispid::appProcess, process); }
+std::string TAudioMixer::appDisplayName() { return getText(TarnMixerDispid::appDisplayName); }
+int16_t TAudioMixer::appSessionCount() { return getShort(TarnMixerDispid::appSessionCount); }
+int32_t TAudioMixer::appLevel() { return getLong(TarnMixerDispid::appLevel); }
+void TAudioMixer::setAppStep(int32_t units) { putLong(TarnMixerDispid::appStep, units); }
+bool TAudioMixer::appMute() { return getBool(TarnMixerDispid::appMute); }
+void TAudioMixer::setAppMute(bool muted) { putBool(TarnMixerDispid::appMute, muted); }

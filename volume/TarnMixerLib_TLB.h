@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "AppVolumeAction.h"
 #include "MixerProperties.h"
 #include "common/TextError.h"
 #include "common/ComClient.h"
@@ -23,7 +24,7 @@ private:
     HRESULT hr_;
 };
 
-class TAudioMixer final : public MixerProperties {
+class TAudioMixer final : public MixerProperties, public AppMixerProperties {
 public:
     // Creates the component by its class id (in-process or local server).
     TAudioMixer();
@@ -61,11 +62,23 @@ public:
     // event; false also for a component from before the events.
     bool eventsComplete();
 
+    // One program's volume, picked by a process of it; fails on Windows XP.
+    void setAppProcess(int32_t process) override;
+    std::string appDisplayName() override;
+    int16_t appSessionCount() override;
+    int32_t appLevel() override;
+    void setAppStep(int32_t units) override;
+    bool appMute() override;
+    void setAppMute(bool muted) override;
+
 private:
     void get(DISPID id, VARTYPE type, Variant& result);
     void put(DISPID id, Variant& value);
     bool getBool(DISPID id);
     int16_t getShort(DISPID id);
+    int32_t getLong(DISPID id);
+    std::string getText(DISPID id);
+    void putLong(DISPID id, int32_t value);
     void putBool(DISPID id, bool value);
     void putShort(DISPID id, int16_t value);
 

@@ -108,10 +108,15 @@ class CommandLine(Folder):
                                  (["set", "101"], '"101" is no percent: give 0 to 100, or +N or -N to step.'),
                                  (["mute", "maybe"], '"mute" takes on, off or toggle.'),
                                  (["mic", "muted"], '"mic" takes mute, unmute or toggle (off mutes, on unmutes).'),
-                                 (["get", "0", "1"], '"1" is one argument too many.')]:
+                                 (["get", "0", "1"], '"1" is one argument too many.'),
+                                 (["app", "surf", "up"],
+                                  '"up" is no command for a program: give get, set or mute.')]:
             code, out, err = self.tarnmixer(*args)
             self.assertEqual((code, out), (1, ""), args)
             self.assertTrue(err.startswith(first_line + "\r\n" + USAGE_START), err)
+        if not CORE_AUDIO:  # Wine's winmm, as Windows XP's, has no volume per program
+            self.assertEqual(self.tarnmixer("app", "surf", "set", "-5"),
+                             (3, "", "Windows XP has no volume per program.\r\n"))
         for ask in ["/?", "-h", "--help"]:
             code, out, err = self.tarnmixer(ask)
             self.assertEqual((code, err), (0, ""))

@@ -32,6 +32,10 @@
 //   tbdriver start SHOW                 start TBDRIVER_EXE from the current
 //                                       folder as a launcher does, asking for
 //                                       show command SHOW; wait for its end
+//   tbdriver app MS [window]            be a program for MS ms: print "pid N",
+//                                       with "window" show a window in front
+//                                       (titled after this file) and print
+//                                       "front 1" once it is the foreground
 // VK is a decimal or 0x-hex virtual-key code; ID a control id from "state".
 // Keys are held 100 ms by default: Wine answers GetAsyncKeyState from a cache
 // that may be 50 ms old. With TBDRIVER_EXE set (a file name such as
@@ -43,6 +47,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -496,8 +501,39 @@ int StartAndWait(WORD show)
     return static_cast<int>(code);
 }
 
+// A program of its own for the tests of the volume of the program in front:
+// the stand-in's sessions are opened for its process id by "another program".
+int BeAnApp(DWORD lifetime, bool window)
+{
+    std::printf("pid %lu\n", GetCurrentProcessId());
+    std::fflush(stdout);
+    const DWORD end = GetTickCount() + lifetime;
+    if (!window) return Sleep(lifetime), 0;
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    HWND shown =
+        CreateWindowExA(0, "STATIC", std::strrchr(path, '\\') + 1, WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                        200, 200, 300, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(shown);
+    bool told = false;
+    for (MSG message; static_cast<LONG>(end - GetTickCount()) > 0;) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        if (!told && GetForegroundWindow() == shown) {
+            told = true;
+            std::printf("front 1\n");
+            std::fflush(stdout);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+    }
+    return 0;
+}
+
 int Run(const std::vector<std::string>& args)
 {
+    if (args.at(0) == "app")
+        return BeAnApp(std::strtoul(args.at(1).c_str(), nullptr, 0),
+                       args.size() > 2 && args[2] == "window");
     if (args.at(0) == "start")
         return StartAndWait(static_cast<WORD>(std::strtoul(args.at(1).c_str(), nullptr, 0)));
     HWND main = MainWindow();

@@ -275,17 +275,32 @@ TEST_F(AudioMixerTest, MicrophonesMuteTogetherAndUnmuteToWhatTheyWere)
     EXPECT_EQ(DISP_E_EXCEPTION, mixer_->PutBool(Id::micMute, true));
 }
 
+// A backend without audio sessions (the winmm mixer) refuses every property
+// of a program's volume with the one text that says why.
+TEST_F(AudioMixerTest, ProgramVolumeWithoutSessionsSaysWindowsXpHasNone)
+{
+    for (DISPID id : {Id::appName, Id::appDisplayName, Id::appSessionCount, Id::appLevel,
+                      Id::appMute, Id::appList}) {
+        CallResult r;
+        mixer_->Get(id, r);
+        ExpectComponentError(r, E_FAIL, L"Windows XP has no volume per program.");
+    }
+    EXPECT_EQ(DISP_E_EXCEPTION, mixer_->PutLong(Id::appProcess, 4));
+    EXPECT_EQ(DISP_E_EXCEPTION, mixer_->PutLong(Id::appStep, -100));
+}
+
 TEST_F(AudioMixerTest, AccessAgainstThePropertysDirectionIsRefused)
 {
     for (DISPID readOnly : {Id::devOutputValid, Id::srcOutputValid, Id::devOutputMax,
-                            Id::srcOutputCount, Id::srcOutputName, Id::BackendName, Id::micCount})
+                            Id::srcOutputCount, Id::srcOutputName, Id::BackendName, Id::micCount,
+                            Id::appDisplayName, Id::appSessionCount, Id::appList})
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND, mixer_->PutLong(readOnly, 0)) << readOnly;
-    for (DISPID writeOnly : {Id::TimerInterval, Id::TimerEnabled, Id::srcOutput}) {
+    for (DISPID writeOnly : {Id::TimerInterval, Id::TimerEnabled, Id::srcOutput, Id::appStep}) {
         CallResult r;
         mixer_->Get(writeOnly, r);
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND, r.hr) << writeOnly;
     }
-    for (DISPID unknown : {0, 21, 30, 37, 40, 99, 104, DISPID_VALUE}) {
+    for (DISPID unknown : {0, 21, 30, 37, 40, 99, 104, 118, DISPID_VALUE}) {
         CallResult r;
         mixer_->Get(unknown, r);
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND, r.hr) << unknown;

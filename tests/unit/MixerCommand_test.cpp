@@ -25,14 +25,20 @@ TEST(TarnmixerCommand, StepsClampAndLinesGoByNumberThenName)
     EXPECT_EQ(100, target({"SET", "+150", "speak"}, 40));
     EXPECT_EQ(0, target({"set", "-10"}, 5));
     EXPECT_EQ(37, target({"set", "37"}, 90));
-    for (std::vector<std::string> wrong : std::vector<std::vector<std::string>>{{"set", "101"},
-                                                                                {"set", "+"},
-                                                                                {"set", "4O"},
-                                                                                {"set", ""},
-                                                                                {"get", "0", "1"},
-                                                                                {"mute"},
-                                                                                {"mic", "on", "0"},
-                                                                                {}})
+    for (std::vector<std::string> wrong :
+         std::vector<std::vector<std::string>>{{"set", "101"},
+                                               {"set", "+"},
+                                               {"set", "4O"},
+                                               {"set", ""},
+                                               {"get", "0", "1"},
+                                               {"mute"},
+                                               {"mic", "on", "0"},
+                                               {"app"},
+                                               {"app", "x", "set"},
+                                               {"app", "x", "mute"},
+                                               {"app", "x", "up"},
+                                               {"app", "x", "get", "0"},
+                                               {}})
         EXPECT_THROW(ParseMixerCommand(wrong), ToolFailure) << wrong.size();
 
     // The microphones' words name their state; mute's "on" is the mute on.
@@ -50,6 +56,16 @@ TEST(TarnmixerCommand, StepsClampAndLinesGoByNumberThenName)
     EXPECT_EQ(-1, ChooseLine(names, "4"));
     EXPECT_EQ(-1, ChooseLine(names, "HDMI"));
     EXPECT_EQ(-1, ChooseLine(names, ""));
+
+    // A program's volume: get by default, set steps in signed volume units.
+    const MixerCommand app = ParseMixerCommand({"APP", "Surf"});
+    EXPECT_EQ(Verb::App, app.verb);
+    EXPECT_EQ(Verb::Get, app.appVerb);
+    EXPECT_EQ("Surf", app.app);
+    const MixerCommand down = ParseMixerCommand({"app", "surf.exe", "set", "-10"});
+    EXPECT_EQ(Verb::Set, down.appVerb);
+    EXPECT_EQ(-6554, VolumeStepOfPercent(down.percent));
+    EXPECT_EQ(Switch::Off, ParseMixerCommand({"app", "surf", "mute", "OFF"}).change);
 }
 
 TEST(TarnmixerCommand, DefaultTakesALineOrNextAndNextSkipsTheFollowerRoundTheList)
