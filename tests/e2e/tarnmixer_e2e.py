@@ -176,11 +176,15 @@ class MicrophonesAcrossProcesses(unittest.TestCase):
         leaves([False, False, True])
         leaves([True, True, True])
         leaves([False, False, True], "unmute")
-        # Unplugged while muted, plugged in after the unmute: on when it returns.
+        # Unplugged while muted, plugged in after the unmute: on as soon as it
+        # returns, while Tarnbell runs, with no command.
         leaves([True, True, True], "off")
         support.audioctl("unplug", "Headset")
         leaves([False, True, True])
         support.audioctl("plug", "Headset")
+        names = ["Microphone", "Headset", "Webcam Microphone"]
+        poll(lambda: [support.audio_endpoint(n)["mute"] for n in names] == [False, False, True],
+             "the Headset to come on when it returns")
         leaves([False, False, True], "on")
 
 
