@@ -300,7 +300,7 @@ TEST_F(AudioMixerTest, AccessAgainstThePropertysDirectionIsRefused)
         mixer_->Get(writeOnly, r);
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND, r.hr) << writeOnly;
     }
-    for (DISPID unknown : {0, 21, 30, 37, 40, 99, 104, 118, DISPID_VALUE}) {
+    for (DISPID unknown : {0, 21, 30, 37, 40, 99, 105, 118, DISPID_VALUE}) {
         CallResult r;
         mixer_->Get(unknown, r);
         EXPECT_EQ(DISP_E_MEMBERNOTFOUND, r.hr) << unknown;
