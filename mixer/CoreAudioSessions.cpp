@@ -31,8 +31,11 @@ public:
 
     void SetLevel(uint16_t level) override
     {
-        Check(volume_->SetMasterVolume(VolumeToScalar(level), nullptr),
-              "Setting a program's volume failed.");
+        // Exact, not held to the window's percent as an output's level is:
+        // each session steps from its own level, and a step must not lose
+        // the part of a percent the session had.
+        const float scalar = static_cast<float>(level / double{FullVolume});
+        Check(volume_->SetMasterVolume(scalar, nullptr), "Setting a program's volume failed.");
     }
 
     bool Muted() override

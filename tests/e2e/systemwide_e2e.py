@@ -31,15 +31,17 @@ class SystemWide(unittest.TestCase):
         audioctl("mute", "Speakers", "on")
         self.app = Tarnbell(self.folder).start().wait_ready()
         self.app.show_from_tray()
-        self.assertEqual((self.app.slider(), self.app.muted()), (round(0.29 * 65535), True),
+        # The least volume that shows 29 %, the percent Windows shows.
+        self.assertEqual((self.app.slider(), self.app.muted()), ((29 * 65535 + 99) // 100, True),
                          "started after another program muted at 29 %")
         self.app.click("Background")
         self.app.driver("wait-hidden")
 
         audioctl("level", "Speakers", "0.37")
         self.app.driver("press", VK_ADD)
-        stepped = round(0.37 * 65535) + STEP
-        poll(lambda: abs(audio_endpoint("Speakers")["level"] - stepped / 65535) < 1e-5,
+        stepped = (37 * 65535 + 99) // 100 + STEP
+        # Windows then shows the percent the window shows.
+        poll(lambda: round(audio_endpoint("Speakers")["level"] * 100) == stepped * 100 // 65535,
              "Numpad + to step from the 37 % another program set")
         self.assertEqual(self.app.slider(), stepped)
 

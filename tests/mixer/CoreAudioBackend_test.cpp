@@ -453,14 +453,22 @@ struct PolicyFace : IUnknown {
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
 #define POLICY_SLOT(n)                                                                             \
     virtual HRESULT STDMETHODCALLTYPE Slot##n(PCWSTR id, ERole role) { return Note(n, id, role); }
+    // clang-format off
     POLICY_SLOT(1)
     POLICY_SLOT(2)
     POLICY_SLOT(3)
     POLICY_SLOT(4)
-    POLICY_SLOT(5) POLICY_SLOT(6) POLICY_SLOT(7) POLICY_SLOT(8) POLICY_SLOT(9) POLICY_SLOT(10)
-        POLICY_SLOT(11) POLICY_SLOT(12)
+    POLICY_SLOT(5)
+    POLICY_SLOT(6)
+    POLICY_SLOT(7)
+    POLICY_SLOT(8)
+    POLICY_SLOT(9)
+    POLICY_SLOT(10)
+    POLICY_SLOT(11)
+    POLICY_SLOT(12)
 #undef POLICY_SLOT
-            HRESULT Note(int slot, PCWSTR id, ERole role);
+    // clang-format on
+    HRESULT Note(int slot, PCWSTR id, ERole role);
     FakePolicyConfig& owner_;
     const char* name_;
 };
