@@ -1,5 +1,6 @@
 #include "Main.h"
 
+#include "app/AppHotkey.h"
 #include "app/Dpi.h"
 #include "app/GlobeVar.h"
 #include "app/MainLayout.h"
@@ -351,9 +352,30 @@ void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
     case HotkeyAction::VolumeUp:
     case HotkeyAction::VolumeDown:
     case HotkeyAction::MuteToggle: StepAndShow([&] { Volume->HotkeyAction(action); }); break;
-    case HotkeyAction::MicMute:
-        microphones_.HotkeyPressed(settings_.ShowLevel() ? &levelDisplay_ : nullptr);
+    case HotkeyAction::MicMute: microphones_.HotkeyPressed(ShownLevel()); break;
+    case HotkeyAction::NextOutput: NextOutputPressed(); break;
+    case HotkeyAction::AppUp: AppHotkey(Mixer.get(), *Volume, AppChange::Up, ShownLevel()); break;
+    case HotkeyAction::AppDown:
+        AppHotkey(Mixer.get(), *Volume, AppChange::Down, ShownLevel());
         break;
+    case HotkeyAction::AppMute:
+        AppHotkey(Mixer.get(), *Volume, AppChange::Mute, ShownLevel());
+        break;
+    }
+}
+
+// The level display, or null where the user has ticked it off.
+TLevelDisplay* TfrmMain::ShownLevel() { return settings_.ShowLevel() ? &levelDisplay_ : nullptr; }
+
+// Makes the next listed output Windows' default and shows its name and
+// level, or why Windows would not.
+void TfrmMain::NextOutputPressed()
+{
+    try {
+        const OutputLevel next = Volume->NextOutput();
+        if (settings_.ShowLevel()) levelDisplay_.Show(next.Name, next.Position, next.Muted);
+    } catch (const TextError& error) {
+        if (settings_.ShowLevel()) levelDisplay_.ShowText(LevelFailureText(error.what()), false);
     }
 }
 

@@ -85,6 +85,8 @@ private:
     void TrayWheelTurned(int notches);
     template <typename Step>
     void StepAndShow(Step step);
+    TLevelDisplay* ShownLevel();
+    void NextOutputPressed();
     void ConnectMixerEvents();
     void MixerChanged(WPARAM event);
 

@@ -14,9 +14,20 @@
 constexpr unsigned int WM_HOTKEYACTION = 0x0400 + 1;
 
 // What a press does; the main window switches on it (TfrmMain's
-// HotkeyActionMessage). MicMute mutes every microphone or gives them back.
-// One name per row of HotkeyActionRows, in the same order.
-enum class HotkeyAction { VolumeUp, VolumeDown, MuteToggle, MicMute };
+// HotkeyActionMessage). MicMute mutes every microphone or gives them back;
+// NextOutput makes the next output Windows' default; the App actions act on
+// the program whose window is in front. One name per row of
+// HotkeyActionRows, in the same order.
+enum class HotkeyAction {
+    VolumeUp,
+    VolumeDown,
+    MuteToggle,
+    MicMute,
+    NextOutput,
+    AppUp,
+    AppDown,
+    AppMute
+};
 
 // The selected item indexes of one action's modifier list and key list;
 // -1 when the list has no selection.
@@ -62,6 +73,10 @@ inline constexpr HotkeyActionRow HotkeyActionRows[] = {
     {HotkeyAction::VolumeDown, "Volume down", 10, "PreVolumeDown", "VolumeDown", {0, 56} /* Numpad - */, KeyList::KeysOnly, {1, 0}, WhileHeld::Repeats},
     {HotkeyAction::MuteToggle, "Mute", 50, "PreMute", "Mute", {0, 57} /* Numpad * */, KeyList::KeysOnly, {0, 1}, WhileHeld::OncePerPress},
     {HotkeyAction::MicMute, "Microphone", 18, "PreMicMute", "MicMute", {0, 0}, KeyList::NoneFirst, {0, 2}, WhileHeld::OncePerPress},
+    {HotkeyAction::NextOutput, "Output", 42, "PreNextOutput", "NextOutput", {0, 0}, KeyList::NoneFirst, {0, 4}, WhileHeld::OncePerPress},
+    {HotkeyAction::AppUp, "App up", 40, "PreAppUp", "AppUp", {0, 0}, KeyList::NoneFirst, {0, 5}, WhileHeld::Repeats},
+    {HotkeyAction::AppDown, "App down", 26, "PreAppDown", "AppDown", {0, 0}, KeyList::NoneFirst, {0, 6}, WhileHeld::Repeats},
+    {HotkeyAction::AppMute, "App mute", 29, "PreAppMute", "AppMute", {0, 0}, KeyList::NoneFirst, {0, 7}, WhileHeld::OncePerPress},
 };
 // clang-format on
 

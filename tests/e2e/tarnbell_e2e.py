@@ -17,7 +17,7 @@ import unittest
 from pathlib import Path
 
 from tarnbell_support import (
-    ARTIFACTS, BIN, CLSID, CORE_AUDIO, DEFAULT_INI, STEP, SW_HIDE, SW_SHOWMINNOACTIVE, Tarnbell, VK_ADD,
+    ARTIFACTS, BIN, CLSID, CORE_AUDIO, DEFAULT_INI, OFF_ROWS, STEP, SW_HIDE, SW_SHOWMINNOACTIVE, Tarnbell, VK_ADD,
     VK_CONTROL, VK_DELETE, VK_DOWN, VK_F4, VK_LEFT, VK_MENU, VK_MULTIPLY, VK_NEXT, VK_PRIOR,
     VK_RIGHT, VK_SHIFT, VK_SUBTRACT, VK_UP, Tray, grab, mixer_lines, parse_state, poll,
     registry_value, reset_audio, run, unregister_component, wine)
@@ -125,7 +125,7 @@ class StartAndStop(E2ETest):
                 app = self.launch(name, show).wait_ready()  # a hotkey works before any click
                 app.show_from_tray()
                 window = app.state()[0]
-                self.assertEqual(window["client"], "494,346")
+                self.assertEqual(window["client"], "494,474")
                 left, top, width, height = window["rect"]
                 sw, sh = (int(n) for n in window["screen"].split(","))
                 self.assertEqual((left, top), ((sw - width) // 2, (sh - height) // 2))
@@ -248,7 +248,7 @@ class Lists(E2ETest):
                 self.assertEqual(app.named(name)["cursel"], str(index))
         app.exit()
         self.assertEqual(app.ini(), "[Hotkey]\r\nPreVolumeUp=3\r\nVolumeUp=48\r\nPreVolumeDown=5\r\n"
-                         "VolumeDown=50\r\nPreMute=5\r\nMute=45\r\nPreMicMute=0\r\nMicMute=0\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
+                         "VolumeDown=50\r\nPreMute=5\r\nMute=45\r\n" + OFF_ROWS + "[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
                          "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n")
 
     def test_step_lists_by_mouse_and_by_keyboard(self):
@@ -423,7 +423,7 @@ class Window(E2ETest):
         ("Button", "Mute", 235, 49, 51, 17),
         ("Button", "Channel", 314, 20, 159, 65),
         ("ComboBox", None, 329, 46, 130, None),
-        ("Button", "Hotkey", 21, 106, 276, 165),
+        ("Button", "Hotkey", 21, 106, 276, 293),
         ("Static", "Volume up", 45, 138, None, None),
         ("Static", "Volume down", 31, 170, None, None),
         ("Static", "Mute", 71, 202, None, None),
@@ -440,24 +440,27 @@ class Window(E2ETest):
         ("ComboBox", "<None>", 101, 230, 81, None),
         ("Static", "+", 187, 229, None, None),
         ("ComboBox", "<None>", 205, 230, 81, None),
-        ("Button", "Adjustment Range", 314, 106, 159, 165),
+        ("Button", "Adjustment Range", 314, 106, 159, 293),
         ("Static", "Volume up", 338, 138, None, None),
         ("Static", "Volume down", 324, 170, None, None),
         ("ComboBox", "10%", 394, 134, 65, None),
         ("ComboBox", "10%", 394, 166, 65, None),
-        ("Button", "Help", 21, 296, 75, 25),
-        ("Button", "About", 112, 296, 75, 25),
-        ("Button", "Background", 309, 296, 75, 25),
-        ("Button", "Exit", 398, 296, 75, 25),
-        ("Button", "Show level on screen", 21, 275, 140, 17),
-        ("Button", "Scroll over the tray icon changes the volume", 176, 275, 297, 17),
-    ]
+        ("Button", "Help", 21, 424, 75, 25),
+        ("Button", "About", 112, 424, 75, 25),
+        ("Button", "Background", 309, 424, 75, 25),
+        ("Button", "Exit", 398, 424, 75, 25),
+        ("Button", "Show level on screen", 21, 403, 140, 17),
+        ("Button", "Scroll over the tray icon changes the volume", 176, 403, 297, 17),
+    ] + [control for label, left, top in (("Output", 63, 266), ("App up", 61, 298), ("App down", 47, 330),
+                                          ("App mute", 50, 362))
+         for control in (("Static", label, left, top, None, None), ("ComboBox", "<None>", 101, top - 4, 81, None),
+                         ("Static", "+", 187, top - 5, None, None), ("ComboBox", "<None>", 205, top - 4, 81, None))]
 
     def test_window_and_controls_as_designed(self):
         app = self.launch().wait_ready()
         app.show_from_tray()
         window, controls = app.state()
-        self.assertEqual(window["client"], "494,346")
+        self.assertEqual(window["client"], "494,474")
         self.assertTrue(int(window["exstyle"], 16) & 0x8, "always on top")
         style = int(window["style"], 16)
         self.assertFalse(style & 0x00040000, "fixed border")

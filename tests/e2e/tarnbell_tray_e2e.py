@@ -171,7 +171,7 @@ class TrayClicks(TrayTest):
         app.driver("wait-shown")
         window = app.assert_centred(self)
         ox, oy = (int(n) for n in window["origin"].split(","))
-        grab(ox, oy, 494, 346, self.artifact("main-window.png"))
+        grab(ox, oy, 494, 474, self.artifact("main-window.png"))
 
         # shown and moved away: a right click brings it back to the centre
         app.driver("move", 20, 400)
@@ -393,7 +393,7 @@ class TrayMicrophone(TrayTest):
         app.wait_ini("MicMute=59", "Numpad / picked with the keys")
         self.assertEqual(app.named("mic_key")["text"], "Numpad /")
         ox, oy = (int(n) for n in app.window()["origin"].split(","))
-        grab(ox, oy, 494, 346, self.artifact("main-window-microphone.png"))
+        grab(ox, oy, 494, 474, self.artifact("main-window-microphone.png"))
         app.click("Background")
         app.driver("wait-hidden")
 
@@ -588,7 +588,7 @@ class DisplayScale(TrayTest):
     prefix of its own so that no other test sees the scale, on an Xvfb
     screen of its own that holds the larger window."""
 
-    CLIENT = {144: (741, 519), 192: (988, 692)}  # the 494 x 346 design, scaled
+    CLIENT = {144: (741, 711), 192: (988, 948)}  # the 494 x 474 design, scaled
 
     @classmethod
     def setUpClass(cls):

@@ -157,7 +157,7 @@ class MicrophonesAcrossProcesses(unittest.TestCase):
         folder = Path(tempfile.mkdtemp(prefix="tarnmixer-mic-"))
         self.addCleanup(shutil.rmtree, folder, ignore_errors=True)
         shutil.copy(BIN / "tarnmixer.exe", folder)
-        (folder / "TB.ini").write_bytes(DEFAULT_INI.replace("MicMute=0", "MicMute=59").encode())
+        (folder / "TB.ini").write_bytes(DEFAULT_INI.replace("\nMicMute=0", "\nMicMute=59").encode())
         app = support.Tarnbell(folder)
         self.addCleanup(app.kill)
         app.start().wait_ready()

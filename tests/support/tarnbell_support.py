@@ -29,8 +29,11 @@ VK_PRIOR, VK_NEXT, VK_LEFT, VK_UP, VK_RIGHT, VK_DOWN = 0x21, 0x22, 0x25, 0x26, 0
 STEP = 65535 * 10 // 100
 SW_HIDE, SW_SHOWMINNOACTIVE = 0, 7
 
+# The rows whose keys stay off until the user picks one.
+OFF_ROWS = ("PreMicMute=0\r\nMicMute=0\r\nPreNextOutput=0\r\nNextOutput=0\r\nPreAppUp=0\r\nAppUp=0\r\n"
+            "PreAppDown=0\r\nAppDown=0\r\nPreAppMute=0\r\nAppMute=0\r\n")
 DEFAULT_INI = ("[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\n"
-               "VolumeDown=56\r\nPreMute=0\r\nMute=57\r\nPreMicMute=0\r\nMicMute=0\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
+               "VolumeDown=56\r\nPreMute=0\r\nMute=57\r\n" + OFF_ROWS + "[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
                "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n")
 
 # The window's controls by name: class, text (None: any) and position in the
@@ -47,6 +50,10 @@ CONTROLS = {
     "mute_key": ("ComboBox", None, 205, 198),
     "mic_modifier": ("ComboBox", None, 101, 230),
     "mic_key": ("ComboBox", None, 205, 230),
+    "output_key": ("ComboBox", None, 205, 262),
+    "app_up_key": ("ComboBox", None, 205, 294),
+    "app_down_key": ("ComboBox", None, 205, 326),
+    "app_mute_key": ("ComboBox", None, 205, 358),
     "step_up": ("ComboBox", None, 394, 134),
     "step_down": ("ComboBox", None, 394, 166),
 }

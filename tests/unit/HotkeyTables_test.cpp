@@ -215,10 +215,10 @@ TEST(HotkeyActionMessage, ParametersTellTheActionsApart)
         HotkeyAction Action;
         std::uintptr_t WParam;
         std::intptr_t LParam;
-    } table[] = {{HotkeyAction::VolumeUp, 0, 0},
-                 {HotkeyAction::VolumeDown, 1, 0},
-                 {HotkeyAction::MuteToggle, 0, 1},
-                 {HotkeyAction::MicMute, 0, 2}};
+    } table[] = {{HotkeyAction::VolumeUp, 0, 0},   {HotkeyAction::VolumeDown, 1, 0},
+                 {HotkeyAction::MuteToggle, 0, 1}, {HotkeyAction::MicMute, 0, 2},
+                 {HotkeyAction::NextOutput, 0, 4}, {HotkeyAction::AppUp, 0, 5},
+                 {HotkeyAction::AppDown, 0, 6},    {HotkeyAction::AppMute, 0, 7}};
     for (const auto& row : table) {
         const HotkeyActionParams params = ParamsOf(row.Action);
         EXPECT_EQ(params.WParam, row.WParam);

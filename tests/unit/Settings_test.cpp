@@ -35,6 +35,10 @@ SettingsChoices DistinctChoices()
     c.Mute = 6;
     c.PreMicMute = 2;
     c.MicMute = 59;  // "Numpad /", last of the microphone's longer list
+    c.Hotkeys[HotkeyAction::NextOutput] = {4, 1};
+    c.Hotkeys[HotkeyAction::AppUp] = {6, 51};
+    c.Hotkeys[HotkeyAction::AppDown] = {0, 52};
+    c.Hotkeys[HotkeyAction::AppMute] = {1, 53};
     c.StepUp = 7;
     c.StepDown = 8;
     c.ShowLevel = 0;  // the check boxes: both away from their default
@@ -99,6 +103,10 @@ TEST(SettingsTest, LoadsEveryKeyIntoItsOwnChoice)
                     {{"Hotkey", "PreVolumeDown"}, "3"}, {{"Hotkey", "VolumeDown"}, "0x4"},
                     {{"Hotkey", "PreMute"}, "$5"},      {{"Hotkey", "Mute"}, "6"},
                     {{"Hotkey", "PreMicMute"}, "2"},    {{"Hotkey", "MicMute"}, "59"},
+                    {{"Hotkey", "PreNextOutput"}, "4"}, {{"Hotkey", "NextOutput"}, "1"},
+                    {{"Hotkey", "PreAppUp"}, "6"},      {{"Hotkey", "AppUp"}, "51"},
+                    {{"Hotkey", "PreAppDown"}, "0"},    {{"Hotkey", "AppDown"}, "52"},
+                    {{"Hotkey", "PreAppMute"}, "1"},    {{"Hotkey", "AppMute"}, "53"},
                     {{"Step", "StepUp"}, "7"},          {{"Step", "StepDown"}, "8"},
                     {{"Display", "ShowLevel"}, "0"},    {{"Display", "TrayWheel"}, "0"}};
     EXPECT_EQ(LoadSettings(store), DistinctChoices());
@@ -163,10 +171,13 @@ TEST(SettingsTest, SaveWritesEveryKeyInFileOrder)
     choices.Mute = -1;  // a list left with no selection
     SaveSettings(store, choices);
     const std::vector<std::string> expected = {
-        "Hotkey/PreVolumeUp=1", "Hotkey/VolumeUp=2",   "Hotkey/PreVolumeDown=3",
-        "Hotkey/VolumeDown=4",  "Hotkey/PreMute=5",    "Hotkey/Mute=-1",
-        "Hotkey/PreMicMute=2",  "Hotkey/MicMute=59",   "Step/StepUp=7",
-        "Step/StepDown=8",      "Display/ShowLevel=0", "Display/TrayWheel=0"};
+        "Hotkey/PreVolumeUp=1", "Hotkey/VolumeUp=2",  "Hotkey/PreVolumeDown=3",
+        "Hotkey/VolumeDown=4",  "Hotkey/PreMute=5",   "Hotkey/Mute=-1",
+        "Hotkey/PreMicMute=2",  "Hotkey/MicMute=59",  "Hotkey/PreNextOutput=4",
+        "Hotkey/NextOutput=1",  "Hotkey/PreAppUp=6",  "Hotkey/AppUp=51",
+        "Hotkey/PreAppDown=0",  "Hotkey/AppDown=52",  "Hotkey/PreAppMute=1",
+        "Hotkey/AppMute=53",    "Step/StepUp=7",      "Step/StepDown=8",
+        "Display/ShowLevel=0",  "Display/TrayWheel=0"};
     EXPECT_EQ(store.Writes, expected);
 
     // Read back, the unselected list falls back to its default.
@@ -210,7 +221,7 @@ TEST(SettingsTest, FirstStartWritesDefaultHotkeysAndCurrentSteps)
     expected.ShowLevel = 0;
     expected.TrayWheel = 0;
     EXPECT_EQ(choices, expected);
-    ASSERT_EQ(store.Writes.size(), 12u);
+    ASSERT_EQ(store.Writes.size(), 20u);
     EXPECT_EQ(LoadSettings(store), expected);
 }
 

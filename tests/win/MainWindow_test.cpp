@@ -209,7 +209,7 @@ TEST_F(MainWindowTest, TrayImagesFollowTheTaskBarsScale)
     taskbarDpi = 192;
     SendMessageA(window, WM_DISPLAYCHANGE, 32, MAKELPARAM(1024, 768));
     EXPECT_EQ(main.TrayImageSize(), 32);
-    RECT suggested{0, 0, 741, 519};
+    RECT suggested{0, 0, 741, 711};
     SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
     EXPECT_EQ(main.TrayImageSize(), 32);
 }
@@ -378,7 +378,7 @@ TEST_F(MainWindowTest, TakesTheScaleOfAnotherMonitor)
         UINT Dpi;
         int Width, Height;
     };
-    for (Scale scale : {Scale{144, 741, 519}, Scale{192, 988, 692}, Scale{96, 494, 346}}) {
+    for (Scale scale : {Scale{144, 741, 711}, Scale{192, 988, 948}, Scale{96, 494, 474}}) {
         SIZE frame{};
         ASSERT_TRUE(
             SendMessageA(window, WmGetDpiScaledSize, scale.Dpi, reinterpret_cast<LPARAM>(&frame)));

@@ -100,11 +100,13 @@ TEST(PrivateProfileTest, FirstStartCreatesTheFileWithDefaults)
     LoadOrCreateSettings(store, FileExists(file), choices);
 
     EXPECT_TRUE(FileExists(folder.Path() + "TB.ini"));
-    EXPECT_EQ(
-        ReadBytes(file),
-        "[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\nVolumeDown=56\r\n"
-        "PreMute=0\r\nMute=57\r\nPreMicMute=0\r\nMicMute=0\r\n[Step]\r\nStepUp=5\r\nStepDown=5\r\n"
-        "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n");
+    EXPECT_EQ(ReadBytes(file),
+              "[Hotkey]\r\nPreVolumeUp=0\r\nVolumeUp=55\r\nPreVolumeDown=0\r\nVolumeDown=56\r\n"
+              "PreMute=0\r\nMute=57\r\nPreMicMute=0\r\nMicMute=0\r\n"
+              "PreNextOutput=0\r\nNextOutput=0\r\nPreAppUp=0\r\nAppUp=0\r\n"
+              "PreAppDown=0\r\nAppDown=0\r\nPreAppMute=0\r\nAppMute=0\r\n[Step]\r\nStepUp="
+              "5\r\nStepDown=5\r\n"
+              "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n");
     EXPECT_FALSE(FileExists(file + ".tmp"));
 
     SettingsChoices again;
@@ -175,12 +177,15 @@ TEST(PrivateProfileTest, SaveKeepsTheRestOfTheFile)
     choices.StepDown = 8;
     SaveSettings(store, choices);
 
-    EXPECT_EQ(ReadBytes(file),
-              "; Tarnbell\r\n[Other]\r\nName=kept\r\n[Hotkey]\r\nVolumeUp=7\r\n"
-              "; mine\r\nExtra=1\r\nPreVolumeUp=0\r\nPreVolumeDown=0\r\nVolumeDown=56\r\n"
-              "PreMute=0\r\nMute=57\r\nPreMicMute=0\r\nMicMute=0\r\n[Step]\r\nStepDown=8\r\nStepUp="
-              "5\r\n[Tail]\r\nz=\r\n"
-              "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n");
+    EXPECT_EQ(
+        ReadBytes(file),
+        "; Tarnbell\r\n[Other]\r\nName=kept\r\n[Hotkey]\r\nVolumeUp=7\r\n"
+        "; mine\r\nExtra=1\r\nPreVolumeUp=0\r\nPreVolumeDown=0\r\nVolumeDown=56\r\n"
+        "PreMute=0\r\nMute=57\r\nPreMicMute=0\r\nMicMute=0\r\n"
+        "PreNextOutput=0\r\nNextOutput=0\r\nPreAppUp=0\r\nAppUp=0\r\n"
+        "PreAppDown=0\r\nAppDown=0\r\nPreAppMute=0\r\nAppMute=0\r\n[Step]\r\nStepDown=8\r\nStepUp="
+        "5\r\n[Tail]\r\nz=\r\n"
+        "[Display]\r\nShowLevel=1\r\nTrayWheel=1\r\n");
     EXPECT_FALSE(FileExists(file + ".tmp"));
     EXPECT_EQ(LoadSettings(store), choices);
 }
