@@ -1,4 +1,4 @@
-"""tarnmixer app: the volume of one program, on the Core Audio path through the stand-in of
+"""The volume of one program, on the Core Audio path through the stand-in of
 Windows' audio service: "surf.exe" (a copy of tbdriver.exe) runs twice, the
 first process with two sounds on two outputs, the second with one, as a
 browser plays from its child processes; "quiet.exe" runs with none; the
@@ -14,7 +14,13 @@ import tempfile
 import unittest
 from pathlib import Path
 
-from tarnbell_support import BIN, CORE_AUDIO, audio_state, audioctl, reset_audio, wine
+from tarnbell_support import (BIN, CORE_AUDIO, Tarnbell, audio_state, audioctl, parse_state,
+                              poll, reset_audio, wine)
+
+# The keys the test picks for the rows, as TB.ini keeps them (the index in a
+# key list that starts with "<None>") and as virtual-key codes: F7, F8, F9.
+APP_KEYS = "[Hotkey]\r\nPreAppUp=0\r\nAppUp=50\r\nPreAppDown=0\r\nAppDown=51\r\nPreAppMute=0\r\nAppMute=52\r\n"
+VK_F8, VK_F9 = 0x77, 0x78
 
 LIFETIME_MS = 300000
 
@@ -98,6 +104,34 @@ class ProgramVolume(unittest.TestCase):
         self.start("quiet.exe")
         self.assertEqual(self.tarnmixer("quiet", "set", "+5"), (
             2, "", 'No running program "quiet" has sound now.\r\nPrograms with sound now:\r\nsurf.exe\r\n'))
+
+    def test_app_hotkeys_move_every_sound_of_the_program_in_front_and_not_the_master(self):
+        folder = self.folder / "tarnbell"
+        folder.mkdir()
+        (folder / "TB.ini").write_bytes(APP_KEYS.encode("ascii"))
+        tarnbell = Tarnbell(folder)
+        self.addCleanup(tarnbell.kill)
+        tarnbell.start().wait_ready()
+        master = audio_state()["endpoints"]["Speakers"]
+        pids = self.surf_with_three_sounds("window")
+
+        def press(key, levels, mutes, shown):
+            tarnbell.driver("level-gone", 5000)
+            tarnbell.driver("press", key)
+            poll(lambda: [round(s["level"], 2) for s in sessions_of(pids)] == levels
+                 and [s["mute"] for s in sessions_of(pids)] == mutes, f"the sounds at {levels}, {mutes}")
+            out = tarnbell.driver("level", 5000)
+            self.assertEqual(parse_state(out.replace("toplevel", "window", 1))[0]["text"], shown)
+
+        # "Adjustment Range": 10 %, from each sound's own level.
+        press(VK_F8, [0.4, 0.2, 0.3], [False] * 3, "surf 40%")
+        press(VK_F9, [0.4, 0.2, 0.3], [True] * 3, "surf Muted")
+        press(VK_F9, [0.4, 0.2, 0.3], [False] * 3, "surf 40%")
+
+        self.start("quiet.exe", "window")
+        press(VK_F8, [0.4, 0.2, 0.3], [False] * 3, "quiet: no sound")
+        after = audio_state()["endpoints"]["Speakers"]
+        self.assertEqual((after["level"], after["mute"]), (master["level"], master["mute"]))
 
 
 if __name__ == "__main__":
