@@ -417,8 +417,8 @@ class LevelOnScreen(E2ETest):
     def test_output_key_makes_the_next_output_the_default_for_every_role(self):
         app = self.launch().wait_ready()
         app.show_from_tray()
-        app.pick("output_key", 47)
-        app.wait_ini("NextOutput=47", "F5 picked for the output")
+        app.pick("output_key", 48)
+        app.wait_ini("NextOutput=48", "F5 picked for the output")
         app.click("Background")
         app.driver("wait-hidden")
         app.slider()  # answers again once Wine lets go of the hidden window
