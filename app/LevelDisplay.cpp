@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "app/Dpi.h"
@@ -66,6 +67,19 @@ void Text(HDC dc, const std::string& text, RECT r, UINT align)
 {
     DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &r,
               align | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS);
+}
+
+// A text alone is centred in `area`, broken over lines where one is too
+// short for it (a reason such as why the output could not change).
+void CentredText(HDC dc, const std::string& text, RECT area)
+{
+    const UINT format = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS;
+    RECT measured = area;
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &measured, format | DT_CALCRECT);
+    const int height = std::min(measured.bottom - measured.top, area.bottom - area.top);
+    area.top += (area.bottom - area.top - height) / 2;
+    area.bottom = area.top + height;
+    DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &area, format);
 }
 
 }  // namespace
@@ -187,8 +201,7 @@ void TLevelDisplay::Draw(const std::string& name, const std::string& level, int 
     SetTextColor(dc.get(), colors.Text);
     if (look == Look::TextAlone) {
         // Alone, the text takes the middle of the picture.
-        Text(dc.get(), name, Scaled(RECT{NameArea.left, 0, NameArea.right, Height}, dpi_),
-             DT_CENTER);
+        CentredText(dc.get(), name, Scaled(RECT{NameArea.left, 0, NameArea.right, Height}, dpi_));
     } else if (look == Look::Reason) {
         // The reason takes the track's row: there is no level to show.
         Text(dc.get(), name, Scaled(NameArea, dpi_), DT_LEFT);

@@ -65,6 +65,7 @@ class ProgramVolume(unittest.TestCase):
 
     def start(self, name, *args):
         process, pid = start_app(self.folder / name, *args)
+        self.addCleanup(process.stdout.close)
         self.addCleanup(process.wait)
         self.addCleanup(process.kill)
         return pid
