@@ -364,7 +364,7 @@ void TfrmMain::HotkeyActionMessage(WPARAM wParam, LPARAM lParam)
     }
 }
 
-// The level display, or null where the user has ticked it off.
+// The level display, or null where "Show level on screen" is unticked.
 TLevelDisplay* TfrmMain::ShownLevel() { return settings_.ShowLevel() ? &levelDisplay_ : nullptr; }
 
 // Makes the next listed output Windows' default and shows its name and
