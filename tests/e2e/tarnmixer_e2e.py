@@ -19,7 +19,7 @@ import unittest
 from pathlib import Path
 
 import tarnbell_support as support
-from tarnbell_support import (BACKEND, BIN, CORE_AUDIO, DEFAULT_INI, VK_DIVIDE, audio_state, audioctl,
+from tarnbell_support import (BACKEND, BIN, CORE_AUDIO, DEFAULT_INI, VK_DIVIDE, audioctl, default_outputs,
                               poll, reset_audio, unregister_component, wine)
 
 USAGE_START = "Usage:\r\n  tarnmixer list "
@@ -193,27 +193,23 @@ class DefaultOutput(Folder):
     """The stand-in's outputs Speakers (the default) and Headphones: the
     Channel list is 0 Default output, 1 Headphones, 2 Speakers."""
 
-    def defaults(self):
-        return {name: e["default"] for name, e in audio_state()["endpoints"].items()
-                if e["flow"] == "render" and e["default"]}
-
     def test_a_line_or_the_next_output_becomes_the_default_for_every_role(self):
         reset_audio()
         every_role = ["console", "multimedia", "communications"]
         self.prints("default", "2: Speakers\r\n")
         self.prints("default 1", "1: Headphones\r\n")
-        self.assertEqual(self.defaults(), {"Headphones": every_role})
+        self.assertEqual(default_outputs(), {"Headphones": every_role})
         self.prints("default next", "2: Speakers\r\n")
-        self.assertEqual(self.defaults(), {"Speakers": every_role})
+        self.assertEqual(default_outputs(), {"Speakers": every_role})
         # Calls stayed on the headphones: only that role moves.
         audioctl("default", "Headphones", "communications")
         self.prints("default NEXT", "1: Headphones\r\n")
-        self.assertEqual(self.defaults(), {"Headphones": every_role})
+        self.assertEqual(default_outputs(), {"Headphones": every_role})
 
         audioctl("policyconfig", "off")
         for args in [("default", "next"), ("default", "2")]:
             self.assertEqual(self.tarnmixer(*args), (3, "", REFUSED), args)
-        self.assertEqual(self.defaults(), {"Headphones": every_role})
+        self.assertEqual(default_outputs(), {"Headphones": every_role})
         self.prints("default", "1: Headphones\r\n")
 
 

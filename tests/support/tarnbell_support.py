@@ -184,6 +184,12 @@ def audio_endpoint(name):
     return audio_state()["endpoints"][name]
 
 
+def default_outputs():
+    """{output name: the roles it is Windows' default for}, of the stand-in."""
+    return {name: e["default"] for name, e in audio_state()["endpoints"].items()
+            if e["flow"] == "render" and e["default"]}
+
+
 def reset_audio():
     """The stand-in as a fresh system: "Speakers" the default output,
     "Headphones", "Microphone" the default microphone, "Webcam Microphone";
