@@ -371,11 +371,12 @@ TLevelDisplay* TfrmMain::ShownLevel() { return settings_.ShowLevel() ? &levelDis
 // level, or why Windows would not.
 void TfrmMain::NextOutputPressed()
 {
+    TLevelDisplay* display = ShownLevel();
     try {
         const OutputLevel next = Volume->NextOutput();
-        if (settings_.ShowLevel()) levelDisplay_.Show(next.Name, next.Position, next.Muted);
+        if (display) display->Show(next.Name, next.Position, next.Muted);
     } catch (const TextError& error) {
-        if (settings_.ShowLevel()) levelDisplay_.ShowText(LevelFailureText(error.what()), false);
+        if (display) display->ShowText(LevelFailureText(error.what()), false);
     }
 }
 
